@@ -106,6 +106,7 @@ public:
     ITicker* m_pTicker = nullptr;
     IChatPanel* m_pPanel = nullptr;
     ISettingsStore* m_pSettings = nullptr;
+    IFileTransferPeers* m_pFileTransfer = nullptr;
 
     const char* UserName() const { return m_params.szUserName; }
 };

@@ -90,6 +90,14 @@ public:
     // Brings the window up; `ownEcho` is true for the user's own tell (kind 2).
     virtual void BringUp(bool ownEcho) = 0;
     virtual IOutputView* View() = 0;
+    // Shows received text in the window: appended in style 1, then scrolled and trimmed. A
+    // window that sounds a beep for incoming tells overrides this.
+    virtual void AppendIncoming(const char* text, std::size_t length) {
+        if (IOutputView* view = View()) {
+            view->AppendText(text, length, 1);
+            view->FinishAppend();
+        }
+    }
 };
 
 // The panel's map of private-message windows, keyed by name key.
@@ -150,6 +158,14 @@ public:
     virtual void Restart(int periodMs) = 0;
 };
 
+// The file-transfer engine, as the server's ipaddress block reaches it: the peer's user name and
+// its dotted address.
+class IFileTransferPeers {
+public:
+    virtual ~IFileTransferPeers() = default;
+    virtual void OnPeerAddress(const std::string& name, const std::string& address) = 0;
+};
+
 // The who-is record collected from a block.
 struct WhoisRecord {
     std::string name;
@@ -170,8 +186,7 @@ public:
     // Opens `url` in the browser frame `frame`.
     virtual void Navigate(const std::string& url, const std::string& frame) = 0;
     // Modal box; returns IDOK, IDCANCEL, IDYES or IDNO.
-    virtual int MessageBox(const std::string& text, const std::string& caption,
-                           unsigned flags) = 0;
+    virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
     // The system default beep.
     virtual void Beep() = 0;
     // Modal who-is dialog for this record.

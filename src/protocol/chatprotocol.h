@@ -1,0 +1,137 @@
+#pragma once
+// CChatProtocol: the client's side of the chat server's protocol. It cuts the received stream into
+// display units and renders them (plain text, colour escapes, telnet commands, inline tags and
+// control blocks), keeps the protocol's lists (watched, ignored, following-me users, room exits
+// and actions, the who-is record being collected), and composes every line and block the client
+// sends. It is standard library only: everything it drives is reached through the interfaces
+// held by its CChatContext.
+
+#include "chatcontext.h"
+#include "chatinterfaces.h"
+#include "namekeylist.h"
+#include "protocolbase.h"
+#include "stringarray.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class CChatProtocol : public CProtocolBase {
+public:
+    // Menu ids of the exits and actions menus.
+    enum : int { MENU_EXITS = 144, MENU_ACTIONS = 145, MENU_ACTIONS_USER = 146 };
+    // Unit kinds of the inbound splitter.
+    enum : int {
+        UNIT_OTHER = 0,
+        UNIT_TELL_TO_ME = 1,
+        UNIT_MY_TELL = 2,
+        UNIT_SAY_OTHER = 3,
+        UNIT_SAY_MINE = 4,
+    };
+    // The most unfinished bytes handed back to the session to present again. A block, tell or
+    // escape that is still open past this much data is shown as text instead, so a server that
+    // never finishes one cannot make the client hold (and rescan) an ever-growing tail.
+    static constexpr std::size_t kMaxCarry = 64 * 1024;
+    static constexpr std::size_t kMaxKeyword = 255;
+    static constexpr std::size_t kMaxValue = 1023;
+    static constexpr int kMaxEscapeParams = 10;
+    // The client version sent in the login block.
+    static constexpr const char* kClientVersion = "5.0.0.203";
+
+    explicit CChatProtocol(CChatContext* owner = nullptr);
+    ~CChatProtocol() override;
+
+    void SetOwner(CChatContext* owner) { m_pOwner = owner; }
+    CChatContext* Owner() const { return m_pOwner; }
+
+    // Slots 1 to 21.
+    int RequestUserPrefs() override;
+    int RequestEmotions() override;
+    int Send(const char* text) override;
+    int Login() override;
+    int Logout() override;
+    int Prepare() override { return 1; }
+    char* ProcessReceived(char* data, int length, int* incomplete) override;
+    int SendSay(const char* text) override;
+    int ShowText(const char* text, int style) override;
+    int SetIgnore(const char* name, int on) override;
+    int SendWhoisRequest(const char* name) override;
+    const CStringArray* GetMenuList(int id) override;
+    int SendTell(const char* names, const char* text) override;
+    int DoMenuCommand(int id, int index) override;
+    int SetFollow(const char* name, int on) override;
+    int RequestUsers() override;
+    int IsIgnoring(const char* name) override;
+
+    // Slots 22 to 41. The handlers take a position inside a zero-terminated buffer and return
+    // where scanning goes on; *incomplete becomes 1 when the construct needs more bytes (the
+    // result is then where the caller must start again).
+    virtual char* ParseBlock(char* text, int* incomplete);
+    virtual char* HandleEscape(char* text, int* incomplete, IPrivateWindow* window);
+    virtual char* HandleTelnet(char* text, int* incomplete);
+    // Inline tags. A result of text + 1 means "not a tag": the "<" is shown as text.
+    virtual char* HandleTag(char* text, int* incomplete, IPrivateWindow* window);
+    virtual void OnNewRoom();
+    virtual void OnUserPresent(const char* name, const char* role);
+    virtual void OnUserLeft(const char* name);
+    virtual void OnExit(const char* name);
+    virtual void OnFollowingMe(const char* name);
+    virtual void OnStoppedFollowingMe(const char* name);
+    virtual void OnWhois(const char* keyword, const char* value);
+    virtual void ShowWhois();
+    virtual void OnRoomType(const char* value);
+    virtual void OnIgnoring(const char* name);
+    virtual void OnStoppedIgnoring(const char* name);
+    virtual int IsWatching(const char* name);
+    virtual void AddWatch(const char* name);
+    virtual void RemoveWatch(const char* name);
+    virtual void OnEmotion(const char* value);
+    virtual void EmotionsDone();
+
+    // State, readable by the panes and tests.
+    int Bright() const { return m_nBright; }
+    const CStringArray& Exits() const { return m_exits; }
+    const CStringArray& Actions() const { return m_actions; }
+    const WhoisRecord& Whois() const { return m_whois; }
+    const CNameKeyList& Ignored() const { return m_ignored; }
+    const CNameKeyList& Watched() const { return m_watched; }
+    const CNameKeyList& FollowingMe() const { return m_followingMe; }
+    bool FollowsMe(const char* name) const { return m_followingMe.Contains(name ? name : ""); }
+
+protected:
+    CChatContext* m_pOwner = nullptr;
+    // Per display unit: the watch marker was drawn / an avatar may still be shown.
+    bool m_bWatchMarkerShown = false;
+    bool m_bAvatarPending = false;
+    WhoisRecord m_whois;
+    std::int32_t m_nBright = 0;
+    CStringArray m_exits;
+    CStringArray m_actions;
+    CNameKeyList m_ignored;
+    CNameKeyList m_watched;
+    CNameKeyList m_followingMe;
+
+private:
+    struct Unit;
+    enum class UnitEnd { Found, Missing, Undecided };
+
+    IChatTransport* Transport() const;
+    IOutputView* MainView() const;
+    IOutputView* TargetView(IPrivateWindow* window) const;
+    bool IsOwnName(std::string_view name) const;
+    int SendFormatted(std::string_view a, std::string_view b = {}, std::string_view c = {});
+
+    // Inbound helpers (inbound.cpp).
+    bool SplitUnit(const char* begin, const char* end, bool force, Unit& unit) const;
+    IPrivateWindow* RouteUnit(Unit& unit);
+    void FlushText(const char* p, const char* q, const Unit& unit, bool watchRule);
+    void ApplyEscapeParameters(const int* params, int count, IOutputView* view);
+
+    // Block helpers (blockparser.cpp).
+    void DispatchKeyword(const std::string& keyword, const std::string& value, unsigned& actions);
+    void RunBlockActions(unsigned actions);
+
+    // The unit being scanned, copied with its zero terminator.
+    std::string m_work;
+};
