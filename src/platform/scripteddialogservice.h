@@ -1,0 +1,67 @@
+#pragma once
+// The dialog service for tests and the headless host: nothing is shown. Every request is
+// recorded, and answered from a queue of answers, else with the safe answer: OK for a notice,
+// No or Cancel for a question, Cancel for a file or font dialog or any other dialog.
+//
+// Answers are words: "ok", "cancel", "yes", "no" (any letter case), or any other text, which is
+// a path for a file dialog, a font ("Family,pointsize" or a family name) for the font dialog,
+// and the text of the first line edit of any other dialog (which is then accepted). A text given
+// to a message box counts as no answer and it gets its safe answer.
+//
+// Each request can also be written to a stream, one line each:
+//   [box] CAPTION: TEXT       (line breaks in TEXT written as \n)
+//   [dialog] TITLE            (file dialogs "Save As" / "Open", "Font", else the window title)
+
+#include "dialogservice.h"
+
+#include <QStringList>
+#include <deque>
+#include <ostream>
+#include <vector>
+
+namespace kivra::platform {
+
+struct DialogRequest {
+    enum class Kind { MessageBox, SaveFile, OpenFile, Font, Modal };
+    Kind kind = Kind::MessageBox;
+    QString caption; // box caption or dialog title
+    QString text;    // box text; the default name of a save dialog
+    unsigned flags = 0;
+    QString filter;
+    QString answer; // the answer word used, empty when the safe answer was given
+    int result = 0; // IDOK..IDNO for boxes; QDialog::Accepted/Rejected otherwise
+};
+
+class ScriptedDialogService : public DialogService {
+public:
+    void QueueAnswer(const QString& answer) { m_answers.push_back(answer); }
+    std::size_t PendingAnswers() const { return m_answers.size(); }
+    // Lines for each request go here (nullptr: none).
+    void SetEcho(std::ostream* out) { m_echo = out; }
+
+    const std::vector<DialogRequest>& Requests() const { return m_requests; }
+    void ClearRequests() { m_requests.clear(); }
+
+    int MessageBox(QWidget* owner, const QString& text, const QString& caption,
+                   unsigned flags) override;
+    std::optional<QString> GetSaveFileName(QWidget* owner, const QString& defaultName,
+                                           const QString& defaultExt,
+                                           const QString& filter) override;
+    std::optional<QString> GetOpenFileName(QWidget* owner, const QString& filter) override;
+    std::optional<QFont> GetFont(QWidget* owner, const QFont& initial) override;
+    int RunModal(QDialog* dialog) override;
+
+    // The box result for an answer word under these MB_ flags; the safe answer when `answer` is
+    // empty or does not name one of the box's buttons.
+    static int BoxResult(unsigned flags, const QString& answer);
+    static int SafeBoxResult(unsigned flags);
+
+private:
+    QString TakeAnswer();
+    void Echo(const QString& line);
+    std::deque<QString> m_answers;
+    std::vector<DialogRequest> m_requests;
+    std::ostream* m_echo = nullptr;
+};
+
+} // namespace kivra::platform
