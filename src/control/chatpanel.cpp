@@ -1,0 +1,391 @@
+#include "chatpanel.h"
+
+#include "chatprotocol.h"
+#include "chatstrings.h"
+#include "dialogservice.h"
+#include "settingsstore.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QHelpEvent>
+#include <QIcon>
+#include <QProgressBar>
+#include <QToolButton>
+#include <QToolTip>
+#include <filesystem>
+
+namespace kivra::control {
+
+namespace {
+constexpr const char kIdProperty[] = "controlId";
+
+void SetId(QWidget* w, int id, const char* name) {
+    w->setProperty(kIdProperty, id);
+    w->setObjectName(QString::fromLatin1(name));
+}
+
+QFrame* MakePane(QWidget* parent, int id, const char* name, bool sunken) {
+    auto* pane = new QFrame(parent);
+    SetId(pane, id, name);
+    pane->setFrameStyle(sunken ? (QFrame::Panel | QFrame::Sunken) : QFrame::NoFrame);
+    pane->setAutoFillBackground(true);
+    QPalette pal = pane->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    pane->setPalette(pal);
+    return pane;
+}
+} // namespace
+
+CChatPanel::CChatPanel(QWidget* parent, IRazarSite& site, ISettingsStore& settings)
+    : QWidget(parent), m_site(site), m_settings(settings) {
+    setObjectName(QStringLiteral("CChatPanel"));
+    CKeyboardHook::SetTarget(this);
+    m_context.m_pPanel = this;
+    m_context.m_pSettings = &m_settings;
+    ReadStartup();
+    BuildItems();
+    m_bInitialised = true;
+    RecalcLayout();
+}
+
+CChatPanel::~CChatPanel() {
+    for (unsigned id : {TIMER_FILEXFER_POLL, TIMER_SOCKET_POLL, TIMER_KEEPALIVE, TIMER_ABOUT})
+        KillTimer(id);
+    if (CKeyboardHook::Target() == this) {
+        CKeyboardHook::SetTarget(nullptr);
+        CKeyboardHook::Uninstall();
+    }
+    m_context.m_pPanel = nullptr;
+}
+
+void CChatPanel::ReadStartup() {
+    // The reads happen in the store's documented order; the cache folder is made with its
+    // parents so the image cache can write at once.
+    const StartupSettings s = ReadStartupSettings(m_settings);
+    m_strInstallPath = s.installPath;
+    m_strCacheFolder = s.cacheFolder;
+    if (!s.cacheFolderReady) {
+        std::error_code ec;
+        std::filesystem::create_directories(m_strCacheFolder, ec);
+    }
+    m_context.m_bShowNameList = s.showNameList;
+    m_context.m_bShowEmotionList = s.showEmotionList;
+    m_context.m_bIgnoreMovement = s.ignoreMovement;
+    m_context.m_bMonitor = s.monitor;
+    m_context.m_bShowAvatarsSetting = s.showAvatars;
+    m_context.m_nMaxPM = s.maxPM;
+    m_context.m_bSoundPM = s.soundPM;
+}
+
+QToolButton* CChatPanel::MakeToolButton(int id, const char* icon) {
+    auto* button = new QToolButton(this);
+    SetId(button, id, icon);
+    button->setAutoRaise(true);
+    button->setIcon(QIcon(QStringLiteral(":/kivra/icons/%1.png").arg(QLatin1String(icon))));
+    button->setIconSize(QSize(20, 20));
+    button->setToolTip(TooltipText(id));
+    connect(button, &QToolButton::clicked, this, [this, id] { OnCommand(id); });
+    return button;
+}
+
+void CChatPanel::BuildItems() {
+    m_pBackground = new QFrame(this);
+    SetId(m_pBackground, IDC_BACKGROUND, "background");
+    m_pBackground->setFrameStyle(QFrame::NoFrame);
+
+    const char* icons[6] = {"menu", "openurl", "sendprivate", "showrooms", "ask", "help"};
+    for (int i = 0; i < 6; ++i)
+        m_toolButtons[i] = MakeToolButton(kToolButtonIds[i], icons[i]);
+
+    m_pProgress = new QProgressBar(this);
+    SetId(m_pProgress, IDC_PROGRESS, "progress");
+    m_pProgress->setTextVisible(false);
+    m_pProgress->setRange(0, 100);
+    m_pProgress->setValue(0);
+    m_pProgress->installEventFilter(this); // its tip follows the transfer
+
+    m_pUserList = MakePane(this, IDC_USERLIST, "userlist", true);
+    m_pEmotionList = MakePane(this, IDC_EMOTIONLIST, "emotionlist", true);
+    m_pOutputFrame = MakePane(this, 0, "outputframe", true);
+    m_pOutputView = MakePane(this, IDC_OUTPUTVIEW, "outputview", false);
+    m_pInputLine = MakePane(this, IDC_INPUTLINE, "inputline", true);
+
+    const char* smallIcons[3] = {nullptr, "emote", "think"};
+    const char* smallNames[3] = {"send", "emote", "think"};
+    for (int i = 0; i < 3; ++i) {
+        auto* button = new QToolButton(this);
+        SetId(button, kSmallButtonIds[i], smallNames[i]);
+        if (smallIcons[i] != nullptr) {
+            button->setIcon(
+                QIcon(QStringLiteral(":/kivra/icons/%1.png").arg(QLatin1String(smallIcons[i]))));
+            button->setIconSize(QSize(22, 22));
+        } else {
+            button->setText(QStringLiteral("Send"));
+        }
+        button->setToolTip(TooltipText(kSmallButtonIds[i]));
+        m_smallButtons[i] = button;
+    }
+    // The Ask a Question button waits for a room that takes questions.
+    ShowAskButton(m_context.m_nAuditorium == 1);
+}
+
+QWidget* CChatPanel::CreateTicker() {
+    if (m_pTicker != nullptr)
+        return m_pTicker;
+    auto* ticker = MakePane(this, IDC_TICKER, "DezivArozi", false);
+    ticker->hide();
+    m_pTicker = ticker;
+    const std::string welcome =
+        kivra::resources::LoadChatString(kivra::resources::IDS_TICKER_WELCOME);
+    if (m_context.m_nTickerMessageCount > 0 || !welcome.empty()) {
+        ticker->setToolTip(QString::fromStdString(welcome));
+        ticker->show();
+    }
+    RecalcLayout();
+    return ticker;
+}
+
+void CChatPanel::RecalcLayout() {
+    if (!m_bInitialised || m_bAboutShowing)
+        return;
+    const PanelLayout l = ComputePanelLayout(rect(), kToolbarHeight, m_context.m_bShowEmotionList,
+                                             m_context.m_bShowNameList);
+    m_pBackground->setGeometry(l.background);
+    m_pBackground->lower();
+    for (int i = 0; i < 6; ++i)
+        m_toolButtons[i]->setGeometry(l.toolButtons[i]);
+    m_pProgress->setGeometry(l.progress);
+    if (m_pTicker != nullptr) {
+        m_pTicker->setGeometry(l.ticker);
+        m_pTicker->raise();
+    }
+    m_pUserList->setVisible(!l.userList.isNull());
+    if (!l.userList.isNull())
+        m_pUserList->setGeometry(l.userList);
+    m_pEmotionList->setVisible(!l.emotionList.isNull());
+    if (!l.emotionList.isNull())
+        m_pEmotionList->setGeometry(l.emotionList);
+    m_pInputLine->setGeometry(l.inputLine);
+    for (int i = 0; i < 3; ++i)
+        m_smallButtons[i]->setGeometry(l.smallButtons[i]);
+    m_pOutputFrame->setGeometry(l.outputFrame);
+    m_pOutputView->setGeometry(l.outputView);
+    m_pOutputView->raise();
+}
+
+QWidget* CChatPanel::Item(int id) const {
+    const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* w : children) {
+        if (w->property(kIdProperty).toInt() == id)
+            return w;
+    }
+    return nullptr;
+}
+
+QString CChatPanel::TooltipText(int id) const {
+    switch (id) {
+    case IDC_OPENURL:
+        return QStringLiteral("Open URL");
+    case IDC_SENDPRIVATE:
+        return QStringLiteral("Send Private Message");
+    case IDC_HELP:
+        return QStringLiteral("Help");
+    case IDC_MENU:
+        return QStringLiteral("Menu");
+    case IDC_ASK:
+        return QStringLiteral("Ask a Question");
+    case IDC_SHOWROOMS:
+        return QStringLiteral("Show Rooms");
+    case IDC_PROGRESS:
+        // The transfer engine reports a running send or receive here once it is wired.
+        return QStringLiteral("Idle transfer.");
+    case IDC_SEND:
+        return QStringLiteral("Send Message");
+    case IDC_EMOTE:
+        return QStringLiteral("Emote Message");
+    case IDC_THINK:
+        return QStringLiteral("Think Message");
+    default:
+        return {};
+    }
+}
+
+bool CChatPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pProgress && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        QToolTip::showText(help->globalPos(), TooltipText(IDC_PROGRESS), m_pProgress);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CChatPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    RecalcLayout();
+}
+
+void CChatPanel::StartSession() {}
+
+int CChatPanel::SendToServer(const char* text) {
+    if (m_context.m_pProtocol == nullptr)
+        return 0;
+    return m_context.m_pProtocol->Send(text);
+}
+
+void CChatPanel::ToggleDisplaySwitch(bool CChatContext::*flag, const char* valueName) {
+    m_context.*flag = !(m_context.*flag);
+    WriteProfileFlag(m_settings, kSectionMain, valueName, m_context.*flag);
+    RecalcLayout();
+    if (m_pInputLine != nullptr)
+        m_pInputLine->setFocus();
+    update();
+}
+
+void CChatPanel::OnCommand(int id) {
+    switch (id) {
+    case 103:
+    case 144:
+        break;
+    case 106:
+        ToggleDisplaySwitch(&CChatContext::m_bShowNameList, "Show Name List");
+        break;
+    case 107:
+        ToggleDisplaySwitch(&CChatContext::m_bShowEmotionList, "Show Emotion List");
+        break;
+    case IDC_SENDPRIVATE:
+        if (m_context.m_pUserList != nullptr)
+            m_context.m_pUserList->StartPrivateMessage();
+        break;
+    case IDC_HELP:
+    case 57670:
+        Navigate(kivra::resources::LoadChatString(kivra::resources::IDS_HELP_URL),
+                 "kivrahelpdisplay");
+        break;
+    case IDC_ASK:
+        if (m_context.m_pTransport == nullptr || !m_context.m_pTransport->IsConnected())
+            MessageBox("No current connection.", "Not Connected", MB_ICONEXCLAMATION);
+        if (m_pInputLine != nullptr)
+            m_pInputLine->setFocus();
+        update();
+        break;
+    case IDC_SHOWROOMS:
+        SendToServer("\x01<begin>\n<worldmap>\n<end>\n");
+        break;
+    case 139:
+        SendToServer("\x01<begin>\n<createprivate>\n<end>\n");
+        break;
+    case 141:
+        SendToServer("\x01<begin>\n<userprefs>\n<end>\n");
+        break;
+    case 145:
+        SendToServer("\x01<begin>\n<getbuddylist>\n<end>\n");
+        break;
+    case 146:
+        m_bPlaySounds = !m_bPlaySounds;
+        WriteProfileFlag(m_settings, kSectionMain, "Play Sounds", m_bPlaySounds);
+        break;
+    case 147:
+        m_context.m_bIgnoreMovement = !m_context.m_bIgnoreMovement;
+        if (m_context.m_bIgnoreMovement) {
+            SendToServer("sysmsg off\n");
+            SendToServer("ignore add movement\n");
+        } else {
+            SendToServer("sysmsg on\n");
+            SendToServer("ignore remove movement\n");
+        }
+        break;
+    case 32774:
+        SendToServer("users\n");
+        break;
+    case 32794:
+        SendToServer("\x01<begin>\n<emotions>\n<end>\n");
+        break;
+    default:
+        break;
+    }
+}
+
+long CChatPanel::SendPanelMessage(unsigned message, unsigned long wParam, long lParam) {
+    return SendMessage(message, wParam, lParam);
+}
+
+long CChatPanel::WindowProc(unsigned message, unsigned long wParam, long lParam) {
+    switch (message) {
+    case WM_CHAT_PREFS:
+        // The preferences sheet works on the options the server sent; they are dropped after it
+        // so the next request starts from the server's answer again.
+        m_context.m_pUserOptions.reset();
+        return 0;
+    case WM_CHAT_EMOTIONS:
+    case WM_CHAT_BUDDIES:
+        // Only a dialog filled by a server block runs; none is held.
+        return 0;
+    default:
+        return MessageWindow::WindowProc(message, wParam, lParam);
+    }
+}
+
+void CChatPanel::OnTimer(unsigned id) {
+    IChatTransport* transport = m_context.m_pTransport;
+    switch (id) {
+    case TIMER_SOCKET_POLL:
+        if (transport != nullptr && transport->IsConnected())
+            SendMessage(WM_CHAT_SOCKET, 0, CHAT_SOCKET_DATA);
+        break;
+    case TIMER_KEEPALIVE:
+        if (transport != nullptr && transport->IsConnected())
+            SendToServer("noop\r\n");
+        break;
+    default:
+        break;
+    }
+    MessageWindow::OnTimer(id);
+}
+
+void CChatPanel::ShowAskButton(bool show) {
+    if (m_toolButtons[4] != nullptr)
+        m_toolButtons[4]->setVisible(show);
+}
+
+void CChatPanel::Navigate(const std::string& url, const std::string& frame) {
+    m_site.Navigate(url, frame);
+}
+
+int CChatPanel::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    return m_site.Dialogs().MessageBox(this, QString::fromStdString(text),
+                                       QString::fromStdString(caption), flags);
+}
+
+void CChatPanel::Beep() {
+    m_site.Beep();
+}
+
+void CChatPanel::ShowWhois(const WhoisRecord&) {}
+IEmotionCollector* CChatPanel::EnsureEmotionDialog() {
+    return nullptr;
+}
+IBuddyCollector* CChatPanel::EnsureBuddyDialog() {
+    return nullptr;
+}
+
+bool CChatPanel::TypeLine(const std::string&) {
+    return false;
+}
+bool CChatPanel::TypeStyledLine(const std::string&, bool) {
+    return false;
+}
+bool CChatPanel::SelectUsers(const std::vector<std::string>&) {
+    return false;
+}
+
+QWidget* CChatPanel::HookOutputView() {
+    return m_pOutputView;
+}
+QWidget* CChatPanel::HookInputLine() {
+    return m_pInputLine;
+}
+QList<QWidget*> CChatPanel::HookPrivateWindows() {
+    return {};
+}
+
+} // namespace kivra::control

@@ -1,0 +1,124 @@
+#pragma once
+// CChatPanel: the one child window of the control. It owns the shared state block, places every
+// pane, carries the tool buttons with their tooltips, serves the keyboard hook, runs the panel
+// timers and answers the panel's numbered messages and command ids.
+
+#include "chatcontext.h"
+#include "chatinterfaces.h"
+#include "keyboardhook.h"
+#include "messagewindow.h"
+#include "panellayout.h"
+#include "razarsite.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <string>
+
+class QFrame;
+class QProgressBar;
+class QToolButton;
+
+namespace kivra::control {
+
+class CChatPanel : public QWidget,
+                   public kivra::platform::MessageWindow,
+                   public IChatPanel,
+                   public IRazarScript,
+                   public IKeyboardHookTarget {
+public:
+    // The tool bar's height; the buttons are as tall as the bar.
+    static constexpr int kToolbarHeight = 24;
+
+    // `site` is the browser context (navigation, dialogs, the bell); `settings` the per-user
+    // store. Both outlive the panel.
+    CChatPanel(QWidget* parent, IRazarSite& site, ISettingsStore& settings);
+    ~CChatPanel() override;
+
+    CChatContext& Context() { return m_context; }
+    const std::string& InstallPath() const { return m_strInstallPath; }
+    const std::string& CacheFolder() const { return m_strCacheFolder; }
+
+    // The ticker window (hidden child "DezivArozi", id 143); null until created.
+    QWidget* Ticker() const { return m_pTicker; }
+    // Creates the ticker with the welcome text; returns it.
+    QWidget* CreateTicker();
+
+    // Places every item for the current size and switches (nothing moves while the about display
+    // occupies the panel).
+    void RecalcLayout();
+    // The item with this control id, or null.
+    QWidget* Item(int id) const;
+    // The tooltip text of a control id; empty for ids without one.
+    QString TooltipText(int id) const;
+
+    // Runs a command id as its button or menu item does.
+    void OnCommand(int id);
+    // Starts the chat session over the connection parameter block (the last step of the
+    // control's window creation).
+    void StartSession();
+
+    // IChatPanel
+    long SendPanelMessage(unsigned message, unsigned long wParam, long lParam) override;
+    void ShowAskButton(bool show) override;
+    void Navigate(const std::string& url, const std::string& frame) override;
+    int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+    void Beep() override;
+    void ShowWhois(const WhoisRecord& record) override;
+    IEmotionCollector* EnsureEmotionDialog() override;
+    IBuddyCollector* EnsureBuddyDialog() override;
+
+    // IRazarScript
+    bool TypeLine(const std::string& text) override;
+    bool TypeStyledLine(const std::string& text, bool emote) override;
+    void RunCommand(int id) override { OnCommand(id); }
+    bool SelectUsers(const std::vector<std::string>& names) override;
+
+    // IKeyboardHookTarget
+    QWidget* HookOutputView() override;
+    QWidget* HookInputLine() override;
+    QList<QWidget*> HookPrivateWindows() override;
+    bool& HookCtrlDown() override { return m_bCtrlDown; }
+
+protected:
+    long WindowProc(unsigned message, unsigned long wParam, long lParam) override;
+    void OnTimer(unsigned id) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ReadStartup();
+    void BuildItems();
+    QToolButton* MakeToolButton(int id, const char* icon);
+    // Sends a line or block to the server through the protocol object; 0 when nothing went out.
+    int SendToServer(const char* text);
+    void ToggleDisplaySwitch(bool CChatContext::*flag, const char* valueName);
+
+    IRazarSite& m_site;
+    ISettingsStore& m_settings;
+    CChatContext m_context;
+    std::string m_strInstallPath;
+    std::string m_strCacheFolder;
+    bool m_bInitialised = false;
+    bool m_bAboutShowing = false;
+    bool m_bCtrlDown = false;
+    bool m_bPlaySounds = false;
+
+    QFrame* m_pBackground = nullptr;
+    std::array<QToolButton*, 6> m_toolButtons{};
+    QProgressBar* m_pProgress = nullptr;
+    QWidget* m_pUserList = nullptr;
+    QWidget* m_pEmotionList = nullptr;
+    QFrame* m_pOutputFrame = nullptr;
+    QWidget* m_pOutputView = nullptr;
+    QWidget* m_pInputLine = nullptr;
+    std::array<QToolButton*, 3> m_smallButtons{};
+    QPointer<QWidget> m_pTicker;
+
+    // Copies of what the views show, for a host that asked for them.
+    std::unique_ptr<IOutputView> m_pMirroredOutput;
+    std::unique_ptr<IPrivateWindowMap> m_pMirroredPrivate;
+};
+
+} // namespace kivra::control

@@ -1,0 +1,56 @@
+#pragma once
+// The seam between the control and the program that embeds it. The host (our stand-in for the
+// browser) gives a live control an IRazarSite before creating its window; the control reaches the
+// browser, the dialogs and the bell only through it. A headless host also takes IViewMirror, the
+// plain-text copy of what the views show, and drives the panel through IRazarScript.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kivra::platform {
+class DialogService;
+}
+
+namespace kivra::control {
+
+// What the views show, as plain text (line ends already made LF).
+class IViewMirror {
+public:
+    virtual ~IViewMirror() = default;
+    virtual void MainText(std::string_view text) = 0;
+    virtual void PrivateLine(const std::string& name, std::string_view line) = 0;
+};
+
+class IRazarSite {
+public:
+    virtual ~IRazarSite() = default;
+    // Opens `url` in the browser frame `frame`.
+    virtual void Navigate(const std::string& url, const std::string& frame) = 0;
+    // Fetches `url` into the cache folder and writes the local file name (zero-terminated) into
+    // `buffer`. 0 on success; -1 when both url and buffer are absent; another negative value when
+    // the download fails or the name does not fit.
+    virtual int DownloadToCache(const char* url, char* buffer, std::size_t size) = 0;
+    virtual kivra::platform::DialogService& Dialogs() = 0;
+    virtual void Beep() = 0;
+    // Null when nobody wants the text copy.
+    virtual IViewMirror* Mirror() = 0;
+};
+
+// Script access to a live control's panel (the headless host's standard input).
+class IRazarScript {
+public:
+    virtual ~IRazarScript() = default;
+    // A line typed into the input line and sent as Enter does. False when the input line does
+    // not exist.
+    virtual bool TypeLine(const std::string& text) = 0;
+    // The Emote (true) or Think (false) button with this text in the input line.
+    virtual bool TypeStyledLine(const std::string& text, bool emote) = 0;
+    // Runs a panel command id as its button or menu item does.
+    virtual void RunCommand(int id) = 0;
+    // Sets the user-list selection; empty clears it. False when there is no user list.
+    virtual bool SelectUsers(const std::vector<std::string>& names) = 0;
+};
+
+} // namespace kivra::control
