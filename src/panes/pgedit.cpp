@@ -1,0 +1,621 @@
+#include "pgedit.h"
+
+#include "dialogservice.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr ChatColor kOlive = 0x008080;
+constexpr ChatColor kTeal = 0x808000;
+constexpr ChatColor kRed = 0x0000FF;
+constexpr ChatColor kGrey = 0x808080;
+constexpr ChatColor kGreen = 0x008000;
+const char kSeparatorLine[] = "___________________________________________\r\n";
+
+QString Latin1(const std::string& s) {
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+std::string LowerWireName(const std::string& name) {
+    std::string out = name;
+    for (char& c : out)
+        c = c == ' ' ? '+' : char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+QAction* AddItem(QMenu* menu, const QString& text, int id, bool enabled = true) {
+    QAction* a = menu->addAction(text);
+    a->setData(id);
+    a->setEnabled(enabled);
+    return a;
+}
+
+} // namespace
+
+CPGEdit::CPGEdit(CChatContext& context, IViewCommands& commands,
+                 kivra::platform::DialogService& dialogs, int kind, QWidget* parent, int controlId)
+    : RichTextView(parent, controlId), m_context(context), m_commands(commands), m_dialogs(dialogs),
+      m_nKind(kind == KIND_PRIVATE ? KIND_PRIVATE : KIND_MAIN) {
+    RegisterClass(QStringLiteral("Times New Roman"));
+    SendMessage(RTV_SETFLAGS, 0, 0x2610);
+    SendMessage(RTV_SETATTRIBUTES, 0, 0x21E00);
+    std::int32_t margins[4] = {20, 0, 10, 0};
+    SendMessage(RTV_SETMARGINS, 0, Ptr(margins));
+    m_font = QFont(QStringLiteral("Arial"));
+    m_font.setPointSizeF(10.0);
+    setMouseTracking(true);
+    viewport()->setMouseTracking(true);
+    // A user scroll marks the caret as moved and holds the view where the user put it.
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int action) {
+        m_bCaretMoved = true;
+        if (action != QAbstractSlider::SliderNoAction)
+            SetScrollHold(true);
+    });
+}
+
+CPGEdit::~CPGEdit() {
+    m_names.clear();
+    m_links.clear();
+    UnregisterClass();
+}
+
+bool CPGEdit::ScrollHold() const {
+    return (m_nKind == KIND_MAIN ? m_context.m_nScrollHold : m_nOwnScrollHold) != 0;
+}
+
+void CPGEdit::SetScrollHold(bool on) {
+    (m_nKind == KIND_MAIN ? m_context.m_nScrollHold : m_nOwnScrollHold) = on ? 1 : 0;
+}
+
+void CPGEdit::MoveToEndIfMoved() {
+    if (!m_bCaretMoved)
+        return;
+    Send(RTV_MOVECARET, RTV_CARET_DOC_END, 0);
+    m_bCaretMoved = false;
+}
+
+bool CPGEdit::IsAtEnd() const {
+    std::int32_t pos[2] = {0, 0};
+    auto* self = const_cast<CPGEdit*>(this);
+    self->SendMessage(RTV_GETSCROLLPOS, 0, Ptr(pos));
+    const auto height = self->SendMessage(RTV_GETHEIGHT, 0, 0);
+    return viewport()->height() + pos[0] >= height;
+}
+
+void CPGEdit::AppendText(const char* text, std::size_t length, std::uint32_t code) {
+    if (!text || length == 0)
+        return;
+    MoveToEndIfMoved();
+    // Whether the user left the view at its end is decided before the new text lengthens it.
+    const bool wasAtEnd = IsAtEnd();
+
+    ChatColor colour = m_nBaseColour;
+    std::uint32_t style = m_nBaseStyle;
+    switch (code & 0xFF) {
+    case 2:
+        style |= RTV_BOLD;
+        break;
+    case 4:
+    case 128:
+        colour = kOlive;
+        break;
+    case 8:
+        colour = kTeal;
+        style |= RTV_UNDERLINE;
+        break;
+    case 16:
+        colour = kRed;
+        style |= RTV_BOLD;
+        break;
+    case 32:
+        colour = kGrey;
+        break;
+    case 64:
+        colour = kGreen;
+        break;
+    default:
+        break;
+    }
+    if (code & 0x100)
+        style |= RTV_BOLD;
+    if (code & 0x200)
+        style |= RTV_ITALIC;
+    if (code & 0x400)
+        style |= RTV_UNDERLINE;
+
+    // The style message turns bits over, so clear first and then set what is wanted.
+    Send(RTV_SETCOLOR, 0, colour);
+    Send(RTV_SETSTYLE, 1, 0);
+    if (style)
+        Send(RTV_SETSTYLE, 0, style);
+    const std::string copy(text, length);
+    RtvCountedText counted{std::int32_t(std::min<std::size_t>(length, INT32_MAX)), copy.c_str()};
+    Send(RTV_INSERTTEXT, 0, Ptr(&counted));
+    if (wasAtEnd || IsAtEnd()) {
+        SetScrollHold(false);
+        Document().ScrollTo(-1, false);
+    }
+    Send(RTV_UPDATE, 0, 1);
+    emit textAppended(QString::fromLatin1(text, qsizetype(length)));
+}
+
+void CPGEdit::AppendSeparator() {
+    AppendText("\r\n", 2, 1);
+    AppendText(kSeparatorLine, std::strlen(kSeparatorLine), 1);
+}
+
+void CPGEdit::FinishAppend() {
+    const bool hold = ScrollHold();
+    if (!hold)
+        Document().ScrollTo(-1, false);
+    const int size = Document().TextSize();
+    if (size > kTrimLimit) {
+        Document().DeleteRange(0, size / 2, false);
+        Send(RTV_UPDATE, 0, 1);
+        Send(RTV_MOVECARET, RTV_CARET_DOC_END, 0);
+        if (!hold) {
+            Document().ScrollTo(0, false);
+            Document().ScrollTo(-1, false);
+        }
+    }
+    Send(RTV_UPDATE, 0, 1);
+    Document().CaretUpdate(true);
+}
+
+void CPGEdit::SetBold(bool on) {
+    m_nPrevBaseStyle = m_nBaseStyle;
+    m_nBaseStyle = on ? (m_nBaseStyle | RTV_BOLD) : (m_nBaseStyle & ~RTV_BOLD);
+}
+
+void CPGEdit::SetItalic(bool on) {
+    m_nPrevBaseStyle = m_nBaseStyle;
+    m_nBaseStyle = on ? (m_nBaseStyle | RTV_ITALIC) : (m_nBaseStyle & ~RTV_ITALIC);
+}
+
+void CPGEdit::SetUnderline(bool on) {
+    m_nPrevBaseStyle = m_nBaseStyle;
+    m_nBaseStyle = on ? (m_nBaseStyle | RTV_UNDERLINE) : (m_nBaseStyle & ~RTV_UNDERLINE);
+}
+
+void CPGEdit::SetBaseColour(ChatColor colour) {
+    m_nBaseColour = colour & 0x00FFFFFF;
+}
+
+CViewEntry* CPGEdit::AddEntry(std::list<CViewEntry>& list, const std::string& text) {
+    for (CViewEntry& e : list)
+        if (e.m_strText == text) {
+            ++e.m_nCount;
+            return &e;
+        }
+    list.push_back(CViewEntry{1, text});
+    return &list.back();
+}
+
+void CPGEdit::ReleaseEntry(std::list<CViewEntry>& list, std::uintptr_t entry) {
+    for (auto it = list.begin(); it != list.end(); ++it)
+        if (reinterpret_cast<std::uintptr_t>(&*it) == entry) {
+            if (--it->m_nCount <= 0)
+                list.erase(it);
+            return;
+        }
+}
+
+void CPGEdit::OnItemDiscarded(const RtvItem& item) {
+    if (item.kind == ITEM_PICTURE)
+        ReleaseEntry(m_names, item.reference);
+    else if (item.kind == ITEM_LINK)
+        ReleaseEntry(m_links, item.reference);
+}
+
+void CPGEdit::InsertLink(const std::string& linkText, const std::string& url) {
+    MoveToEndIfMoved();
+    CViewEntry* entry = AddEntry(m_links, url);
+    // A link without a label would be invisible and unclickable; it shows its address.
+    const std::string shown = linkText.empty() ? url : linkText;
+
+    RtvItem rec{};
+    rec.type = RTV_ITEM_TEXT;
+    rec.kind = ITEM_LINK;
+    rec.reference = reinterpret_cast<std::uintptr_t>(entry);
+    rec.data = reinterpret_cast<std::uintptr_t>(shown.c_str());
+    rec.owner = reinterpret_cast<std::uintptr_t>(this);
+    std::int32_t sel[2] = {0, 0};
+    Send(RTV_GETSEL, 0, Ptr(sel));
+    rec.position = sel[0];
+
+    const auto style = std::uint32_t(Send(RTV_GETSTYLE));
+    const auto colour = Send(RTV_GETCOLOR);
+    Send(RTV_SETSTYLE, 1, 0);
+    Send(RTV_SETSTYLE, 1, style | RTV_UNDERLINE);
+    Send(RTV_SETCOLOR, 1, kTeal);
+    Send(RTV_INSERTITEM, 1, Ptr(&rec));
+    Send(RTV_SETSTYLE, 1, 0);
+    if (style)
+        Send(RTV_SETSTYLE, 1, style);
+    Send(RTV_SETCOLOR, 1, colour);
+    if (rec.item == 0) {
+        ReleaseEntry(m_links, rec.reference);
+        return;
+    }
+    Send(RTV_ATTACHITEM, 0, Ptr(&rec));
+    emit textAppended(Latin1(shown));
+}
+
+void CPGEdit::InsertImage(const ChatPicture& picture, std::uint32_t kind, std::uintptr_t reference,
+                          int layout1) {
+    const int w = std::abs(picture.width);
+    const int h = std::abs(picture.height);
+    RtvItem rec{};
+    QImage image;
+    // The record's sizes are 16 bits wide; a picture that cannot be described is not shown.
+    if (w > 0 && h > 0 && w <= 0xFFFF && h <= 0xFFFF &&
+        picture.pixels.size() >= std::size_t(w) * std::size_t(h)) {
+        image = QImage(w, h, QImage::Format_Indexed8);
+        QList<QRgb> table(256);
+        for (int i = 0; i < 256; ++i) {
+            const ChatColor c = picture.palette[std::size_t(i)];
+            table[i] = qRgb(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+        }
+        image.setColorTable(table);
+        for (int y = 0; y < h; ++y)
+            std::memcpy(image.scanLine(y), picture.pixels.data() + std::size_t(y) * std::size_t(w),
+                        std::size_t(w));
+    }
+    rec.type = RTV_ITEM_PICTURE;
+    rec.width = std::uint16_t(w);
+    rec.width2 = std::uint16_t(w);
+    rec.height = std::uint16_t(h);
+    rec.layout1 = std::uint16_t(layout1);
+    rec.layout2 = 4;
+    rec.data = image.isNull() ? 0 : reinterpret_cast<std::uintptr_t>(&image);
+    rec.kind = kind;
+    rec.reference = reference;
+    rec.owner = reinterpret_cast<std::uintptr_t>(this);
+    std::int32_t sel[2] = {0, 0};
+    Send(RTV_GETSEL, 0, Ptr(sel));
+    rec.position = sel[0];
+    Send(RTV_INSERTITEM, 1, Ptr(&rec));
+    if (rec.item == 0 && kind == ITEM_PICTURE)
+        ReleaseEntry(m_names, reference);
+}
+
+void CPGEdit::InsertPicture(const ChatPicture& picture, const std::string& userName) {
+    MoveToEndIfMoved();
+    CViewEntry* entry = AddEntry(m_names, userName);
+    InsertImage(picture, ITEM_PICTURE, reinterpret_cast<std::uintptr_t>(entry), 2);
+}
+
+void CPGEdit::InsertPlainPicture(const ChatPicture& picture, int placement) {
+    MoveToEndIfMoved();
+    InsertImage(picture, 0, 0, placement + 2);
+}
+
+void CPGEdit::ClearAll() {
+    Document().DeleteRange(0, Document().TextSize(), true);
+    m_names.clear();
+    m_links.clear();
+    Send(RTV_MOVECARET, RTV_CARET_DOC_END, 0);
+    Send(RTV_UPDATE, 0, 1);
+}
+
+void CPGEdit::SetEngineFont(const QFont& font, bool toExisting) {
+    RtvLogFont lf{};
+    lf.lfHeight = -int(std::lround(font.pointSizeF() * 96.0 / 72.0));
+    lf.lfWeight = 400;
+    const QByteArray face = font.family().toLatin1().left(sizeof(lf.lfFaceName) - 1);
+    std::memcpy(lf.lfFaceName, face.constData(), std::size_t(face.size()));
+    Send(RTV_SETFONT, toExisting ? 1 : 0, Ptr(&lf));
+}
+
+void CPGEdit::ApplyFontSettings() {
+    std::string size = "200";
+    std::string family = "Arial";
+    if (m_context.m_pSettings) {
+        size = m_context.m_pSettings->GetProfileString(Section(), "Font Size", "200");
+        family = m_context.m_pSettings->GetProfileString(Section(), "Font Family", "Arial");
+    }
+    // Twice the size in tenths of a point; a value that gives no size keeps 10 points.
+    int tenths = std::atoi(size.c_str()) / 2;
+    if (tenths <= 0 || tenths > 10000)
+        tenths = 100;
+    QFont font(family.empty() ? QStringLiteral("Arial") : Latin1(family));
+    font.setPointSizeF(tenths / 10.0);
+    m_font = font;
+    SetEngineFont(m_font, false);
+}
+
+bool CPGEdit::HotSpotAt(const QPoint& pos, RtvItem* item) const {
+    auto* self = const_cast<CPGEdit*>(this);
+    const std::intptr_t lParam =
+        std::intptr_t((std::uint32_t(std::uint16_t(pos.y())) << 16) | std::uint16_t(pos.x()));
+    const auto id = self->SendMessage(RTV_HITTEST, 0, lParam);
+    if (id == 0)
+        return false;
+    return self->SendMessage(RTV_GETITEM, std::uintptr_t(id), Ptr(item)) != 0;
+}
+
+std::string CPGEdit::NormaliseUrl(const std::string& url) {
+    if (url.empty())
+        return {};
+    std::string out = url;
+    for (char& c : out)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    // An https address keeps its own scheme rather than becoming "http://https://...".
+    if (out.rfind("http://", 0) != 0 && out.rfind("https://", 0) != 0)
+        out = "http://" + out;
+    return out.size() > 7 ? out : std::string();
+}
+
+std::string CPGEdit::ItemName(const RtvItem& item) const {
+    if (item.kind == ITEM_USERNAME)
+        return std::string(item.text, strnlen(item.text, sizeof(item.text)));
+    if (item.kind == ITEM_PICTURE && item.reference)
+        for (const CViewEntry& e : m_names)
+            if (reinterpret_cast<std::uintptr_t>(&e) == item.reference)
+                return e.m_strText;
+    return {};
+}
+
+bool CPGEdit::IsOwnName(const std::string& name) const {
+    const std::string own = m_context.UserName();
+    return own.size() == name.size() &&
+           std::equal(own.begin(), own.end(), name.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+void CPGEdit::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        m_bCaretMoved = true;
+        RtvItem item{};
+        if (HotSpotAt(event->position().toPoint(), &item)) {
+            if (item.kind == ITEM_LINK) {
+                for (const CViewEntry& e : m_links)
+                    if (reinterpret_cast<std::uintptr_t>(&e) == item.reference) {
+                        const std::string url = NormaliseUrl(e.m_strText);
+                        if (!url.empty() && m_context.m_pPanel)
+                            m_context.m_pPanel->Navigate(url, "kivranewwindow");
+                        break;
+                    }
+            } else if (item.kind == ITEM_USERNAME) {
+                const std::string name = ItemName(item);
+                if (!name.empty() && !IsOwnName(name) && m_context.m_pUserList) {
+                    m_context.m_pUserList->SelectOnly(name);
+                    m_context.m_pUserList->StartPrivateMessage();
+                }
+            }
+        }
+    }
+    if (event->button() == Qt::RightButton)
+        return; // the context menu event does the right button's work
+    RichTextView::mousePressEvent(event);
+}
+
+void CPGEdit::mouseDoubleClickEvent(QMouseEvent* event) {
+    m_bCaretMoved = true;
+    RtvItem item{};
+    if (event->button() == Qt::LeftButton && HotSpotAt(event->position().toPoint(), &item) &&
+        item.kind == ITEM_PICTURE) {
+        const std::string name = ItemName(item);
+        if (!name.empty() && !IsOwnName(name) && m_context.m_pUserList) {
+            m_context.m_pUserList->SelectOnly(name);
+            m_context.m_pUserList->StartPrivateMessage();
+        }
+    }
+    RichTextView::mouseDoubleClickEvent(event);
+}
+
+void CPGEdit::mouseMoveEvent(QMouseEvent* event) {
+    RtvItem item{};
+    viewport()->setCursor(HotSpotAt(event->position().toPoint(), &item) ? Qt::PointingHandCursor
+                                                                        : Qt::IBeamCursor);
+    RichTextView::mouseMoveEvent(event);
+}
+
+void CPGEdit::keyPressEvent(QKeyEvent* event) {
+    // Read-only: typed characters go nowhere; copying and scrolling keys still work.
+    RichTextView::keyPressEvent(event);
+}
+
+void CPGEdit::contextMenuEvent(QContextMenuEvent* event) {
+    RtvItem item{};
+    if (HotSpotAt(event->pos(), &item)) {
+        if (item.kind != ITEM_PICTURE && item.kind != ITEM_USERNAME)
+            return;
+        const std::string name = ItemName(item);
+        if (name.empty() || IsOwnName(name) || !m_context.m_pUserList ||
+            !m_context.m_pUserList->Contains(name))
+            return;
+        m_context.m_pUserList->SelectOnly(name);
+        ShowMenu(BuildUserMenu(name, this), event->globalPos());
+        return;
+    }
+    ShowMenu(BuildDisplayMenu(this), event->globalPos());
+}
+
+void CPGEdit::ShowMenu(QMenu* menu, const QPoint& globalPos) {
+    QAction* chosen = menu->exec(globalPos);
+    const int id = chosen ? chosen->data().toInt() : 0;
+    delete menu;
+    if (id)
+        OnCommand(id);
+}
+
+QMenu* CPGEdit::BuildDisplayMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    const bool connected = m_commands.IsConnected();
+    AddItem(menu, QStringLiteral("Clear All"), ID_CLEAR_ALL);
+    AddItem(menu, QStringLiteral("Font..."), ID_FONT);
+    menu->addSeparator();
+    QAction* sound = AddItem(menu, QStringLiteral("Sound On Incoming Message"), ID_SOUND_INCOMING);
+    sound->setCheckable(true);
+    sound->setChecked(m_nKind == KIND_MAIN ? m_context.m_bMonitor : m_context.m_bSoundPM);
+    AddItem(menu, QStringLiteral("Save To File"), ID_SAVE_TO_FILE);
+    if (m_nKind == KIND_MAIN) {
+        AddItem(menu, QStringLiteral("Who's Online Now"), ID_WHOS_ONLINE, connected);
+        AddItem(menu, QStringLiteral("Goto User..."), ID_GOTO_USER);
+        std::vector<std::string>* exits = m_commands.GetMenuList(kExitsList);
+        if (exits && !exits->empty()) {
+            menu->addSeparator();
+            const int n = std::min<int>(int(exits->size()), ID_EXIT_LAST - ID_EXIT_FIRST + 1);
+            for (int i = 0; i < n; ++i) {
+                std::string& exit = (*exits)[std::size_t(i)];
+                if (!exit.empty())
+                    exit[0] = char(std::toupper(static_cast<unsigned char>(exit[0])));
+                AddItem(menu, Latin1(exit), ID_EXIT_FIRST + i, connected);
+            }
+        }
+    }
+    return menu;
+}
+
+QMenu* CPGEdit::BuildUserMenu(const std::string& name, QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    const QString u = Latin1(name);
+    const bool hasName = !name.empty();
+    const bool ignored = m_commands.IsIgnoring(name);
+    AddItem(menu, QStringLiteral("Send Private Message to %1...").arg(u), ID_SEND_PM,
+            !ignored && m_commands.IsConnected());
+    AddItem(menu, QStringLiteral("Add %1 To Buddy List").arg(u), ID_ADD_BUDDY);
+    if (!m_context.IsOptionSet(CHATOPT_NOWHOIS))
+        AddItem(menu, QStringLiteral("Who Is %1...").arg(u), ID_WHOIS);
+    if (!m_context.IsOptionSet(CHATOPT_NOFILEXFER)) {
+        const int transfer = m_commands.TransferState();
+        if (transfer == 2)
+            AddItem(menu, QStringLiteral("Cancel File Transfer"), ID_CANCEL_TRANSFER);
+        else
+            AddItem(menu, QStringLiteral("Send File To %1...").arg(u), ID_SEND_FILE, transfer != 0);
+    }
+    // The follow item: compared by wire name in lower case.
+    const std::string me = LowerWireName(name);
+    const bool followsMe = m_commands.IsFollowingMe(name);
+    if (m_context.m_nFollowing && !m_context.m_strFollowedUser.empty()) {
+        const std::string& f = m_context.m_strFollowedUser;
+        if (LowerWireName(f) == me)
+            AddItem(menu, QStringLiteral("Stop Following %1").arg(u), ID_STOP_FOLLOW);
+        else if (followsMe)
+            AddItem(menu, QStringLiteral("Kick %1 Off Your Tail!").arg(u), ID_STOP_FOLLOW, hasName);
+        else
+            AddItem(menu, QStringLiteral("Stop Following %1, Start Following %2").arg(Latin1(f), u),
+                    ID_FOLLOW);
+    } else if (followsMe) {
+        AddItem(menu, QStringLiteral("Kick %1 Off Your Tail!").arg(u), ID_STOP_FOLLOW, hasName);
+    } else {
+        AddItem(menu, QStringLiteral("Start Following %1").arg(u), ID_FOLLOW, hasName);
+    }
+    const std::string emotion = m_commands.SelectedEmotion();
+    if (!emotion.empty())
+        AddItem(menu, QStringLiteral("%1 at %2").arg(Latin1(emotion), u), ID_EMOTE_AT);
+    menu->addSeparator();
+    if (ignored) {
+        AddItem(menu, QStringLiteral("Allow Messages From %1").arg(u), ID_ALLOW);
+    } else {
+        AddItem(menu, QStringLiteral("Ignore Messages From %1").arg(u), ID_IGNORE);
+        if (m_commands.IsWatching(name))
+            AddItem(menu, QStringLiteral("Stop Watching Messages From %1").arg(u), ID_STOP_WATCH,
+                    hasName);
+        else
+            AddItem(menu, QStringLiteral("Watch Messages From %1").arg(u), ID_WATCH, hasName);
+    }
+    return menu;
+}
+
+void CPGEdit::OnCommand(int id) {
+    switch (id) {
+    case ID_CLEAR_ALL:
+        ClearAll();
+        return;
+    case ID_FONT: {
+        const auto font = m_dialogs.GetFont(this, m_font);
+        if (!font)
+            return;
+        const int tenths = int(std::lround(font->pointSizeF() * 10.0));
+        if (m_context.m_pSettings) {
+            const QByteArray size = QByteArray::number(tenths * 2);
+            const QByteArray family = font->family().toLatin1();
+            m_context.m_pSettings->WriteProfileString(Section(), "Font Size", size.constData());
+            m_context.m_pSettings->WriteProfileString(Section(), "Font Family", family.constData());
+        }
+        m_font = QFont(font->family());
+        m_font.setPointSizeF(tenths / 10.0);
+        SetEngineFont(m_font, true);
+        if (m_nKind == KIND_PRIVATE)
+            FinishAppend();
+        return;
+    }
+    case ID_SOUND_INCOMING:
+        if (m_nKind == KIND_MAIN) {
+            m_context.m_bMonitor = !m_context.m_bMonitor;
+            if (m_context.m_pSettings)
+                m_context.m_pSettings->WriteProfileString("Main", "Monitor",
+                                                          m_context.m_bMonitor ? "Yes" : "No");
+        } else {
+            m_context.m_bSoundPM = !m_context.m_bSoundPM;
+            if (m_context.m_pSettings)
+                m_context.m_pSettings->WriteProfileInt("PM", "Sound PM",
+                                                       m_context.m_bSoundPM ? 1 : 0);
+        }
+        return;
+    case ID_SAVE_TO_FILE:
+        SaveToFile();
+        return;
+    case ID_WHOS_ONLINE:
+        m_commands.RequestUsers();
+        return;
+    case ID_GOTO_USER:
+        m_commands.OpenGotoDialog();
+        return;
+    default:
+        break;
+    }
+    if (id >= ID_EXIT_FIRST && id <= ID_EXIT_LAST) {
+        m_commands.DoMenuCommand(kExitsList, id - ID_EXIT_FIRST + 1);
+        return;
+    }
+    switch (id) {
+    case ID_SEND_PM:
+    case ID_ADD_BUDDY:
+    case ID_WHOIS:
+    case ID_SEND_FILE:
+    case ID_CANCEL_TRANSFER:
+    case ID_STOP_FOLLOW:
+    case ID_FOLLOW:
+    case ID_EMOTE_AT:
+    case ID_ALLOW:
+    case ID_IGNORE:
+    case ID_WATCH:
+    case ID_STOP_WATCH:
+        m_commands.UserCommand(id);
+        return;
+    default:
+        return;
+    }
+}
+
+void CPGEdit::SaveToFile() {
+    const auto name =
+        m_dialogs.GetSaveFileName(this, QStringLiteral("display.txt"), QStringLiteral("*.txt"),
+                                  QStringLiteral("Text File (*.txt)|*.txt||"));
+    if (!name || name->isEmpty())
+        return;
+    // The text goes to a temporary file that replaces the target only when it is complete.
+    QSaveFile file(*name);
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok)
+        ok = Send(RTV_SAVETEXT, std::uintptr_t(file.handle()), 0) == 0 && file.commit();
+    if (!ok) {
+        file.cancelWriting();
+        m_dialogs.MessageBox(this, QStringLiteral("Could not save the display to %1.").arg(*name),
+                             QStringLiteral("Error"), MB_OK | MB_ICONEXCLAMATION);
+    }
+}

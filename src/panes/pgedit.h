@@ -1,0 +1,144 @@
+#pragma once
+// CPGEdit: the output view. Kind 1 is the main chat display, kind 2 the display inside a
+// private-message window. It appends styled text, separators, links and pictures at the end of
+// its RichTextView, keeps the document below 16384 characters, follows the newest text unless
+// the user has scrolled away, and carries the display and user-name menus.
+
+#include "chatcontext.h"
+#include "richtextview.h"
+#include "viewcommands.h"
+
+#include <QFont>
+#include <QString>
+#include <list>
+
+class QMenu;
+namespace kivra::platform {
+class DialogService;
+}
+
+// A name or URL shared by every hot spot that carries it.
+struct CViewEntry {
+    std::int32_t m_nCount = 0;
+    std::string m_strText;
+};
+
+class CPGEdit : public RichTextView, public IOutputView {
+    Q_OBJECT
+public:
+    enum : int { KIND_MAIN = 1, KIND_PRIVATE = 2 };
+    enum : std::uint32_t { ITEM_PICTURE = 1, ITEM_LINK = 2, ITEM_USERNAME = 4 };
+    static constexpr int kTrimLimit = 16384;
+
+    // Display and user menu commands.
+    enum : int {
+        ID_CLEAR_ALL = 32781,
+        ID_FONT = 32806,
+        ID_SOUND_INCOMING = 32821,
+        ID_SAVE_TO_FILE = 127,
+        ID_WHOS_ONLINE = 32804,
+        ID_GOTO_USER = 140,
+        ID_EXIT_FIRST = 32782,
+        ID_EXIT_LAST = 32791,
+        ID_SEND_PM = 32775,
+        ID_ADD_BUDDY = 278,
+        ID_WHOIS = 134,
+        ID_SEND_FILE = 123,
+        ID_CANCEL_TRANSFER = 138,
+        ID_STOP_FOLLOW = 122,
+        ID_FOLLOW = 32803,
+        ID_EMOTE_AT = 32814,
+        ID_ALLOW = 32777,
+        ID_IGNORE = 32776,
+        ID_WATCH = 32823,
+        ID_STOP_WATCH = 32824,
+    };
+    static constexpr int kExitsList = 144;
+
+    CPGEdit(CChatContext& context, IViewCommands& commands, kivra::platform::DialogService& dialogs,
+            int kind, QWidget* parent = nullptr, int controlId = 119);
+    ~CPGEdit() override;
+
+    int Kind() const { return m_nKind; }
+
+    // IOutputView
+    void AppendText(const char* text, std::size_t length, std::uint32_t style) override;
+    void AppendSeparator() override;
+    void InsertLink(const std::string& linkText, const std::string& url) override;
+    void InsertPicture(const ChatPicture& picture, const std::string& userName) override;
+    void InsertPlainPicture(const ChatPicture& picture, int placement) override;
+    void FinishAppend() override;
+    void SetBold(bool on) override;
+    void SetItalic(bool on) override;
+    void SetUnderline(bool on) override;
+    void SetBaseColour(ChatColor colour) override;
+    bool IsAtEnd() const override;
+    void ClearAll() override;
+
+    void AppendText(const std::string& text, std::uint32_t style) {
+        AppendText(text.data(), text.size(), style);
+    }
+    // Reads "Font Size" and "Font Family" of this kind's section and makes it the default font.
+    void ApplyFontSettings();
+    // The point font now in use (what the font dialog starts from).
+    const QFont& CurrentFont() const { return m_font; }
+
+    // The hot spot under a point of the viewport: its record, or false over plain text.
+    bool HotSpotAt(const QPoint& pos, RtvItem* item) const;
+    // The URL a click on a link opens, or empty when it opens nothing.
+    static std::string NormaliseUrl(const std::string& url);
+
+    // The menus, built with their state for this moment; each action's data is its command.
+    QMenu* BuildDisplayMenu(QWidget* parent);
+    QMenu* BuildUserMenu(const std::string& name, QWidget* parent);
+    void OnCommand(int id);
+
+    bool ScrollHold() const;
+    bool CaretMoved() const { return m_bCaretMoved; }
+    const std::list<CViewEntry>& LinkEntries() const { return m_links; }
+    const std::list<CViewEntry>& NameEntries() const { return m_names; }
+
+signals:
+    // Everything appended, as the plain text it shows; the headless host mirrors it.
+    void textAppended(const QString& text);
+
+protected:
+    void OnItemDiscarded(const RtvItem& item) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    std::intptr_t Send(unsigned msg, std::uintptr_t w = 0, std::intptr_t l = 0) {
+        return SendMessage(msg, w, l);
+    }
+    template <class T> static std::intptr_t Ptr(T* p) { return reinterpret_cast<std::intptr_t>(p); }
+    void SetScrollHold(bool on);
+    void MoveToEndIfMoved();
+    CViewEntry* AddEntry(std::list<CViewEntry>& list, const std::string& text);
+    void ReleaseEntry(std::list<CViewEntry>& list, std::uintptr_t entry);
+    void InsertImage(const ChatPicture& picture, std::uint32_t kind, std::uintptr_t reference,
+                     int layout1);
+    void SetEngineFont(const QFont& font, bool toExisting);
+    const char* Section() const { return m_nKind == KIND_MAIN ? "Main" : "PM"; }
+    bool IsOwnName(const std::string& name) const;
+    std::string ItemName(const RtvItem& item) const;
+    void SaveToFile();
+    void ShowMenu(QMenu* menu, const QPoint& globalPos);
+
+    CChatContext& m_context;
+    IViewCommands& m_commands;
+    kivra::platform::DialogService& m_dialogs;
+    int m_nKind;
+    std::uint32_t m_nBaseStyle = 0;
+    std::uint32_t m_nPrevBaseStyle = 0;
+    ChatColor m_nBaseColour = 0;
+    bool m_bCaretMoved = true;
+    // A private display keeps its own hold; the main display's lives in the context.
+    int m_nOwnScrollHold = 0;
+    QFont m_font;
+    std::list<CViewEntry> m_names;
+    std::list<CViewEntry> m_links;
+};
