@@ -301,16 +301,11 @@ std::intptr_t RichTextView::InsertItem(RtvItem* record) {
     StoredItem stored{*record, {}};
     stored.record.item = id;
     stored.record.owner = reinterpret_cast<std::uintptr_t>(this);
-    record->item = id;
-    record->owner = stored.record.owner;
 
-    QTextCursor at = m_insert;
-    const int size = m_doc.TextSize();
-    if (record->position != m_insert.position()) {
-        at = QTextCursor(document());
-        at.setPosition(std::clamp(int(record->position), 0, size));
-    }
-    at.clearSelection();
+    // A separate cursor at the record's position; the insertion point, when it stands there,
+    // moves on behind the new item as every cursor at an insertion does.
+    QTextCursor at(document());
+    at.setPosition(std::clamp(int(record->position), 0, m_doc.TextSize()));
 
     if (record->type == RTV_ITEM_PICTURE) {
         const auto* image = reinterpret_cast<const QImage*>(record->data);
@@ -335,8 +330,9 @@ std::intptr_t RichTextView::InsertItem(RtvItem* record) {
         }
         at.insertText(shown, format);
     }
-    if (&at != &m_insert && record->position == m_insert.position())
-        m_insert = at;
+    // Only a created item gets its id; a failed insertion leaves the record's id at 0.
+    record->item = id;
+    record->owner = stored.record.owner;
     m_items.emplace(id, stored);
     NotifyChanged();
     return 0;

@@ -1,0 +1,225 @@
+// The rich text view driven only through its messages and document operations.
+#include "richtextview.h"
+
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryFile>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextFrame>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+class View : public RichTextView {
+public:
+    View() : RichTextView(nullptr, 119) { resize(400, 300); }
+    std::vector<RtvItem> discarded;
+    std::intptr_t Msg(unsigned m, std::uintptr_t w = 0, const void* l = nullptr) {
+        return SendMessage(m, w, reinterpret_cast<std::intptr_t>(l));
+    }
+    void Text(const char* s) {
+        RtvCountedText t{std::int32_t(std::strlen(s)), s};
+        Msg(RTV_INSERTTEXT, 0, &t);
+    }
+    std::uintptr_t Link(const char* text, std::uint32_t kind, std::uintptr_t ref) {
+        RtvItem rec{};
+        rec.type = RTV_ITEM_TEXT;
+        rec.kind = kind;
+        rec.reference = ref;
+        rec.data = reinterpret_cast<std::uintptr_t>(text);
+        std::int32_t sel[2] = {0, 0};
+        Msg(RTV_GETSEL, 0, sel);
+        rec.position = sel[0];
+        Msg(RTV_INSERTITEM, 1, &rec);
+        return rec.item;
+    }
+    QString Plain() const { return document()->toPlainText(); }
+
+protected:
+    void OnItemDiscarded(const RtvItem& item) override { discarded.push_back(item); }
+};
+
+std::intptr_t Point(int x, int y) {
+    return std::intptr_t((std::uint32_t(y) << 16) | std::uint32_t(x));
+}
+
+} // namespace
+
+TEST(RichTextView, StyleMessagesTurnBitsOverAndZeroClearsAll) {
+    View v;
+    EXPECT_EQ(v.Msg(RTV_GETSTYLE), 0);
+    v.SendMessage(RTV_SETSTYLE, 0, RTV_BOLD | RTV_UNDERLINE);
+    EXPECT_EQ(v.Msg(RTV_GETSTYLE), RTV_BOLD | RTV_UNDERLINE);
+    // Bold twice in a row leaves bold as it was.
+    v.SendMessage(RTV_SETSTYLE, 0, RTV_BOLD);
+    v.SendMessage(RTV_SETSTYLE, 0, RTV_BOLD);
+    EXPECT_EQ(v.Msg(RTV_GETSTYLE), RTV_BOLD | RTV_UNDERLINE);
+    v.SendMessage(RTV_SETSTYLE, 0, RTV_ITALIC | RTV_UNDERLINE);
+    EXPECT_EQ(v.Msg(RTV_GETSTYLE), RTV_BOLD | RTV_ITALIC);
+    v.SendMessage(RTV_SETSTYLE, 0, 0);
+    EXPECT_EQ(v.Msg(RTV_GETSTYLE), 0);
+
+    // The style and colour in force are what inserted text carries.
+    v.SendMessage(RTV_SETSTYLE, 0, RTV_ITALIC);
+    v.SendMessage(RTV_SETCOLOR, 0, 0x0000FF);
+    EXPECT_EQ(v.Msg(RTV_GETCOLOR), 0x0000FF);
+    v.Text("red");
+    QTextCursor c(v.document());
+    c.setPosition(2);
+    EXPECT_TRUE(c.charFormat().fontItalic());
+    EXPECT_EQ(c.charFormat().foreground().color(), QColor(255, 0, 0));
+}
+
+TEST(RichTextView, TextIsSingleByteWithLineBreaksAndNoControlBytes) {
+    View v;
+    v.Text("one\r\ntwo\rthree\nfour\x07\x1b[1m\xe9");
+    EXPECT_EQ(v.Plain(), QString::fromLatin1("one\ntwo\nthree\nfour[1m\xe9"));
+    EXPECT_EQ(v.Document().TextSize(), v.Plain().size());
+
+    QTemporaryFile f;
+    ASSERT_TRUE(f.open());
+    EXPECT_EQ(v.SendMessage(RTV_SAVETEXT, std::uintptr_t(f.handle()), 0), 0);
+    f.seek(0);
+    EXPECT_EQ(f.readAll(), QByteArray("one\ntwo\nthree\nfour[1m\xe9"));
+    EXPECT_NE(v.SendMessage(RTV_SAVETEXT, std::uintptr_t(-1), 0), 0);
+}
+
+TEST(RichTextView, ItemsKeepTheProgramsFieldsAndAreFoundUnderTheMouse) {
+    View v;
+    v.show();
+    v.Text("plain text before ");
+    RtvItem rec{};
+    rec.type = RTV_ITEM_TEXT;
+    rec.kind = 4;
+    rec.reference = 0xDEADBEEFCAFEull;
+    std::strcpy(rec.text, "Some User");
+    rec.data = reinterpret_cast<std::uintptr_t>("LINKLINKLINK");
+    rec.position = v.Document().TextSize();
+    v.Msg(RTV_INSERTITEM, 1, &rec);
+    ASSERT_NE(rec.item, 0u);
+    EXPECT_EQ(rec.owner, reinterpret_cast<std::uintptr_t>(&v));
+    EXPECT_EQ(v.Msg(RTV_ATTACHITEM, 0, &rec), std::intptr_t(rec.item));
+
+    RtvItem out{};
+    ASSERT_EQ(v.Msg(RTV_GETITEM, rec.item, &out), 1);
+    EXPECT_EQ(out.kind, 4u);
+    EXPECT_EQ(out.reference, 0xDEADBEEFCAFEull);
+    EXPECT_STREQ(out.text, "Some User");
+    EXPECT_EQ(out.position, rec.position);
+    EXPECT_EQ(v.Msg(RTV_GETITEM, rec.item + 100, &out), 0);
+
+    QTextCursor c(v.document());
+    c.setPosition(3);
+    const QRect plain = v.cursorRect(c);
+    EXPECT_EQ(v.SendMessage(RTV_HITTEST, 0, Point(plain.x() + 2, plain.center().y())), 0);
+    c.setPosition(rec.position + 5);
+    const QRect link = v.cursorRect(c);
+    EXPECT_EQ(v.SendMessage(RTV_HITTEST, 0, Point(link.x() + 1, link.center().y())),
+              std::intptr_t(rec.item));
+}
+
+TEST(RichTextView, DeletingARangeDiscardsOnlyItemsWhollyInside) {
+    View v;
+    v.Text("aaaa");
+    const auto first = v.Link("first", 2, 11);
+    v.Text("bbbb");
+    const auto second = v.Link("second", 2, 22);
+    ASSERT_NE(first, 0u);
+    ASSERT_NE(second, 0u);
+    // Cut through the middle of the second link: it keeps living.
+    v.Document().DeleteRange(0, 4 + 5 + 4 + 2, false);
+    ASSERT_EQ(v.discarded.size(), 1u);
+    EXPECT_EQ(v.discarded[0].reference, 11u);
+    EXPECT_EQ(v.Plain(), "cond");
+    RtvItem out{};
+    EXPECT_EQ(v.Msg(RTV_GETITEM, first, &out), 0);
+    EXPECT_EQ(v.Msg(RTV_GETITEM, second, &out), 1);
+    v.Document().DeleteRange(0, v.Document().TextSize(), false);
+    ASSERT_EQ(v.discarded.size(), 2u);
+    EXPECT_EQ(v.discarded[1].reference, 22u);
+}
+
+TEST(RichTextView, PicturesNeedAnImageAndReportFailureOtherwise) {
+    View v;
+    QSignalSpy spy(&v, &RichTextView::notification);
+    RtvItem rec{};
+    rec.type = RTV_ITEM_PICTURE;
+    rec.kind = 1;
+    v.Msg(RTV_INSERTITEM, 0, &rec);
+    EXPECT_EQ(rec.item, 0u);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy[0][0].toUInt(), unsigned(RTVN_INSERT_FAILED));
+
+    QImage img(8, 6, QImage::Format_RGB32);
+    img.fill(Qt::red);
+    rec.data = reinterpret_cast<std::uintptr_t>(&img);
+    rec.width = rec.width2 = 8;
+    rec.height = 6;
+    v.Msg(RTV_INSERTITEM, 0, &rec);
+    EXPECT_NE(rec.item, 0u);
+    EXPECT_EQ(v.Document().TextSize(), 1);
+}
+
+TEST(RichTextView, EmptyDocumentHasNoHeightAndNotificationsFollowTheAttribute) {
+    View v;
+    EXPECT_EQ(v.Msg(RTV_GETHEIGHT), 0);
+    QSignalSpy spy(&v, &RichTextView::notification);
+    v.Text("x");
+    EXPECT_GT(v.Msg(RTV_GETHEIGHT), 0);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy[0][0].toUInt(), unsigned(RTV_WM_COMMAND));
+    EXPECT_EQ(spy[0][1].toULongLong(), (quintptr(RTVN_CHANGE) << 16) | 119u);
+    v.SendMessage(RTV_SETATTRIBUTES, 0, 0x21E00 | RTVA_PRIVATE_NOTIFY);
+    v.Text("y");
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy[1][0].toUInt(), unsigned(RTVN_PRIVATE_CHANGE));
+    EXPECT_EQ(spy[1][1].toULongLong(), 119u);
+}
+
+TEST(RichTextView, FontMessageAppliesToExistingTextOnlyWhenAsked) {
+    View v;
+    v.Text("old");
+    RtvLogFont lf{};
+    lf.lfHeight = -20;
+    lf.lfWeight = 400;
+    std::strcpy(lf.lfFaceName, "Liberation Sans");
+    v.Msg(RTV_SETFONT, 0, &lf);
+    QTextCursor c(v.document());
+    c.setPosition(1);
+    EXPECT_NE(c.charFormat().property(QTextFormat::FontPixelSize).toInt(), 20);
+    v.Text("new");
+    c.setPosition(5);
+    EXPECT_EQ(c.charFormat().property(QTextFormat::FontPixelSize).toInt(), 20);
+
+    lf.lfHeight = -30;
+    v.Msg(RTV_SETFONT, 1, &lf);
+    c.setPosition(1);
+    EXPECT_EQ(c.charFormat().property(QTextFormat::FontPixelSize).toInt(), 30);
+    RtvLogFont got{};
+    v.Msg(RTV_GETFONT, 0, &got);
+    EXPECT_EQ(got.lfHeight, -30);
+    EXPECT_STREQ(got.lfFaceName, "Liberation Sans");
+}
+
+TEST(RichTextView, ViewIsReadOnlyWrappedAndCountsRegistrations) {
+    const int before = RichTextView::RegistrationCount();
+    RichTextView::RegisterClass("Times New Roman");
+    RichTextView::RegisterClass("Times New Roman");
+    EXPECT_EQ(RichTextView::RegistrationCount(), before + 2);
+    RichTextView::UnregisterClass();
+    RichTextView::UnregisterClass();
+    EXPECT_EQ(RichTextView::RegistrationCount(), before);
+
+    View v;
+    v.SendMessage(RTV_SETFLAGS, 0, 0x2610);
+    EXPECT_TRUE(v.isReadOnly());
+    EXPECT_EQ(v.lineWrapMode(), QTextEdit::WidgetWidth);
+    EXPECT_TRUE(v.textInteractionFlags() & Qt::TextSelectableByMouse);
+    std::int32_t margins[4] = {20, 0, 10, 0};
+    v.Msg(RTV_SETMARGINS, 0, margins);
+    EXPECT_EQ(v.document()->rootFrame()->frameFormat().leftMargin(), 20);
+    EXPECT_EQ(v.document()->rootFrame()->frameFormat().rightMargin(), 10);
+}
