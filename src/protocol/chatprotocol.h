@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CChatProtocol : public CProtocolBase {
 public:
@@ -36,6 +37,8 @@ public:
     static constexpr std::size_t kMaxKeyword = 255;
     static constexpr std::size_t kMaxValue = 1023;
     static constexpr int kMaxEscapeParams = 10;
+    // A colour escape is a few bytes; one whose end is further away than this is not an escape.
+    static constexpr std::size_t kMaxEscapeLength = 256;
     // The client version sent in the login block.
     static constexpr const char* kClientVersion = "5.0.0.203";
 
@@ -124,14 +127,24 @@ private:
 
     // Inbound helpers (inbound.cpp).
     bool SplitUnit(const char* begin, const char* end, bool force, Unit& unit) const;
-    IPrivateWindow* RouteUnit(Unit& unit);
+    void RouteUnit(Unit& unit);
+    // Scans one unit; returns the position of an unfinished construct, or null when done.
+    char* ScanUnit(char* begin, char* end, bool force, const Unit& unit);
     void FlushText(const char* p, const char* q, const Unit& unit, bool watchRule);
-    void ApplyEscapeParameters(const int* params, int count, IOutputView* view);
+    void ApplyEscapeParameters(const long* params, int count, IOutputView* view);
 
     // Block helpers (blockparser.cpp).
     void DispatchKeyword(const std::string& keyword, const std::string& value, unsigned& actions);
     void RunBlockActions(unsigned actions);
 
-    // The unit being scanned, copied with its zero terminator.
+    // The received bytes being dispatched, zero bytes removed and zero-terminated; units are
+    // scanned in place (a zero is put at the end of each for the duration of its scan).
     std::string m_work;
+    // Where each byte of m_work came from in the caller's buffer, kept only when zero bytes were
+    // removed (so positions handed back still point into the caller's data).
+    std::vector<int> m_origin;
+    bool m_bDispatching = false;
+    // A block ended at the very end of the received bytes; line ends that open the next bytes
+    // are the rest of its end line.
+    bool m_bSkipLineEnds = false;
 };

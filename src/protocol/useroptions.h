@@ -30,21 +30,17 @@ public:
         KIND_ATTENTION,
         KIND_COUNT
     };
-    enum : std::uint32_t {
-        STYLE_COLOR_MASK = 0xFFFFu,
-        STYLE_BOLD = 1u << 16,
-        STYLE_UNDERLINE = 1u << 17,
-    };
-    enum : std::uint32_t {
-        COLOR_WHITE = 1,
-        COLOR_BLACK = 2,
-        COLOR_RED = 3,
-        COLOR_GREEN = 4,
-        COLOR_YELLOW = 5,
-        COLOR_BLUE = 6,
-        COLOR_MAGENTA = 7,
-        COLOR_CYAN = 8,
-    };
+    static constexpr std::uint32_t STYLE_COLOR_MASK = 0xFFFFu;
+    static constexpr std::uint32_t STYLE_BOLD = 1u << 16;
+    static constexpr std::uint32_t STYLE_UNDERLINE = 1u << 17;
+    static constexpr std::uint32_t COLOR_WHITE = 1;
+    static constexpr std::uint32_t COLOR_BLACK = 2;
+    static constexpr std::uint32_t COLOR_RED = 3;
+    static constexpr std::uint32_t COLOR_GREEN = 4;
+    static constexpr std::uint32_t COLOR_YELLOW = 5;
+    static constexpr std::uint32_t COLOR_BLUE = 6;
+    static constexpr std::uint32_t COLOR_MAGENTA = 7;
+    static constexpr std::uint32_t COLOR_CYAN = 8;
     // Permission coding of allowfollow / allowgoto.
     enum : std::int32_t { PERMIT_ASK = 0, PERMIT_YES = 1, PERMIT_NO = 2 };
 
