@@ -464,12 +464,12 @@ QMenu* CPGEdit::BuildDisplayMenu(QWidget* parent) {
     if (m_nKind == KIND_MAIN) {
         AddItem(menu, QStringLiteral("Who's Online Now"), ID_WHOS_ONLINE, connected);
         AddItem(menu, QStringLiteral("Goto User..."), ID_GOTO_USER);
-        std::vector<std::string>* exits = m_commands.GetMenuList(kExitsList);
-        if (exits && !exits->empty()) {
+        std::vector<std::string> exits = m_commands.GetMenuList(kExitsList);
+        if (!exits.empty()) {
             menu->addSeparator();
-            const int n = std::min<int>(int(exits->size()), ID_EXIT_LAST - ID_EXIT_FIRST + 1);
+            const int n = std::min<int>(int(exits.size()), ID_EXIT_LAST - ID_EXIT_FIRST + 1);
             for (int i = 0; i < n; ++i) {
-                std::string& exit = (*exits)[std::size_t(i)];
+                std::string& exit = exits[std::size_t(i)];
                 if (!exit.empty())
                     exit[0] = char(std::toupper(static_cast<unsigned char>(exit[0])));
                 AddItem(menu, Latin1(exit), ID_EXIT_FIRST + i, connected);

@@ -4,6 +4,7 @@
 // (goto dialog, emotions list, file transfer). CContextCommands answers them through
 // CChatContext; tests answer them with a recorder.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,39 @@ public:
     virtual void SendSay(const std::string& line) = 0;
     virtual void RequestUsers() = 0;
     virtual void DoMenuCommand(int listId, int index) = 0;
-    // The protocol's name list `listId` (144: the exits); null when there is none.
-    virtual std::vector<std::string>* GetMenuList(int listId) = 0;
+    // The protocol's name list `listId` (144: the exits), in list order.
+    virtual std::vector<std::string> GetMenuList(int listId) = 0;
     virtual void OpenGotoDialog() = 0;
     // A command of the user menu, carried out on the user list's selection.
     virtual void UserCommand(int commandId) = 0;
+};
+
+// The commands as the control carries them out: queries and sends through the protocol object
+// and the transport in the context, user-menu commands on the user list's selection. The panes
+// that arrive later plug in through the hooks; while a hook is empty its part is unavailable.
+class CContextCommands : public IViewCommands {
+public:
+    explicit CContextCommands(CChatContext& context) : m_context(context) {}
+
+    std::function<std::string()> m_selectedEmotion;
+    std::function<int()> m_transferState;
+    std::function<void()> m_openGoto;
+    // Takes a user-menu command first; returns true when it carried it out.
+    std::function<bool(int commandId)> m_userCommand;
+
+    bool IsConnected() const override;
+    bool IsIgnoring(const std::string& name) const override;
+    bool IsWatching(const std::string& name) const override;
+    bool IsFollowingMe(const std::string& name) const override;
+    std::string SelectedEmotion() const override;
+    int TransferState() const override;
+    void SendSay(const std::string& line) override;
+    void RequestUsers() override;
+    void DoMenuCommand(int listId, int index) override;
+    std::vector<std::string> GetMenuList(int listId) override;
+    void OpenGotoDialog() override;
+    void UserCommand(int commandId) override;
+
+private:
+    CChatContext& m_context;
 };

@@ -1,0 +1,116 @@
+#include "viewcommands.h"
+
+#include "chatcontext.h"
+#include "chatprotocol.h"
+
+namespace {
+std::string Plussed(std::string name) {
+    for (char& c : name)
+        if (c == ' ')
+            c = '+';
+    return name;
+}
+} // namespace
+
+bool CContextCommands::IsConnected() const {
+    return m_context.m_pTransport && m_context.m_pTransport->IsConnected();
+}
+
+bool CContextCommands::IsIgnoring(const std::string& name) const {
+    return m_context.m_pProtocol && m_context.m_pProtocol->IsIgnoring(name.c_str()) != 0;
+}
+
+bool CContextCommands::IsWatching(const std::string& name) const {
+    return m_context.m_pProtocol && m_context.m_pProtocol->IsWatching(name.c_str()) != 0;
+}
+
+bool CContextCommands::IsFollowingMe(const std::string& name) const {
+    return m_context.m_pProtocol && m_context.m_pProtocol->FollowsMe(name.c_str());
+}
+
+std::string CContextCommands::SelectedEmotion() const {
+    return m_selectedEmotion ? m_selectedEmotion() : std::string();
+}
+
+int CContextCommands::TransferState() const {
+    return m_transferState ? m_transferState() : 0;
+}
+
+void CContextCommands::SendSay(const std::string& line) {
+    if (m_context.m_pProtocol)
+        m_context.m_pProtocol->SendSay(line.c_str());
+}
+
+void CContextCommands::RequestUsers() {
+    if (m_context.m_pProtocol)
+        m_context.m_pProtocol->RequestUsers();
+}
+
+void CContextCommands::DoMenuCommand(int listId, int index) {
+    if (m_context.m_pProtocol)
+        m_context.m_pProtocol->DoMenuCommand(listId, index);
+}
+
+std::vector<std::string> CContextCommands::GetMenuList(int listId) {
+    std::vector<std::string> out;
+    if (!m_context.m_pProtocol)
+        return out;
+    if (const CStringArray* list = m_context.m_pProtocol->GetMenuList(listId))
+        for (std::size_t i = 0; i < list->Count(); ++i)
+            out.emplace_back(list->At(i) ? list->At(i) : "");
+    return out;
+}
+
+void CContextCommands::OpenGotoDialog() {
+    if (m_openGoto)
+        m_openGoto();
+}
+
+void CContextCommands::UserCommand(int id) {
+    if (m_userCommand && m_userCommand(id))
+        return;
+    IUserList* list = m_context.m_pUserList;
+    CChatProtocol* protocol = m_context.m_pProtocol;
+    if (!list || !protocol)
+        return;
+    const std::vector<std::string> selected = list->Selection();
+    if (selected.empty())
+        return;
+    const std::string& first = selected.front();
+    switch (id) {
+    case 32775: // send private message
+        list->StartPrivateMessage();
+        break;
+    case 278: // add to buddy list, every selected user in list order
+        for (const std::string& name : selected)
+            if (!name.empty())
+                protocol->SendSay(("buddy add " + Plussed(name) + "\n").c_str());
+        break;
+    case 134:
+        protocol->SendWhoisRequest(first.c_str());
+        break;
+    case 32803:
+        protocol->SetFollow(Plussed(first).c_str(), 1);
+        break;
+    case 122:
+        protocol->SetFollow(Plussed(first).c_str(), 0);
+        break;
+    case 32776:
+    case 32777:
+        if (first != m_context.UserName()) {
+            protocol->SetIgnore(first.c_str(), id == 32776 ? 1 : 0);
+            // Ignoring a user also stops watching them.
+            if (id == 32776)
+                protocol->RemoveWatch(first.c_str());
+        }
+        break;
+    case 32823:
+        protocol->AddWatch(first.c_str());
+        break;
+    case 32824:
+        protocol->RemoveWatch(first.c_str());
+        break;
+    default: // emotion at a user, file transfer: their panes take them through the hook
+        break;
+    }
+}

@@ -1,0 +1,206 @@
+// The input line and its two insert dialogs, driven by keys and buttons.
+#include "inputline.h"
+#include "insertsounddialog.h"
+#include "inserturldialog.h"
+#include "panefakes.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct LineRig : PaneRig {
+    CInputLine line;
+    LineRig() : line(context, commands, dialogs) { line.show(); }
+    void Type(const QString& text) {
+        line.setText(text);
+        line.setCursorPosition(int(text.size()));
+    }
+};
+
+} // namespace
+
+TEST(InputLine, EnterAndButtonsSendWithTheirPrefixes) {
+    LineRig r;
+    EXPECT_EQ(r.line.maxLength(), 1000);
+    r.context.m_nScrollHold = 1;
+    r.Type("  word  ");
+    QTest::keyClick(&r.line, Qt::Key_Return);
+    ASSERT_EQ(r.commands.said.size(), 1u);
+    EXPECT_EQ(r.commands.said[0], "  word\r\n");
+    EXPECT_TRUE(r.line.text().isEmpty());
+    EXPECT_EQ(r.context.m_nScrollHold, 0);
+
+    auto buttons = r.line.CreateButtons(nullptr);
+    EXPECT_EQ(buttons[0]->toolTip(), "Send Message");
+    EXPECT_EQ(buttons[1]->toolTip(), "Emote Message");
+    EXPECT_EQ(buttons[2]->toolTip(), "Think Message");
+    r.Type("waves");
+    buttons[1]->click();
+    r.Type("ponders");
+    buttons[2]->click();
+    r.Type("hi");
+    buttons[0]->click();
+    EXPECT_EQ(r.commands.said, (std::vector<std::string>{"  word\r\n", "/emote waves\r\n",
+                                                         "/think ponders\r\n", "hi\r\n"}));
+    for (auto* b : buttons)
+        delete b;
+}
+
+TEST(InputLine, BlankLinesAndDisconnectedSessionsSendNothing) {
+    LineRig r;
+    r.Type("    ");
+    r.line.OnButton(CInputLine::ID_EMOTE);
+    EXPECT_EQ(r.line.text(), "    "); // a button keeps it
+    QTest::keyClick(&r.line, Qt::Key_Return);
+    EXPECT_TRUE(r.line.text().isEmpty()); // Enter clears it
+    EXPECT_TRUE(r.commands.said.empty());
+
+    r.commands.connected = false;
+    r.Type("lost");
+    QTest::keyClick(&r.line, Qt::Key_Enter);
+    EXPECT_EQ(r.line.text(), "lost");
+    EXPECT_TRUE(r.commands.said.empty());
+
+    // A line break put into the line cannot split it into two server lines.
+    r.commands.connected = true;
+    r.Type("one\ntwo");
+    QTest::keyClick(&r.line, Qt::Key_Return);
+    EXPECT_EQ(r.commands.said.back(), "one two\r\n");
+}
+
+TEST(InputLine, BackspaceEdgeCases) {
+    LineRig r;
+    QTest::keyClick(&r.line, Qt::Key_Backspace); // empty: nothing
+    EXPECT_TRUE(r.line.text().isEmpty());
+
+    r.Type("abc");
+    r.line.setCursorPosition(0);
+    QTest::keyClick(&r.line, Qt::Key_Backspace);
+    EXPECT_EQ(r.line.text(), "abc");
+    EXPECT_EQ(r.line.cursorPosition(), 0);
+
+    r.line.setCursorPosition(2);
+    QTest::keyClick(&r.line, Qt::Key_Backspace);
+    EXPECT_EQ(r.line.text(), "ac");
+    EXPECT_EQ(r.line.cursorPosition(), 1);
+
+    r.Type("abc");
+    r.line.selectAll();
+    QTest::keyClick(&r.line, Qt::Key_Backspace);
+    EXPECT_TRUE(r.line.text().isEmpty());
+    EXPECT_EQ(r.line.cursorPosition(), 0);
+
+    r.Type("hello world");
+    r.line.setSelection(8, -3); // "o w" selected backwards from 8
+    QTest::keyClick(&r.line, Qt::Key_Backspace);
+    EXPECT_EQ(r.line.text(), "hellorld");
+    EXPECT_EQ(r.line.cursorPosition(), 5);
+    EXPECT_FALSE(r.line.hasSelectedText());
+}
+
+TEST(InputLine, ContextMenuGreysAndPastesPlainText) {
+    LineRig r;
+    QApplication::clipboard()->clear();
+    r.Type("text");
+    r.line.deselect();
+    std::unique_ptr<QMenu> menu(r.line.BuildContextMenu(nullptr));
+    std::vector<std::pair<QString, bool>> items;
+    for (QAction* a : menu->actions())
+        items.emplace_back(a->isSeparator() ? "-" : a->text(), a->isEnabled());
+    EXPECT_EQ(items, (std::vector<std::pair<QString, bool>>{{"Cut", false},
+                                                            {"Copy", false},
+                                                            {"Paste", false},
+                                                            {"-", true},
+                                                            {"Insert URL", true},
+                                                            {"Insert Sound", true}}));
+    QApplication::clipboard()->setText("pasted\r\nlines");
+    r.line.selectAll();
+    std::unique_ptr<QMenu> again(r.line.BuildContextMenu(nullptr));
+    for (QAction* a : again->actions()) {
+        if (!a->isSeparator()) {
+            EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+        }
+    }
+    r.line.OnCommand(CInputLine::ID_PASTE);
+    EXPECT_EQ(r.line.text(), "pasted lines");
+}
+
+TEST(InsertDialogs, UrlDialogBuildsTheLinkAndRemembersIt) {
+    EXPECT_EQ(CInsertUrlDialog::BuildMarkup("example.com/a", "here"),
+              "<a href=http://example.com/a>here</a>");
+    EXPECT_EQ(CInsertUrlDialog::BuildMarkup("ftp://f.org", ""), "<a href=ftp://f.org>link</a>");
+    EXPECT_EQ(CInsertUrlDialog::BuildMarkup("x.org/<b>", "t"),
+              "<a href=http://x.org/%3Cb%3E>t</a>");
+
+    LineRig r;
+    r.Type("see THIS now");
+    r.line.setSelection(4, 4);
+    r.dialogs.modal = [](QDialog* d) {
+        auto* dialog = static_cast<CInsertUrlDialog*>(d);
+        EXPECT_EQ(dialog->windowTitle(), "Insert URL");
+        EXPECT_EQ(dialog->LinkTextEdit()->text(), CInsertUrlDialog::RememberedLinkText());
+        EXPECT_EQ(dialog->UrlEdit()->maxLength(), 255);
+        dialog->UrlEdit()->setText("www.kivra.example");
+        dialog->LinkTextEdit()->clear();
+        dialog->accept();
+        return dialog->result();
+    };
+    r.line.OnCommand(CInputLine::ID_INSERT_URL);
+    EXPECT_EQ(r.line.text(), "see <a href=http://www.kivra.example>link</a> now");
+    EXPECT_EQ(CInsertUrlDialog::RememberedUrl(), "www.kivra.example");
+
+    r.dialogs.modal = [](QDialog* d) {
+        EXPECT_EQ(static_cast<CInsertUrlDialog*>(d)->UrlEdit()->text(), "www.kivra.example");
+        return int(QDialog::Rejected);
+    };
+    const QString before = r.line.text();
+    r.line.OnCommand(CInputLine::ID_INSERT_URL);
+    EXPECT_EQ(r.line.text(), before);
+}
+
+TEST(InsertDialogs, SoundDialogListsPreviewsAndBuildsTheTag) {
+    QTemporaryDir install;
+    QDir(install.path()).mkpath("sounds");
+    for (const char* f : {"BELL.WAV", "chime.wav", "notes.txt", "Alarm.Wav"}) {
+        QFile file(install.filePath(QString("sounds/") + f));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(CInsertSoundDialog::SoundNames(install.filePath("sounds")),
+              (QStringList{"Alarm", "Bell", "Chime"}));
+    EXPECT_TRUE(CInsertSoundDialog::SoundNames(install.filePath("none")).isEmpty());
+
+    LineRig r;
+    r.settings.strings["Main/InstallPath"] = install.path().toStdString();
+    QStringList played;
+    r.line.SetSoundPlayer([&](const QString& name) { played << name; });
+    r.dialogs.modal = [](QDialog* d) {
+        auto* dialog = static_cast<CInsertSoundDialog*>(d);
+        EXPECT_EQ(dialog->windowTitle(), "Insert Sound");
+        dialog->SoundBox()->setCurrentIndex(1);
+        dialog->accept();
+        return dialog->result();
+    };
+    r.line.OnCommand(CInputLine::ID_INSERT_SOUND);
+    EXPECT_EQ(played, QStringList{"Bell"});
+    EXPECT_EQ(r.line.text(), "<snd=Bell>(Bell)");
+
+    // An empty folder gives an empty list, and OK inserts nothing.
+    r.settings.strings["Main/InstallPath"] = install.filePath("elsewhere").toStdString();
+    r.dialogs.modal = [](QDialog* d) {
+        auto* dialog = static_cast<CInsertSoundDialog*>(d);
+        EXPECT_EQ(dialog->SoundBox()->count(), 0);
+        dialog->accept();
+        return dialog->result();
+    };
+    r.line.OnCommand(CInputLine::ID_INSERT_SOUND);
+    EXPECT_EQ(r.line.text(), "<snd=Bell>(Bell)");
+}

@@ -1,0 +1,137 @@
+#pragma once
+// Recorders standing in for the collaborators of the output view and the input line.
+
+#include "chatcontext.h"
+#include "dialogservice.h"
+#include "viewcommands.h"
+
+#include <QDialog>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+struct FakeDialogs : kivra::platform::DialogService {
+    struct Box {
+        QString text, caption;
+        unsigned flags;
+    };
+    std::vector<Box> boxes;
+    std::optional<QString> saveName;
+    std::optional<QFont> font;
+    std::function<int(QDialog*)> modal = [](QDialog*) { return int(QDialog::Rejected); };
+
+    int MessageBox(QWidget*, const QString& text, const QString& caption, unsigned flags) override {
+        boxes.push_back({text, caption, flags});
+        return IDOK;
+    }
+    std::optional<QString> GetSaveFileName(QWidget*, const QString&, const QString&,
+                                           const QString&) override {
+        return saveName;
+    }
+    std::optional<QString> GetOpenFileName(QWidget*, const QString&) override { return {}; }
+    std::optional<QFont> GetFont(QWidget*, const QFont&) override { return font; }
+    int RunModal(QDialog* dialog) override { return modal(dialog); }
+};
+
+struct FakeCommands : IViewCommands {
+    bool connected = true;
+    std::vector<std::string> ignored, watched, followers, exits;
+    std::string emotion;
+    int transfer = 1;
+    std::vector<std::string> said;
+    std::vector<std::string> calls;
+
+    static bool In(const std::vector<std::string>& v, const std::string& s) {
+        return std::find(v.begin(), v.end(), s) != v.end();
+    }
+    bool IsConnected() const override { return connected; }
+    bool IsIgnoring(const std::string& n) const override { return In(ignored, n); }
+    bool IsWatching(const std::string& n) const override { return In(watched, n); }
+    bool IsFollowingMe(const std::string& n) const override { return In(followers, n); }
+    std::string SelectedEmotion() const override { return emotion; }
+    int TransferState() const override { return transfer; }
+    void SendSay(const std::string& line) override { said.push_back(line); }
+    void RequestUsers() override { calls.push_back("users"); }
+    void DoMenuCommand(int id, int index) override {
+        calls.push_back("menu " + std::to_string(id) + " " + std::to_string(index));
+    }
+    std::vector<std::string> GetMenuList(int) override { return exits; }
+    void OpenGotoDialog() override { calls.push_back("goto"); }
+    void UserCommand(int id) override { calls.push_back("user " + std::to_string(id)); }
+};
+
+struct FakeSettings : ISettingsStore {
+    std::map<std::string, std::string> strings;
+    std::map<std::string, std::uint32_t> ints;
+    std::string GetProfileString(const std::string& s, const std::string& e,
+                                 const std::string& def) override {
+        const auto it = strings.find(s + "/" + e);
+        return it == strings.end() ? def : it->second;
+    }
+    std::uint32_t GetProfileInt(const std::string& s, const std::string& e,
+                                std::uint32_t def) override {
+        const auto it = ints.find(s + "/" + e);
+        return it == ints.end() ? def : it->second;
+    }
+    bool WriteProfileString(const std::string& s, const char* e, const char* t) override {
+        if (e && t)
+            strings[s + "/" + e] = t;
+        return true;
+    }
+    bool WriteProfileInt(const std::string& s, const std::string& e, std::uint32_t v) override {
+        ints[s + "/" + e] = v;
+        return true;
+    }
+};
+
+struct FakeUserList : IUserList {
+    std::vector<std::string> users, selection;
+    int privateMessages = 0;
+    void Clear() override {}
+    bool Contains(const std::string& n) const override {
+        return std::find(users.begin(), users.end(), n) != users.end();
+    }
+    void AddUser(const std::string&) override {}
+    void AddOwnEntry(const std::string&) override {}
+    void RemoveUser(const std::string&) override {}
+    void RefreshCount() override {}
+    void SetRole(const std::string&, const std::string&) override {}
+    void MarkFollower(const std::string&, bool) override {}
+    void MarkIgnored(const std::string&, bool) override {}
+    void MarkFollowed(const std::string&, bool) override {}
+    void SelectOnly(const std::string& n) override { selection = {n}; }
+    std::vector<std::string> Selection() const override { return selection; }
+    void StartPrivateMessage() override { ++privateMessages; }
+    const ChatPicture* WatchMarker() const override { return nullptr; }
+};
+
+struct FakePanel : IChatPanel {
+    std::vector<std::pair<std::string, std::string>> navigated;
+    long SendPanelMessage(unsigned, unsigned long, long) override { return 0; }
+    void ShowAskButton(bool) override {}
+    void Navigate(const std::string& url, const std::string& frame) override {
+        navigated.emplace_back(url, frame);
+    }
+    int MessageBox(const std::string&, const std::string&, unsigned) override { return IDOK; }
+    void Beep() override {}
+    void ShowWhois(const WhoisRecord&) override {}
+    IEmotionCollector* EnsureEmotionDialog() override { return nullptr; }
+    IBuddyCollector* EnsureBuddyDialog() override { return nullptr; }
+};
+
+// A shared context with every fake plugged in.
+struct PaneRig {
+    CChatContext context;
+    FakeDialogs dialogs;
+    FakeCommands commands;
+    FakeSettings settings;
+    FakeUserList users;
+    FakePanel panel;
+    PaneRig() {
+        context.m_pSettings = &settings;
+        context.m_pUserList = &users;
+        context.m_pPanel = &panel;
+        CopyParam(context.m_params.szUserName, "Me Myself");
+    }
+};
