@@ -1,0 +1,92 @@
+#include "chatformat.h"
+#include "unitcutter.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivra::server;
+
+TEST(ChatFormat, EscapesFollowStylesAndDefaults) {
+    CUserStyles s;
+    EXPECT_EQ(Escape(s.style[kUsername]), "\x1b[1;31m"); // red, bold
+    EXPECT_EQ(Escape(s.style[kSayMessage]), "\x1b[0;34m");
+    EXPECT_EQ(Escape(s.style[kTellMessage]), "\x1b[0;35m");
+    EXPECT_EQ(Escape(s.style[kEnterMessage]), "\x1b[1;30m"); // notset is black, bold
+    EXPECT_EQ(Escape(1 | kUnderline), "\x1b[0;37;4m");
+    EXPECT_EQ(Escape(0), "\x1b[0;30m");
+    EXPECT_EQ(ResetEscape(), "\x1b[0;m");
+}
+
+TEST(ChatFormat, DisplayCommandsAsTheClientSendsThem) {
+    CUserStyles s;
+    EXPECT_TRUE(s.ApplyDisplay("say-message blue bold underline"));
+    EXPECT_EQ(s.style[kSayMessage], 6u | kBold | kUnderline);
+    EXPECT_TRUE(s.ApplyDisplay("say-message green ")); // effects not named are cleared
+    EXPECT_EQ(s.style[kSayMessage], 4u);
+    EXPECT_TRUE(s.ApplyDisplay("USERNAME Cyan bold "));
+    EXPECT_EQ(s.style[kUsername], 8u | kBold);
+    EXPECT_TRUE(s.ApplyDisplay("tell-message  underline")); // empty colour name: code 0
+    EXPECT_EQ(s.style[kTellMessage], kUnderline);
+    EXPECT_TRUE(s.ApplyDisplay("emote-message purple")); // unknown colours read as black
+    EXPECT_EQ(s.style[kEmoteMessage], 2u);
+    EXPECT_FALSE(s.ApplyDisplay("whisper-message red"));
+    EXPECT_FALSE(s.ApplyDisplay(""));
+}
+
+TEST(ChatFormat, BlocksEndLinesWithCrLfAndCleanValues) {
+    CBlockWriter b;
+    b.Add("newroom").Add("user role=roomop", "Ann+Lee").Add("leave", "x\r\ny\x01z");
+    EXPECT_EQ(b.Text(), "\x01<begin>\r\n<newroom>\r\n<user role=roomop> Ann+Lee\r\n"
+                        "<leave> xyz\r\n<end>\r\n");
+    EXPECT_EQ(Block("loadurl", std::string(2000, 'a')).size(),
+              std::string("\x01<begin>\r\n<loadurl> \r\n<end>\r\n").size() + 1023);
+}
+
+TEST(ChatFormat, SpeechUnitsCutAsTheClientCutsThem) {
+    CUserStyles s;
+    const std::string avatar = AvatarTag("http://127.0.0.1:80/avatars/ann+lee.gif", "Ann Lee");
+    EXPECT_EQ(avatar, "<user avatar=http://127.0.0.1:80/avatars/ann+lee.gif name=Ann+Lee >");
+    const std::string say = SayUnit(s, avatar, "Ann Lee", "hi \"there\" <b>x</b>", false);
+    const std::string emote = EmoteUnit(s, "", "Ann Lee", "waves;m at everyone.");
+    const std::string tell = TellUnit(s, avatar, "Bob", "Ann Lee", "psst");
+    const std::string echo = TellEchoUnit(s, "Bob", "Ann Lee", "psst");
+    const std::string multi = TellEchoUnit(s, "Bob,Cy", "Ann Lee", "all");
+    const std::string line = Notice(s, kInfoMessage, "Welcome");
+    const std::string stream = say + emote + tell + echo + multi + line + Block("enter", "Cy") +
+                               SayUnit(s, "", "Bob", "me", true);
+
+    const auto units = CutUnits(stream, "Bob");
+    ASSERT_EQ(units.size(), 8u);
+    EXPECT_EQ(units[0].text, say);
+    EXPECT_EQ(units[0].kind, 3);
+    EXPECT_EQ(units[0].name, "Ann+Lee");
+    EXPECT_EQ(units[1].text, emote);
+    EXPECT_EQ(units[1].kind, 3);
+    EXPECT_EQ(units[2].text, tell);
+    EXPECT_EQ(units[2].kind, 1);
+    EXPECT_EQ(units[2].name, "Ann+Lee");
+    EXPECT_EQ(units[3].kind, 1); // the echo form still addresses Bob
+    EXPECT_EQ(units[4].kind, 4); // several recipients, no user tag: main view
+    EXPECT_EQ(units[5].text, line);
+    EXPECT_EQ(units[6].kind, 0);
+    EXPECT_EQ(units[7].kind, 4); // own say echo
+
+    // From the teller's side the echo is kind 2 for Bob and the multi tell goes to the main view.
+    const auto mine = CutUnits(echo + multi, "Ann+Lee");
+    ASSERT_EQ(mine.size(), 2u);
+    EXPECT_EQ(mine[0].kind, 2);
+    EXPECT_EQ(mine[0].name, "Bob");
+    EXPECT_EQ(mine[1].kind, 4);
+
+    EXPECT_EQ(say.substr(say.size() - 8), "\x1b[0;m\"\r\n");
+    EXPECT_EQ(emote.substr(emote.size() - 7), "\x1b[0;m\r\n");
+}
+
+TEST(ChatFormat, NamesKeysAndValidity) {
+    EXPECT_EQ(WireName("Ann Lee"), "Ann+Lee");
+    EXPECT_EQ(DisplayName("Ann+Lee"), "Ann Lee");
+    EXPECT_EQ(NameKey("ann lee"), NameKey("ANN+LEE"));
+    EXPECT_TRUE(IsValidName("O'Neil-2 x.y"));
+    for (const char* bad : {"", " Ann", "Ann ", "a\"b", "a>b", "a+b", "<user", "a,b",
+                            "abcdefghijklmnopqrstuvwxyz0123456"})
+        EXPECT_FALSE(IsValidName(bad)) << bad;
+}

@@ -1,0 +1,108 @@
+#include "serverprocess.h"
+#include "unitcutter.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class AccountsServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        const QString path = m_dir.filePath("accounts");
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("ann:secret\nbob+lee:pw2:c00kie:worldadmin\n");
+        f.close();
+        m_server = std::make_unique<ServerProcess>(QStringList{"--accounts", path});
+        ASSERT_TRUE(m_server->Ok());
+    }
+    QTemporaryDir m_dir;
+    std::unique_ptr<ServerProcess> m_server;
+};
+
+} // namespace
+
+TEST_F(AccountsServer, EveryLoginFormEntersTheRightRoom) {
+    struct Case {
+        std::string name, password, room, cookie, expectUser, expectRoom, admin;
+    };
+    const Case cases[] = {
+        {"ann", "secret", "", "", "ann", "Lobby", "notadmin"},
+        {"ann", "secret", "Garden", "", "ann", "Garden", "notadmin"},
+        {"", "", "", "c00kie", "bob+lee", "Lobby", "isadmin"},
+        {"", "", "library", "c00kie", "bob+lee", "Library", "isadmin"},
+    };
+    for (const auto& c : cases) {
+        RawClient client(m_server->ChatPort());
+        client.Login(c.name, c.password, c.room, c.cookie);
+        ASSERT_TRUE(client.WaitFor("Exits: ")) << c.cookie << c.room;
+        const std::string got = client.Received();
+        // Telnet first: the server offers to echo so that clients answer it.
+        EXPECT_EQ(got.substr(0, 3), "\xFF\xFB\x01");
+        const auto lines = BlockLines(got);
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.admin + "|"), lines.end());
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "newroom|"), lines.end());
+        const std::string role = c.admin == "isadmin" ? "user role=worldadmin|" : "user|";
+        EXPECT_NE(std::find(lines.begin(), lines.end(), role + c.expectUser), lines.end()) << got;
+        EXPECT_NE(got.find(c.expectRoom + "\x1b[0;m\r\n"), std::string::npos) << got;
+    }
+}
+
+TEST_F(AccountsServer, RefusedLoginsGetAnErrorBlockAndAreClosed) {
+    const std::pair<std::string, std::string> bad[] = {
+        {"ann", "wrong"}, {"nobody", "x"}, {"ann", ""}};
+    for (const auto& [name, pw] : bad) {
+        RawClient client(m_server->ChatPort());
+        client.Login(name, pw);
+        EXPECT_TRUE(client.WaitClosed()) << name;
+        const auto lines = BlockLines(client.Received());
+        ASSERT_EQ(lines.size(), 1u) << client.Received();
+        EXPECT_EQ(lines[0].rfind("error|Login failed", 0), 0u);
+    }
+    RawClient client(m_server->ChatPort());
+    client.Login("", "", "", "unknown-cookie");
+    EXPECT_TRUE(client.WaitClosed());
+    EXPECT_NE(client.Received().find("<error> Login failed: unknown login cookie."),
+              std::string::npos);
+}
+
+TEST_F(AccountsServer, SecondLoginReplacesTheFirst) {
+    RawClient first(m_server->ChatPort());
+    first.Login("ann", "secret");
+    ASSERT_TRUE(first.WaitFor("Exits: "));
+    RawClient watcher(m_server->ChatPort());
+    watcher.Login("", "", "", "c00kie");
+    ASSERT_TRUE(watcher.WaitFor("Exits: "));
+    watcher.Drain(100);
+    watcher.Take();
+
+    RawClient second(m_server->ChatPort());
+    second.Login("ANN", "secret");
+    ASSERT_TRUE(second.WaitFor("Exits: "));
+    EXPECT_TRUE(first.WaitClosed());
+    EXPECT_NE(first.Received().find("<error> You have logged in from another place."),
+              std::string::npos);
+    // Others see the old session leave and the new one enter, under the account's spelling.
+    ASSERT_TRUE(watcher.WaitFor("<enter> ann\r\n"));
+    EXPECT_NE(watcher.Received().find("<leave> ann\r\n"), std::string::npos);
+    second.Send("say still here\r\n");
+    EXPECT_TRUE(watcher.WaitFor("still here"));
+}
+
+TEST(OpenServer, AnyNameIsAcceptedButBadNamesAreNot) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Ok());
+    RawClient good(server.ChatPort());
+    good.Login("Zed+Q", "anything");
+    ASSERT_TRUE(good.WaitFor("Exits: "));
+    EXPECT_NE(good.Received().find("<user> Zed+Q\r\n"), std::string::npos);
+
+    RawClient bad(server.ChatPort());
+    bad.Login("<b>evil</b>", "x");
+    EXPECT_TRUE(bad.WaitClosed());
+    EXPECT_NE(bad.Received().find("<error> Login failed"), std::string::npos);
+}

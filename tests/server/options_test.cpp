@@ -1,0 +1,126 @@
+#include "serverprocess.h"
+#include "unitcutter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+bool Has(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+} // namespace
+
+TEST(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Ok());
+    auto ann = LoggedIn(server, "Ann");
+    ann->Send("\x01<begin>\n<userprefs>\n<end>\n");
+    ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
+    auto lines = BlockLines(ann->Take());
+    EXPECT_EQ(lines.front(), "userprefs|");
+    EXPECT_TRUE(Has(lines, "username color|red"));
+    EXPECT_TRUE(Has(lines, "username effect|bold"));
+    EXPECT_TRUE(Has(lines, "say-message color|blue"));
+    EXPECT_TRUE(Has(lines, "attention color|black"));
+    EXPECT_TRUE(Has(lines, "allowfollow|yes"));
+    EXPECT_TRUE(Has(lines, "echosayandtell|yes"));
+    EXPECT_TRUE(Has(lines, "briefmode|off"));
+    EXPECT_TRUE(Has(lines, "gender|male"));
+
+    // What the general, user and display pages send, with their mixed line ends.
+    ann->Send("AUTOFOLLOW no\nAUTOGOTO ask\nBRIEF ON\nECHO OFF\nEMAIL ann@example.org\n"
+              "URL http://example.org/ann\n"
+              "\x01<begin>\n<description> first%0dsecond\n<end>\n"
+              "\x01<begin>\n<address> 1 Road%0dTown\n<end>\n"
+              "DISPLAY say-message green bold underline\n"
+              "DISPLAY tell-message cyan \n");
+    ann->Send("\x01<begin>\n<userprefs>\n<end>\n");
+    ASSERT_TRUE(ann->WaitFor("<gender>"));
+    lines = BlockLines(ann->Take());
+    for (const char* want :
+         {"allowfollow|no", "allowgoto|ask", "briefmode|on", "echosayandtell|no",
+          "email|ann@example.org", "homepage|http://example.org/ann", "description|first",
+          "description|second", "address|1 Road", "address|Town", "say-message color|green",
+          "say-message effect|bold", "say-message effect|underline", "tell-message color|cyan"})
+        EXPECT_TRUE(Has(lines, want)) << want;
+    EXPECT_FALSE(Has(lines, "tell-message effect|bold"));
+
+    // Whois shows the description joined again, homepage, email and inventory.
+    auto bob = LoggedIn(server, "Bob");
+    bob->Send("\x01<begin>\n<whois> ann\n<end>\n");
+    ASSERT_TRUE(bob->WaitFor("<end>\r\n"));
+    lines = BlockLines(bob->Take());
+    EXPECT_EQ(lines[0], "whois|Ann");
+    EXPECT_TRUE(Has(lines, "whois description|first%0dsecond"));
+    EXPECT_TRUE(Has(lines, "whois homepage|http://example.org/ann"));
+    EXPECT_TRUE(Has(lines, "whois email|ann@example.org"));
+    EXPECT_TRUE(Has(lines, "whois inventory|Room: Lobby"));
+    bob->Send("\x01<begin>\n<whois> ghost\n<end>\n");
+    ASSERT_TRUE(bob->WaitFor("<error> No one called ghost is online."));
+
+    // AUTOFOLLOW no is honoured.
+    bob->Send("follow Ann\n");
+    ASSERT_TRUE(bob->WaitFor("Ann does not want to be followed."));
+}
+
+TEST(Options, DisplayChangeShowsInTheNextEscape) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Ok());
+    auto ann = LoggedIn(server, "Ann");
+    auto bob = LoggedIn(server, "Bob");
+    bob->Send("say one\n");
+    ASSERT_TRUE(ann->WaitFor("\x1b[0;34m says, \"one"));
+    ann->Send("DISPLAY say-message yellow bold \n");
+    ann->Send("DISPLAY username white\r\n");
+    ann->Drain(100);
+    ann->Take();
+    bob->Send("say two\n");
+    ASSERT_TRUE(ann->WaitFor("\"\r\n"));
+    EXPECT_NE(ann->Received().find("\x1b[0;37mBob\x1b[1;33m says, \"two\x1b[0;m\"\r\n"),
+              std::string::npos)
+        << ann->Received();
+    // Bob's own styles did not change.
+    ASSERT_TRUE(bob->WaitFor("\x1b[0;34mYou say, \"two"));
+    ann->Send("DISPLAY whisper red\n");
+    ASSERT_TRUE(ann->WaitFor("<error> DISPLAY needs a message kind and a colour."));
+}
+
+TEST(Options, ListsTickerBuddiesAndIpAddress) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Ok());
+    auto ann = LoggedIn(server, "Ann");
+    auto bob = LoggedIn(server, "Bob Lee");
+    ASSERT_TRUE(ann->WaitFor("has entered the room."));
+    ann->Take();
+    ann->Send("\x01<begin>\n<emotions>\n<end>\n");
+    ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
+    auto lines = BlockLines(ann->Take());
+    EXPECT_GE(lines.size(), 7u);
+    EXPECT_TRUE(Has(lines, "emotions|smile"));
+
+    ann->Send("\x01<begin>\n<gettickermsgs>\n<end>\n");
+    ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
+    lines = BlockLines(ann->Take());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].rfind("tickermsg|<A HREF=", 0), 0u);
+
+    ann->Send("buddy add Bob+Lee\nbuddy add Cy\nbuddy remove cy\n");
+    ann->Send("\x01<begin>\n<getbuddylist>\n<end>\n");
+    ASSERT_TRUE(ann->WaitFor("<buddy>"));
+    ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
+    lines = BlockLines(ann->Take());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "buddy|Bob+Lee");
+
+    // The client asks with blanks and "+" removed.
+    ann->Send("\x01<begin>\n<ipaddress> BobLee\n<end>\n");
+    ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
+    lines = BlockLines(ann->Take());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "ipaddress|Bob+Lee 127.0.0.1");
+
+    ann->Send("\x01<begin>\n<frobnicate>\n<end>\nxyzzy\n");
+    ASSERT_TRUE(ann->WaitFor("<error> Unknown command: xyzzy"));
+    EXPECT_NE(ann->Received().find("<error> Unknown request: frobnicate"), std::string::npos);
+}

@@ -1,0 +1,126 @@
+#include "serverprocess.h"
+#include "unitcutter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+bool Has(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+} // namespace
+
+TEST(Rooms, EntryBlockListsTypeUsersAndExits) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Ok());
+    auto ann = LoggedIn(server, "Ann");
+    RawClient bob(server.ChatPort());
+    bob.Login("Bob", "pw", "Lobby");
+    ASSERT_TRUE(bob.WaitFor("Exits: "));
+    const std::string got = bob.Received();
+    const std::size_t start = got.find("\x01<begin>\r\n<newroom>\r\n");
+    ASSERT_NE(start, std::string::npos);
+    const std::string block = got.substr(start, got.find("<end>\r\n", start) + 7 - start);
+    EXPECT_EQ(block, "\x01<begin>\r\n<newroom>\r\n<roomtype> chat\r\n<user> Ann\r\n<user> Bob\r\n"
+                     "<exit> north\r\n<exit> east\r\n<exit> south\r\n<end>\r\n");
+    // Description and exits follow as coloured lines.
+    EXPECT_NE(got.find("\x1b[0;30mExits: north, east, south\x1b[0;m\r\n"), std::string::npos);
+    // Ann sees Bob come in: the block and a notice in her enter-message style.
+    ASSERT_TRUE(ann->WaitFor("has entered the room."));
+    EXPECT_NE(ann->Received().find("\x01<begin>\r\n<enter> Bob\r\n<end>\r\n"), std::string::npos);
+    EXPECT_NE(ann->Received().find("\x1b[1;30mBob has entered the room.\x1b[0;m\r\n"),
+              std::string::npos);
+}
+
+TEST(Rooms, MovementByExitAndGotoWithEnterAndLeave) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Ok());
+    auto ann = LoggedIn(server, "Ann");
+    auto bob = LoggedIn(server, "Bob");
+    ann->Drain(100);
+    ann->Take();
+
+    bob->Send("north\n");
+    ASSERT_TRUE(bob->WaitFor("Exits: "));
+    auto lines = BlockLines(bob->Take());
+    EXPECT_TRUE(Has(lines, "roomtype|chat"));
+    EXPECT_TRUE(Has(lines, "exit|south"));
+    EXPECT_FALSE(Has(lines, "user|Ann"));
+    ASSERT_TRUE(ann->WaitFor("Bob has left the room."));
+    EXPECT_TRUE(Has(BlockLines(ann->Take()), "leave|Bob"));
+
+    // Ann asks not to see movement notices: she still gets the blocks, not the lines.
+    ann->Send("sysmsg off\nignore add movement\n");
+    ann->Send("goto Bob\n");
+    ASSERT_TRUE(ann->WaitFor("Exits: "));
+    EXPECT_TRUE(Has(BlockLines(ann->Take()), "user|Bob"));
+    ASSERT_TRUE(bob->WaitFor("<enter> Ann\r\n"));
+    bob->Send("goto library\n");
+    ASSERT_TRUE(bob->WaitFor("Exits: west"));
+    ASSERT_TRUE(ann->WaitFor("<leave> Bob\r\n"));
+    ann->Drain(100);
+    EXPECT_EQ(ann->Received().find("has left"), std::string::npos);
+
+    ann->Send("up\n"); // no room has such an exit
+    ASSERT_TRUE(ann->WaitFor("<error> Unknown command: up"));
+}
+
+TEST(Rooms, AuditoriumPrivateRoomsWorldMapAndUsers) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Ok());
+    auto ann = LoggedIn(server, "Ann", "Auditorium");
+    auto bob = LoggedIn(server, "Bob");
+    ann->Send("users\n");
+    ASSERT_TRUE(ann->WaitFor("Bob (Lobby)"));
+    ann->Send("\x01<begin>\n<createprivate>\n<end>\n");
+    ASSERT_TRUE(ann->WaitFor("Exits: out"));
+    EXPECT_TRUE(Has(BlockLines(ann->Received()), "user role=roomop|Ann"));
+    ann->Take();
+    ann->Send("\x01<begin>\n<worldmap>\n<end>\n");
+    ASSERT_TRUE(ann->WaitFor("/map.html\r\n"));
+    const auto lines = BlockLines(ann->Take());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0],
+              "loadurl|http://127.0.0.1:" + std::to_string(server.HttpPort()) + "/map.html");
+    bob->Send("goto Ann\n");
+    ASSERT_TRUE(bob->WaitFor("<user role=roomop> Ann\r\n"));
+}
+
+TEST(Rooms, FollowersMoveWithTheLeaderAndConfirmationsGoBothWays) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Ok());
+    auto ann = LoggedIn(server, "Ann");
+    auto bob = LoggedIn(server, "Bob");
+    bob->Send("follow Ann\n");
+    ASSERT_TRUE(bob->WaitFor("<iamfollowing> Ann\r\n"));
+    ASSERT_TRUE(ann->WaitFor("<followingme> Bob\r\n"));
+    bob->Take();
+    ann->Send("east\n");
+    ASSERT_TRUE(bob->WaitFor("You follow Ann."));
+    ASSERT_TRUE(bob->WaitFor("Exits: west"));
+
+    // Ann kicks Bob off her tail.
+    ann->Take();
+    ann->Send("stopfollow Bob\n");
+    ASSERT_TRUE(ann->WaitFor("<stoppedfollowingme> Bob\r\n"));
+    ASSERT_TRUE(bob->WaitFor("<nolongerfollowing>\r\n"));
+
+    // Bob follows again and stops himself.
+    bob->Take();
+    bob->Send("follow Ann\n");
+    ASSERT_TRUE(bob->WaitFor("<iamfollowing> Ann\r\n"));
+    ASSERT_TRUE(ann->WaitFor("<followingme> Bob\r\n"));
+    ann->Take();
+    bob->Take();
+    bob->Send("stopfollow Ann\n");
+    ASSERT_TRUE(bob->WaitFor("<nolongerfollowing>\r\n"));
+    ASSERT_TRUE(ann->WaitFor("<stoppedfollowingme> Bob\r\n"));
+
+    // A follower who disconnects releases the leader.
+    bob->Send("follow Ann\n");
+    ASSERT_TRUE(ann->WaitFor("<followingme> Bob\r\n"));
+    ann->Take();
+    bob->Send("quit\r\n");
+    ASSERT_TRUE(ann->WaitFor("<stoppedfollowingme> Bob\r\n"));
+}

@@ -1,0 +1,155 @@
+#include "serverprocess.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+ServerProcess::ServerProcess(QStringList extra) {
+    const QString bin = qEnvironmentVariable("KIVRA_BIN_DIR") + "/kivra-server";
+    QStringList args{"--port", "0", "--http-port", "0", "--ticker-seconds", "0"};
+    args += extra;
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(bin, args);
+    if (!m_process.waitForStarted(5000))
+        return;
+    QElapsedTimer t;
+    t.start();
+    while (!m_process.canReadLine() && t.elapsed() < 10000)
+        m_process.waitForReadyRead(200);
+    const QString line = QString::fromUtf8(m_process.readLine());
+    const auto m = QRegularExpression("chat=(\\d+)\\S* http=(\\d+)").match(line);
+    if (m.hasMatch()) {
+        m_chatPort = static_cast<quint16>(m.captured(1).toUInt());
+        m_httpPort = static_cast<quint16>(m.captured(2).toUInt());
+    }
+}
+
+ServerProcess::~ServerProcess() {
+    m_process.terminate();
+    if (!m_process.waitForFinished(3000))
+        m_process.kill();
+    m_process.waitForFinished(3000);
+}
+
+QByteArray ServerProcess::Post(const QByteArray& path, const QByteArray& body) {
+    QTcpSocket s;
+    s.connectToHost("127.0.0.1", m_httpPort);
+    if (!s.waitForConnected(3000))
+        return {};
+    s.write("POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+            QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    QByteArray all;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 5000) {
+        s.waitForReadyRead(100);
+        all += s.readAll();
+        const int head = all.indexOf("\r\n\r\n");
+        if (head < 0)
+            continue;
+        const auto m = QRegularExpression("(?i)content-length:\\s*(\\d+)")
+                           .match(QString::fromLatin1(all.left(head)));
+        if (m.hasMatch() && all.size() - head - 4 >= m.captured(1).toInt())
+            return all.mid(head + 4, m.captured(1).toInt());
+    }
+    return {};
+}
+
+int ServerProcess::Get(const QByteArray& path, QByteArray& body) {
+    QTcpSocket s;
+    s.connectToHost("127.0.0.1", m_httpPort);
+    if (!s.waitForConnected(3000))
+        return 0;
+    s.write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray all;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 5000) {
+        s.waitForReadyRead(100);
+        all += s.readAll();
+        const int head = all.indexOf("\r\n\r\n");
+        if (head < 0)
+            continue;
+        const QString headers = QString::fromLatin1(all.left(head));
+        const auto m = QRegularExpression("(?i)content-length:\\s*(\\d+)").match(headers);
+        if (m.hasMatch() && all.size() - head - 4 >= m.captured(1).toInt()) {
+            body = all.mid(head + 4, m.captured(1).toInt());
+            return headers.section(' ', 1, 1).toInt();
+        }
+    }
+    return 0;
+}
+
+RawClient::RawClient(quint16 port) {
+    m_socket.connectToHost("127.0.0.1", port);
+    m_socket.waitForConnected(3000);
+}
+
+void RawClient::Send(const std::string& bytes) {
+    m_socket.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    m_socket.waitForBytesWritten(3000);
+}
+
+void RawClient::Login(const std::string& name, const std::string& password, const std::string& room,
+                      const std::string& cookie) {
+    std::string block = std::string("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) + "\x01<begin>\n";
+    if (!cookie.empty()) {
+        block += "<cookie> " + cookie + "\n<clientversion> 5.0.0.203\n";
+    } else {
+        block +=
+            "<username> " + name + "\n<password> " + password + "\n<clientversion> 5.0.0.203\n";
+    }
+    if (!room.empty())
+        block += "<room> " + room + "\n";
+    Send(block + "<end>\n");
+}
+
+bool RawClient::WaitFor(const std::string& needle, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (m_received.find(needle) == std::string::npos) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        if (m_socket.bytesAvailable() == 0)
+            m_socket.waitForReadyRead(50);
+        m_received += m_socket.readAll().toStdString();
+    }
+    return true;
+}
+
+void RawClient::Drain(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        m_socket.waitForReadyRead(20);
+        m_received += m_socket.readAll().toStdString();
+    }
+}
+
+bool RawClient::WaitClosed(int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        if (m_socket.state() == QAbstractSocket::UnconnectedState)
+            return true;
+        m_socket.waitForReadyRead(50);
+        m_received += m_socket.readAll().toStdString();
+    }
+    return m_socket.state() == QAbstractSocket::UnconnectedState;
+}
+
+std::string RawClient::Take() {
+    std::string out;
+    out.swap(m_received);
+    return out;
+}
+
+std::unique_ptr<RawClient> LoggedIn(const ServerProcess& server, const std::string& name,
+                                    const std::string& room) {
+    auto c = std::make_unique<RawClient>(server.ChatPort());
+    c->Login(name, "pw", room);
+    // The room description ends with the exits line.
+    c->WaitFor("Exits: ");
+    c->Drain(100);
+    c->Take();
+    return c;
+}

@@ -1,0 +1,124 @@
+#include "serverprocess.h"
+#include "unitcutter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string AvatarOf(const ServerProcess& s, const std::string& lowerWire,
+                     const std::string& wire) {
+    return "<user avatar=http://127.0.0.1:" + std::to_string(s.HttpPort()) + "/avatars/" +
+           lowerWire + ".gif name=" + wire + " >";
+}
+
+} // namespace
+
+TEST(Speech, SayReachesOthersAsExactBytesCutIntoOneUnit) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Ok());
+    auto ann = LoggedIn(server, "Ann Lee");
+    auto bob = LoggedIn(server, "Bob");
+    ASSERT_TRUE(ann->WaitFor("has entered the room."));
+    ann->Take();
+    bob->Send("say hello <b>there</b>\r\n");
+    ASSERT_TRUE(ann->WaitFor("\"\r\n"));
+    const std::string expected = AvatarOf(server, "bob", "Bob") +
+                                 "<say username=\"Bob\">\x1b[1;31mBob\x1b[0;34m says, \"hello "
+                                 "<b>there</b>\x1b[0;m\"\r\n";
+    EXPECT_EQ(ann->Received(), expected);
+    const auto units = CutUnits(ann->Take(), "Ann Lee");
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].kind, 3);
+    EXPECT_EQ(units[0].name, "Bob");
+
+    // The speaker gets the own-say form, which the client files as its own (kind 4).
+    ASSERT_TRUE(bob->WaitFor("\"\r\n"));
+    const auto own = CutUnits(bob->Take(), "Bob");
+    ASSERT_EQ(own.size(), 1u);
+    EXPECT_EQ(own[0].kind, 4);
+    EXPECT_NE(own[0].text.find("You say, \"hello"), std::string::npos);
+
+    // Emote and think end without the quote; the name travels with "+".
+    ann->Send("emote waves.\nthink lunch?\n");
+    ASSERT_TRUE(bob->WaitFor("lunch? )\x1b[0;m\r\n"));
+    const auto emotes = CutUnits(bob->Take(), "Bob");
+    ASSERT_EQ(emotes.size(), 2u);
+    EXPECT_EQ(emotes[0].kind, 3);
+    EXPECT_EQ(emotes[0].name, "Ann+Lee");
+    EXPECT_NE(emotes[0].text.find("\x1b[1;31mAnn Lee\x1b[0;35m waves.\x1b[0;m\r\n"),
+              std::string::npos);
+}
+
+TEST(Speech, TellsEchoesAndSeveralRecipients) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Ok());
+    auto ann = LoggedIn(server, "Ann");
+    auto bob = LoggedIn(server, "Bob");
+    auto cy = LoggedIn(server, "Cy", "Garden");
+    ASSERT_TRUE(ann->WaitFor("has entered the room."));
+    ann->Take();
+    bob->Take();
+    ann->Send("tell bob psst\r\n");
+    ASSERT_TRUE(bob->WaitFor("\"\r\n"));
+    EXPECT_EQ(bob->Received(), AvatarOf(server, "ann", "Ann") +
+                                   "<tell to=\"Bob\" from=\"Ann\">\x1b[1;31mAnn\x1b[0;35m tells "
+                                   "you, \"psst\x1b[0;m\"\r\n");
+    auto units = CutUnits(bob->Take(), "Bob");
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].kind, 1);
+    EXPECT_EQ(units[0].name, "Ann");
+    ASSERT_TRUE(ann->WaitFor("\"\r\n"));
+    EXPECT_EQ(ann->Received(),
+              "<tell to=\"Bob\" from=\"Ann\">\x1b[0;35mYou tell Bob, \"psst\x1b[0;m\"\r\n");
+    units = CutUnits(ann->Take(), "Ann");
+    EXPECT_EQ(units[0].kind, 2);
+    EXPECT_EQ(units[0].name, "Bob");
+
+    // Two recipients, one in another room.
+    ann->Send("tell Bob,cy both of you\r\n");
+    ASSERT_TRUE(cy->WaitFor("both of you\x1b[0;m\"\r\n"));
+    EXPECT_NE(cy->Received().find("<tell to=\"Bob,Cy\" from=\"Ann\">"), std::string::npos);
+    ASSERT_TRUE(bob->WaitFor("both of you"));
+    ASSERT_TRUE(ann->WaitFor("both of you\x1b[0;m\"\r\n"));
+    units = CutUnits(ann->Take(), "Ann");
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units[0].kind, 4);
+
+    // Echo off: no own form any more; unknown names are reported.
+    ann->Send("ECHO OFF\ntell bob quiet\ntell nobody x\r\n");
+    ASSERT_TRUE(bob->WaitFor("quiet"));
+    ASSERT_TRUE(ann->WaitFor("No one called nobody is online."));
+    EXPECT_EQ(ann->Received().find("You tell"), std::string::npos);
+}
+
+TEST(Speech, IgnoreEmotionsShoutAndAvatarsOff) {
+    ServerProcess server;
+    ASSERT_TRUE(server.Ok());
+    auto ann = LoggedIn(server, "Ann");
+    auto bob = LoggedIn(server, "Bob");
+    auto cy = LoggedIn(server, "Cy", "Garden");
+
+    ann->Send("ignore add Bob\n");
+    ASSERT_TRUE(ann->WaitFor("\x01<begin>\r\n<iamignoring> Bob\r\n<end>\r\n"));
+    bob->Send("say can you hear me\n");
+    ASSERT_TRUE(bob->WaitFor("can you hear me"));
+    ann->Send("ignore remove Bob\n");
+    ASSERT_TRUE(ann->WaitFor("<stoppedignoring> Bob\r\n"));
+    ann->Drain(100);
+    EXPECT_EQ(ann->Received().find("can you hear me"), std::string::npos);
+    ann->Take();
+
+    // Emotion words, alone or at someone, come as emotes from the actor.
+    bob->Send("smile\nwave Ann\n");
+    ASSERT_TRUE(ann->WaitFor("waves to Ann."));
+    auto units = CutUnits(ann->Take(), "Ann");
+    ASSERT_EQ(units.size(), 2u);
+    EXPECT_EQ(units[0].kind, 3);
+    EXPECT_NE(units[0].text.find("smiles."), std::string::npos);
+
+    ann->Send("\x01<begin>\n<displayavatars> off\n<end>\n");
+    cy->Send("shout anyone?\n");
+    ASSERT_TRUE(ann->WaitFor("anyone?\x1b[0;m\"\r\n"));
+    EXPECT_EQ(ann->Received().rfind("<say username=\"Cy\">", 0), 0u);
+    EXPECT_TRUE(bob->WaitFor("Cy\x1b[0;34m shouts, \"anyone?"));
+}
