@@ -76,7 +76,8 @@ public:
     std::vector<RegHive::NamedValue> EnumValues(RegRoot root, std::string_view key);
 
     // Several changes under one lock and one write (registration writes dozens of keys). The
-    // function gets the freshly read hive; return false to store nothing.
+    // function gets the freshly read hive and returns whether it changed anything; nothing is
+    // written when it did not. False only when a needed write failed.
     bool Modify(RegRoot root, const std::function<bool(RegHive&)>& change);
     // A copy of the current hive.
     RegHive Snapshot(RegRoot root);
@@ -92,6 +93,7 @@ private:
     bool RefreshLocked(Root& r, bool haveFileLock);
     bool LoadFile(Root& r, bool haveFileLock);
     bool WriteLocked(Root& r, const RegHive& hive);
+    void SetAside(Root& r, const std::string& reason);
     int LockFile();
     void UnlockFile(int fd);
     void Warn(const std::string& line);

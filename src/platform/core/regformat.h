@@ -63,7 +63,7 @@ void ApplyRegOperations(const RegDocument& doc, std::string_view root, RegHive& 
 std::string FormatRegText(const RegHive& hive, std::string_view root);
 
 // Escapes a string for a quoted REGEDIT4 field: backslash and quote are escaped; CR and LF,
-// which would break the line structure, are written as \r and \n.
+// which would break the line structure, are written as \r and \n, and NUL as \0.
 std::string RegEscape(std::string_view s);
 
 } // namespace kivra::platform
