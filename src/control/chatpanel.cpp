@@ -3,13 +3,18 @@
 #include "chatprotocol.h"
 #include "chatstrings.h"
 #include "dialogservice.h"
+#include "inputline.h"
+#include "pgedit.h"
 #include "settingsstore.h"
+#include "viewcommands.h"
+#include "viewmirror.h"
 
 #include <QEvent>
 #include <QFrame>
 #include <QHelpEvent>
 #include <QIcon>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QToolButton>
 #include <QToolTip>
 #include <filesystem>
@@ -55,7 +60,11 @@ CChatPanel::~CChatPanel() {
         CKeyboardHook::SetTarget(nullptr);
         CKeyboardHook::Uninstall();
     }
+    // The panes hold references to the context and the commands, which go before the QWidget
+    // base would delete its children.
+    m_context.m_pOutput = nullptr;
     m_context.m_pPanel = nullptr;
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
 void CChatPanel::ReadStartup() {
@@ -107,23 +116,39 @@ void CChatPanel::BuildItems() {
     m_pUserList = MakePane(this, IDC_USERLIST, "userlist", true);
     m_pEmotionList = MakePane(this, IDC_EMOTIONLIST, "emotionlist", true);
     m_pOutputFrame = MakePane(this, 0, "outputframe", true);
-    m_pOutputView = MakePane(this, IDC_OUTPUTVIEW, "outputview", false);
-    m_pInputLine = MakePane(this, IDC_INPUTLINE, "inputline", true);
+    m_pCommands = std::make_unique<CContextCommands>(m_context);
+    m_pOutputView =
+        new CPGEdit(m_context, *m_pCommands, m_site.Dialogs(), CPGEdit::KIND_MAIN, this);
+    SetId(m_pOutputView, IDC_OUTPUTVIEW, "outputview");
+    m_pInputLine = new CInputLine(m_context, *m_pCommands, m_site.Dialogs(), this);
+    SetId(m_pInputLine, IDC_INPUTLINE, "inputline");
+    m_pInputLine->setMaxLength(CInputLine::kMaxChars);
+    m_context.m_pOutput = m_pOutputView;
 
+    m_smallButtons = m_pInputLine->CreateButtons(this);
     const char* smallIcons[3] = {nullptr, "emote", "think"};
-    const char* smallNames[3] = {"send", "emote", "think"};
     for (int i = 0; i < 3; ++i) {
-        auto* button = new QToolButton(this);
-        SetId(button, kSmallButtonIds[i], smallNames[i]);
+        QPushButton* button = m_smallButtons[i];
+        button->setProperty(kIdProperty, kSmallButtonIds[i]);
+        button->setToolTip(TooltipText(kSmallButtonIds[i]));
         if (smallIcons[i] != nullptr) {
+            button->setText(QString());
             button->setIcon(
                 QIcon(QStringLiteral(":/kivra/icons/%1.png").arg(QLatin1String(smallIcons[i]))));
             button->setIconSize(QSize(22, 22));
-        } else {
-            button->setText(QStringLiteral("Send"));
         }
-        button->setToolTip(TooltipText(kSmallButtonIds[i]));
-        m_smallButtons[i] = button;
+    }
+
+    // A host that wants the conversation as text gets every append of the main view.
+    if (IViewMirror* mirror = m_site.Mirror()) {
+        auto filter = std::make_shared<LineEndFilter>();
+        connect(m_pOutputView, &CPGEdit::textAppended, this, [mirror, filter](const QString& t) {
+            const QByteArray bytes = t.toLatin1();
+            const std::string plain =
+                filter->Feed(std::string_view(bytes.constData(), bytes.size()));
+            if (!plain.empty())
+                mirror->MainText(plain);
+        });
     }
     // The Ask a Question button waits for a room that takes questions.
     ShowAskButton(m_context.m_nAuditorium == 1);
@@ -171,6 +196,7 @@ void CChatPanel::RecalcLayout() {
     m_pOutputFrame->setGeometry(l.outputFrame);
     m_pOutputView->setGeometry(l.outputView);
     m_pOutputView->raise();
+    m_pInputLine->raise();
 }
 
 QWidget* CChatPanel::Item(int id) const {

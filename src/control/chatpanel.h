@@ -16,8 +16,12 @@
 #include <memory>
 #include <string>
 
+class CInputLine;
+class CPGEdit;
+class CContextCommands;
 class QFrame;
 class QProgressBar;
+class QPushButton;
 class QToolButton;
 
 namespace kivra::control {
@@ -74,6 +78,8 @@ public:
     bool TypeStyledLine(const std::string& text, bool emote) override;
     void RunCommand(int id) override { OnCommand(id); }
     bool SelectUsers(const std::vector<std::string>& names) override;
+    bool CanSaveTranscript() const override { return m_pOutputView != nullptr; }
+    bool SaveTranscript() override;
 
     // IKeyboardHookTarget
     QWidget* HookOutputView() override;
@@ -111,9 +117,10 @@ private:
     QWidget* m_pUserList = nullptr;
     QWidget* m_pEmotionList = nullptr;
     QFrame* m_pOutputFrame = nullptr;
-    QWidget* m_pOutputView = nullptr;
-    QWidget* m_pInputLine = nullptr;
-    std::array<QToolButton*, 3> m_smallButtons{};
+    std::unique_ptr<CContextCommands> m_pCommands;
+    CPGEdit* m_pOutputView = nullptr;
+    CInputLine* m_pInputLine = nullptr;
+    std::array<QPushButton*, 3> m_smallButtons{};
     QPointer<QWidget> m_pTicker;
 
     // Copies of what the views show, for a host that asked for them.

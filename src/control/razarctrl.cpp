@@ -2,6 +2,7 @@
 
 #include "chatpanel.h"
 #include "chatstrings.h"
+#include "dialogservice.h"
 #include "guids.h"
 #include "razarapp.h"
 
@@ -55,12 +56,12 @@ private:
 } // namespace
 
 // The control's own window: it passes its size on to the panel.
-class CRazarCtrl::Window : public QWidget {
+class CRazarCtrl::CtrlWindow : public QWidget {
 public:
-    Window(QWidget* parent, CRazarCtrl& owner) : QWidget(parent), m_owner(owner) {
+    CtrlWindow(QWidget* parent, CRazarCtrl& owner) : QWidget(parent), m_owner(owner) {
         setObjectName(QStringLiteral("CRazarCtrl"));
     }
-    ~Window() override {
+    ~CtrlWindow() override {
         if (m_pOwner != nullptr)
             m_pOwner->m_pPanel = nullptr;
     }
@@ -211,13 +212,13 @@ QWidget* CRazarCtrl::CreateControlWindow(QWidget* parent) {
         }
         return nullptr;
     }
-    auto* window = new Window(parent, *this);
+    auto* window = new CtrlWindow(parent, *this);
     m_pWindow = window;
     OnCreate(window);
     return window;
 }
 
-void CRazarCtrl::OnCreate(Window* window) {
+void CRazarCtrl::OnCreate(CtrlWindow* window) {
     ISettingsStore& settings = m_pSettings != nullptr ? *m_pSettings : ModuleSettings();
     m_pPanel = new CChatPanel(window, *m_pSite, settings);
     m_pPanel->setGeometry(0, 0, window->width(), window->height());
@@ -275,7 +276,7 @@ void CRazarCtrl::OnSize(int width, int height) {
 void CRazarCtrl::DestroyControlWindow() {
     if (m_pWindow == nullptr)
         return;
-    auto* window = static_cast<Window*>(m_pWindow.data());
+    auto* window = static_cast<CtrlWindow*>(m_pWindow.data());
     window->Detach();
     m_pPanel = nullptr;
     delete window;

@@ -60,12 +60,12 @@ protected:
     ~CRazarCtrl() override;
 
 private:
-    class Window;
+    class CtrlWindow;
     void BuildDispatch();
     void AddText(const char* name, std::string RazarProperties::*member, bool marksModified);
     void AddFlag(const char* name, bool RazarProperties::*member);
     // Window creation steps 3 to 9, once the window exists.
-    void OnCreate(Window* window);
+    void OnCreate(CtrlWindow* window);
     void OnSize(int width, int height);
 
     RazarProperties m_props;
@@ -79,7 +79,7 @@ private:
     QPointer<QWidget> m_pWindow;
     CChatPanel* m_pPanel = nullptr;
 
-    friend class Window;
+    friend class CtrlWindow;
 };
 
 } // namespace kivra::control

@@ -51,6 +51,11 @@ public:
     virtual void RunCommand(int id) = 0;
     // Sets the user-list selection; empty clears it. False when there is no user list.
     virtual bool SelectUsers(const std::vector<std::string>& names) = 0;
+    // Whether there is an output view to save.
+    virtual bool CanSaveTranscript() const = 0;
+    // The output view's "Save To File"; the file name comes from the dialog service. False when
+    // there is no output view.
+    virtual bool SaveTranscript() = 0;
 };
 
 } // namespace kivra::control

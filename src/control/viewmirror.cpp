@@ -135,6 +135,8 @@ IPrivateWindow* MirroredPrivateWindowMap::Find(const std::string& key) {
     return Wrap(m_inner.Find(key), name);
 }
 
+MirroredPrivateWindowMap::~MirroredPrivateWindowMap() = default;
+
 int MirroredPrivateWindowMap::OpenCount() const {
     return m_inner.OpenCount();
 }

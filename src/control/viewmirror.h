@@ -54,6 +54,7 @@ private:
 class MirroredPrivateWindowMap : public IPrivateWindowMap {
 public:
     MirroredPrivateWindowMap(IPrivateWindowMap& inner, IViewMirror& mirror);
+    ~MirroredPrivateWindowMap() override;
 
     IPrivateWindow* Find(const std::string& key) override;
     int OpenCount() const override;

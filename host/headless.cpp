@@ -1,0 +1,197 @@
+#include "headless.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kivra::host {
+
+namespace {
+int g_termPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char c = 't';
+    [[maybe_unused]] const ssize_t n = ::write(g_termPipe[1], &c, 1);
+}
+
+bool StartsWith(const std::string& s, const char* prefix, std::string& rest) {
+    const std::string p(prefix);
+    if (s == p.substr(0, p.size() - 1) && p.back() == ' ') {
+        rest.clear();
+        return true;
+    }
+    if (s.compare(0, p.size(), p) != 0)
+        return false;
+    rest = s.substr(p.size());
+    return true;
+}
+} // namespace
+
+HeadlessCommand ParseHeadlessCommand(const std::string& line) {
+    HeadlessCommand c;
+    std::string rest;
+    if (line.empty() || line[0] != '!') {
+        c.text = line;
+        return c;
+    }
+    if (StartsWith(line, "!emote ", rest)) {
+        c.kind = HeadlessCommand::Kind::Emote;
+        c.text = rest;
+    } else if (StartsWith(line, "!think ", rest)) {
+        c.kind = HeadlessCommand::Kind::Think;
+        c.text = rest;
+    } else if (StartsWith(line, "!command ", rest)) {
+        char* end = nullptr;
+        errno = 0;
+        const long id = std::strtol(rest.c_str(), &end, 10);
+        if (rest.empty() || *end != '\0' || errno != 0 || id < 0 || id > 65535) {
+            c.kind = HeadlessCommand::Kind::Bad;
+            c.text = "!command needs a command id from 0 to 65535";
+        } else {
+            c.kind = HeadlessCommand::Kind::Command;
+            c.id = static_cast<int>(id);
+        }
+    } else if (StartsWith(line, "!select ", rest)) {
+        c.kind = HeadlessCommand::Kind::Select;
+        std::size_t start = 0;
+        while (!rest.empty() && start <= rest.size()) {
+            const std::size_t comma = rest.find(',', start);
+            const std::string name =
+                rest.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            if (!name.empty())
+                c.names.push_back(name);
+            if (comma == std::string::npos)
+                break;
+            start = comma + 1;
+        }
+    } else if (StartsWith(line, "!save ", rest)) {
+        c.kind = rest.empty() ? HeadlessCommand::Kind::Bad : HeadlessCommand::Kind::Save;
+        c.text = rest.empty() ? "!save needs a path" : rest;
+    } else if (StartsWith(line, "!answer ", rest)) {
+        c.kind = rest.empty() ? HeadlessCommand::Kind::Bad : HeadlessCommand::Kind::Answer;
+        c.text = rest.empty() ? "!answer needs a word" : rest;
+    } else if (line == "!quit") {
+        c.kind = HeadlessCommand::Kind::Quit;
+    } else {
+        c.kind = HeadlessCommand::Kind::Bad;
+        c.text = "unknown command " + line.substr(0, line.find(' '));
+    }
+    return c;
+}
+
+HeadlessRunner::HeadlessRunner(kivra::control::IRazarScript* script,
+                               kivra::platform::ScriptedDialogService& dialogs, bool quitOnEof,
+                               std::function<void(int)> quit, std::ostream& errors, int inputFd)
+    : m_pScript(script), m_dialogs(dialogs), m_bQuitOnEof(quitOnEof), m_quit(std::move(quit)),
+      m_errors(errors), m_fd(inputFd) {
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
+    m_pInput = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+    connect(m_pInput, &QSocketNotifier::activated, this, [this] { OnReadable(); });
+    if (g_termPipe[0] >= 0) {
+        m_pTerm = new QSocketNotifier(g_termPipe[0], QSocketNotifier::Read, this);
+        connect(m_pTerm, &QSocketNotifier::activated, this, [this] { OnTerm(); });
+    }
+}
+
+HeadlessRunner::~HeadlessRunner() = default;
+
+void HeadlessRunner::InstallTermHandler() {
+    if (g_termPipe[0] >= 0 || ::pipe(g_termPipe) != 0)
+        return;
+    struct sigaction sa = {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+void HeadlessRunner::OnTerm() {
+    char c;
+    [[maybe_unused]] const ssize_t n = ::read(g_termPipe[0], &c, 1);
+    m_quit(0);
+}
+
+void HeadlessRunner::OnReadable() {
+    char buffer[4096];
+    while (true) {
+        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        if (n > 0) {
+            m_pending.append(buffer, static_cast<std::size_t>(n));
+            std::size_t nl;
+            while ((nl = m_pending.find('\n')) != std::string::npos) {
+                std::string line = m_pending.substr(0, nl);
+                m_pending.erase(0, nl + 1);
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                RunLine(line);
+                if (m_pInput == nullptr)
+                    return; // the line ended the program
+            }
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        // End of input (or an input that cannot be read any more).
+        m_pInput->setEnabled(false);
+        if (!m_pending.empty()) {
+            std::string line;
+            line.swap(m_pending);
+            RunLine(line);
+        }
+        if (m_bQuitOnEof && m_pInput != nullptr)
+            m_quit(0);
+        return;
+    }
+}
+
+void HeadlessRunner::RunLine(const std::string& line) {
+    const HeadlessCommand c = ParseHeadlessCommand(line);
+    using K = HeadlessCommand::Kind;
+    auto report = [this](bool done, const char* what) {
+        if (!done)
+            m_errors << "kivra: " << what << std::endl;
+    };
+    switch (c.kind) {
+    case K::Say:
+        report(m_pScript && m_pScript->TypeLine(c.text), "there is no input line to type into");
+        break;
+    case K::Emote:
+    case K::Think:
+        report(m_pScript && m_pScript->TypeStyledLine(c.text, c.kind == K::Emote),
+               "there is no input line to type into");
+        break;
+    case K::Command:
+        if (m_pScript)
+            m_pScript->RunCommand(c.id);
+        break;
+    case K::Select:
+        report(m_pScript && m_pScript->SelectUsers(c.names), "there is no user list to select in");
+        break;
+    case K::Save:
+        // The path answers the save dialog only; without a view it must not answer a later box.
+        if (!(m_pScript && m_pScript->CanSaveTranscript())) {
+            report(false, "there is no output view to save");
+            break;
+        }
+        m_dialogs.QueueAnswer(QString::fromStdString(c.text));
+        m_pScript->SaveTranscript();
+        break;
+    case K::Answer:
+        m_dialogs.QueueAnswer(QString::fromStdString(c.text));
+        break;
+    case K::Quit:
+        m_pInput->setEnabled(false);
+        m_pInput = nullptr;
+        m_quit(0);
+        break;
+    case K::Bad:
+        m_errors << "kivra: " << c.text << std::endl;
+        break;
+    }
+}
+
+} // namespace kivra::host

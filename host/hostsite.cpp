@@ -1,0 +1,38 @@
+#include "hostsite.h"
+
+#include <QApplication>
+
+namespace kivra::host {
+
+void StreamMirror::MainText(std::string_view text) {
+    m_out << text;
+    m_out.flush();
+}
+
+void StreamMirror::PrivateLine(const std::string& name, std::string_view line) {
+    m_out << "[Private: " << name << "] " << line << '\n';
+    m_out.flush();
+}
+
+HostSite::HostSite(BrowserServices& browser, kivra::platform::DialogService& dialogs,
+                   kivra::control::IViewMirror* mirror, bool headless, std::ostream& errors)
+    : m_browser(browser), m_dialogs(dialogs), m_pMirror(mirror), m_bHeadless(headless),
+      m_errors(errors) {}
+
+void HostSite::Navigate(const std::string& url, const std::string& frame) {
+    m_browser.Navigate(url, frame);
+}
+
+int HostSite::DownloadToCache(const char* url, char* buffer, std::size_t size) {
+    return m_browser.DownloadToCache(url, buffer, size);
+}
+
+void HostSite::Beep() {
+    if (m_bHeadless) {
+        m_errors << "[beep]" << std::endl;
+        return;
+    }
+    QApplication::beep();
+}
+
+} // namespace kivra::host

@@ -1,0 +1,45 @@
+#pragma once
+// The site the host gives the control: browser services, the dialog service, the bell and, when
+// headless, the plain-text copy of the views on standard output.
+
+#include "browserservices.h"
+#include "razarsite.h"
+
+#include <memory>
+#include <ostream>
+
+namespace kivra::host {
+
+// Writes the views' text as the headless contract says: main-view text as it comes, private
+// text as "[Private: NAME] TEXT" lines.
+class StreamMirror : public kivra::control::IViewMirror {
+public:
+    explicit StreamMirror(std::ostream& out) : m_out(out) {}
+    void MainText(std::string_view text) override;
+    void PrivateLine(const std::string& name, std::string_view line) override;
+
+private:
+    std::ostream& m_out;
+};
+
+class HostSite : public kivra::control::IRazarSite {
+public:
+    // `mirror` may be null (GUI host). `errors` takes the bell and the headless lines.
+    HostSite(BrowserServices& browser, kivra::platform::DialogService& dialogs,
+             kivra::control::IViewMirror* mirror, bool headless, std::ostream& errors);
+
+    void Navigate(const std::string& url, const std::string& frame) override;
+    int DownloadToCache(const char* url, char* buffer, std::size_t size) override;
+    kivra::platform::DialogService& Dialogs() override { return m_dialogs; }
+    void Beep() override;
+    kivra::control::IViewMirror* Mirror() override { return m_pMirror; }
+
+private:
+    BrowserServices& m_browser;
+    kivra::platform::DialogService& m_dialogs;
+    kivra::control::IViewMirror* m_pMirror;
+    bool m_bHeadless;
+    std::ostream& m_errors;
+};
+
+} // namespace kivra::host

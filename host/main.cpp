@@ -1,0 +1,291 @@
+// kivra: the host that embeds the chat control the way a web page does.
+//
+//   kivra [--page FILE] [--param NAME=VALUE]... [--print-params] [--headless [--quit-on-eof]]
+//         [--demo] [--grab FILE.png]
+//
+// Bad input (a page without <object>, an unknown CLSID, a module that does not load, a malformed
+// --param, an unreadable registry hive) gives one line on standard error and exit status 2.
+
+#include "browserservices.h"
+#include "controlloader.h"
+#include "guids.h"
+#include "headless.h"
+#include "hostsite.h"
+#include "pageparams.h"
+#include "propertybag.h"
+#include "qtdialogservice.h"
+#include "registration.h"
+#include "registrystore.h"
+#include "scripteddialogservice.h"
+#include "settingsstore.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QProcess>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace kivra;
+
+namespace {
+
+struct Options {
+    std::string page;
+    std::vector<std::pair<std::string, std::string>> params;
+    bool printParams = false;
+    bool headless = false;
+    bool quitOnEof = false;
+    bool demo = false;
+    std::string grab;
+};
+
+[[noreturn]] void Fail(const std::string& line) {
+    std::cerr << "kivra: " << line << std::endl;
+    std::exit(2);
+}
+
+Options ParseOptions(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](const char* what) {
+            if (i + 1 >= argc)
+                Fail(a + " needs " + what);
+            return std::string(argv[++i]);
+        };
+        if (a == "--page") {
+            o.page = value("a file");
+        } else if (a == "--param") {
+            const std::string p = value("NAME=VALUE");
+            auto parsed = host::ParseParamArgument(p);
+            if (!parsed)
+                Fail("malformed --param \"" + p + "\": expected NAME=VALUE");
+            o.params.push_back(*parsed);
+        } else if (a == "--print-params") {
+            o.printParams = true;
+        } else if (a == "--headless") {
+            o.headless = true;
+        } else if (a == "--quit-on-eof") {
+            o.quitOnEof = true;
+        } else if (a == "--demo") {
+            o.demo = true;
+        } else if (a == "--grab") {
+            o.grab = value("a PNG file name");
+        } else if (a == "--help" || a == "-h") {
+            std::cout << "usage: kivra [--page FILE] [--param NAME=VALUE]... [--print-params]\n"
+                         "             [--headless [--quit-on-eof]] [--demo] [--grab FILE.png]\n";
+            std::exit(0);
+        } else {
+            Fail("unknown option " + a);
+        }
+    }
+    return o;
+}
+
+// A hive the store could not read would silently start from nothing; the host refuses instead.
+void CheckRegistry(const fs::path& dir) {
+    std::error_code ec;
+    if (fs::exists(dir, ec) && !fs::is_directory(dir, ec))
+        Fail("the registry folder " + dir.string() + " is not a folder");
+    for (const char* hive : {"HKEY_CURRENT_USER.reg", "HKEY_CLASSES_ROOT.reg"}) {
+        const fs::path path = dir / hive;
+        if (!fs::exists(path, ec))
+            continue;
+        std::ifstream in(path, std::ios::binary);
+        char c;
+        if (!fs::is_regular_file(path, ec) || !in || (!in.get(c) && !in.eof()))
+            Fail("cannot read the registry hive " + path.string());
+    }
+}
+
+fs::path BinDir() {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::current_path() : self.parent_path();
+}
+
+platform::PropertyBag ReadPage(const std::string& file, platform::Guid& clsid) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        Fail("cannot read the page " + file);
+    std::stringstream text;
+    text << in.rdbuf();
+    const auto object = host::ParsePageObject(text.str());
+    if (!object)
+        Fail("the page " + file + " has no <object> element");
+    const auto parsed = platform::Guid::Parse(object->classId);
+    if (!parsed)
+        Fail("the page " + file + " names no CLSID in its <object classid=...> (\"" +
+             object->classId + "\")");
+    clsid = *parsed;
+    platform::PropertyBag bag;
+    for (const auto& [name, value] : object->params)
+        bag.Write(name, value);
+    return bag;
+}
+
+// Starts kivra-server --demo beside this program and answers its chat port.
+std::string StartDemoServer(QProcess& server) {
+    const QString program = QString::fromStdString((BinDir() / "kivra-server").string());
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(program, {QStringLiteral("--demo")});
+    if (!server.waitForStarted(5000))
+        Fail("cannot start " + program.toStdString());
+    // It announces "kivra-server listening chat=PORT[,PORT...] http=PORT" once it listens.
+    while (server.waitForReadyRead(10000)) {
+        while (server.canReadLine()) {
+            const QString line = QString::fromLocal8Bit(server.readLine()).trimmed();
+            const int at = line.indexOf(QStringLiteral("chat="));
+            if (at < 0)
+                continue;
+            const QString ports = line.mid(at + 5).section(QLatin1Char(' '), 0, 0);
+            return ports.section(QLatin1Char(','), 0, 0).toStdString();
+        }
+    }
+    Fail("the demo server did not say where it listens");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options o = ParseOptions(argc, argv);
+    if (o.headless || o.printParams)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kivra"));
+
+    CheckRegistry(platform::RegistryStore::DefaultDirectory());
+    platform::RegistryStore& store = platform::RegistryStore::instance();
+
+    platform::Guid clsid;
+    platform::PropertyBag bag;
+    if (!o.page.empty())
+        bag = ReadPage(o.page, clsid);
+
+    std::string error;
+    if (!host::EnsureRegistered(store, (BinDir() / "libmskivra50.so").string(), error))
+        Fail(error);
+    if (o.page.empty()) {
+        const auto byProgId = platform::ClsidFromProgId(store, control::kControlProgId);
+        if (!byProgId)
+            Fail(std::string("the ProgID ") + control::kControlProgId + " is not registered");
+        clsid = *byProgId;
+    }
+
+    QProcess demoServer;
+    if (o.demo) {
+        bag.Write("SERVER", "127.0.0.1");
+        bag.Write("PORT", StartDemoServer(demoServer));
+        if (!bag.Has("USERNAME"))
+            bag.Write("USERNAME", "Guest" + std::to_string(::getpid() % 1000));
+    }
+    for (const auto& [name, value] : o.params)
+        bag.Write(name, value);
+
+    auto loaded = host::LoadControl(store, clsid, error);
+    if (!loaded)
+        Fail(error);
+    platform::ComPtr<control::IRazarControl> ctrl = loaded->control;
+    ctrl->Load(bag);
+
+    if (o.printParams) {
+        platform::PropertyBag out;
+        ctrl->Save(out);
+        for (const auto& [name, value] : out.Entries())
+            std::cout << name << '=' << value << '\n';
+        // STANDALONE is no PARAM; it is reported as the control answers it.
+        if (auto disp = ctrl.As<platform::IDispatch>()) {
+            platform::DISPID id = 0;
+            platform::Variant v;
+            if (platform::Succeeded(disp->GetIDOfName("STANDALONE", &id)) &&
+                platform::Succeeded(disp->Invoke(id, platform::InvokeKind::PropertyGet, {}, &v)))
+                std::cout << "STANDALONE=" << v.ToString() << '\n';
+        }
+        std::cout.flush();
+        ctrl.Reset();
+        return 0;
+    }
+
+    CSettingsStore settings(store);
+    const std::string cache = JoinPath(GetInstallPath(settings), "cache");
+    host::BrowserServices browser(
+        cache,
+        [headless = o.headless](const std::string& url, const std::string& frame) {
+            if (headless)
+                std::cerr << "[navigate] " << frame << ' ' << url << std::endl;
+            else
+                QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+        },
+        std::cerr);
+    platform::ScriptedDialogService scripted;
+    scripted.SetEcho(&std::cerr);
+    platform::QtDialogService interactive;
+    host::StreamMirror mirror(std::cout);
+    host::HostSite site(browser,
+                        o.headless ? static_cast<platform::DialogService&>(scripted)
+                                   : static_cast<platform::DialogService&>(interactive),
+                        o.headless ? &mirror : nullptr, o.headless, std::cerr);
+    ctrl->SetSite(&site);
+
+    auto* top = new QWidget;
+    top->setWindowTitle(QStringLiteral("Kivra"));
+    top->resize(820, 560);
+    auto* layout = new QVBoxLayout(top);
+    layout->setContentsMargins(0, 0, 0, 0);
+    QWidget* window = ctrl->CreateControlWindow(top);
+    if (window == nullptr) {
+        delete top;
+        ctrl.Reset();
+        Fail("the control did not create its window");
+    }
+    layout->addWidget(window);
+    top->show();
+
+    int status = 0;
+    bool ended = false;
+    auto end = [&](int code) {
+        if (ended)
+            return;
+        ended = true;
+        status = code;
+        // As a closing page: the control's window (and the session in it) goes first.
+        ctrl->DestroyControlWindow();
+        app.exit(code);
+    };
+    QObject::connect(&app, &QApplication::lastWindowClosed, [&] { end(0); });
+
+    std::unique_ptr<host::HeadlessRunner> runner;
+    if (o.headless) {
+        host::HeadlessRunner::InstallTermHandler();
+        runner = std::make_unique<host::HeadlessRunner>(ctrl->Script(), scripted, o.quitOnEof, end,
+                                                        std::cerr);
+    }
+    if (!o.grab.empty()) {
+        QTimer::singleShot(300, [&] {
+            if (!top->grab().save(QString::fromStdString(o.grab)))
+                std::cerr << "kivra: cannot write " << o.grab << std::endl;
+            end(0);
+        });
+    }
+    app.exec();
+    runner.reset();
+    end(status);
+    delete top;
+    ctrl.Reset();
+    if (demoServer.state() != QProcess::NotRunning) {
+        demoServer.terminate();
+        if (!demoServer.waitForFinished(3000))
+            demoServer.kill();
+    }
+    return status;
+}

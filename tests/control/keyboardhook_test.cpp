@@ -1,0 +1,116 @@
+#include "keyboardhook.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QTest>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+
+using namespace kivra::control;
+
+namespace {
+
+// Stand-ins with the edit operations the hook calls (copy, paste, cut) as the real panes have.
+class HookPanel : public QWidget, public IKeyboardHookTarget {
+public:
+    HookPanel() {
+        output = new QTextEdit(this);
+        output->setPlainText("transcript line");
+        input = new QLineEdit(this);
+        input->move(0, 200);
+        pm = new QLineEdit(this);
+        pm->move(0, 300);
+        other = new QLineEdit(this);
+        other->move(0, 400);
+        resize(400, 450);
+    }
+    QWidget* HookOutputView() override { return output; }
+    QWidget* HookInputLine() override { return input; }
+    QList<QWidget*> HookPrivateWindows() override { return windows; }
+    bool& HookCtrlDown() override { return ctrl; }
+
+    QTextEdit* output;
+    QLineEdit* input;
+    QLineEdit* pm;
+    QLineEdit* other;
+    QList<QWidget*> windows;
+    bool ctrl = false;
+};
+
+class KeyboardHookTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CKeyboardHook::Install());
+        CKeyboardHook::SetTarget(&panel);
+        panel.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+        panel.activateWindow();
+    }
+    void TearDown() override {
+        CKeyboardHook::SetTarget(nullptr);
+        CKeyboardHook::Uninstall();
+    }
+    void Focus(QWidget* w) {
+        w->setFocus();
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), w);
+    }
+    HookPanel panel;
+};
+
+} // namespace
+
+TEST_F(KeyboardHookTest, OutputViewKeys) {
+    Focus(panel.output);
+    QTest::keyClick(panel.output, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), panel.input);
+    EXPECT_EQ(panel.output->toPlainText(), "transcript line"); // no tab typed into it
+
+    Focus(panel.output);
+    panel.output->selectAll();
+    QApplication::clipboard()->clear();
+    QTest::keyPress(panel.output, Qt::Key_Control);
+    EXPECT_TRUE(panel.ctrl);
+    QTest::keyClick(panel.output, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "transcript line");
+    QTest::keyRelease(panel.output, Qt::Key_Control);
+    EXPECT_FALSE(panel.ctrl);
+}
+
+TEST_F(KeyboardHookTest, InputLineKeys) {
+    Focus(panel.input);
+    QTest::keyClicks(panel.input, "hello");
+    QTest::keyClick(panel.input, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), panel.input); // Tab stays put
+    QTest::keyClick(panel.input, Qt::Key_Backspace);
+    EXPECT_EQ(panel.input->text(), "hell");
+
+    panel.input->selectAll();
+    QTest::keyClick(panel.input, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(panel.input->text(), "");
+    EXPECT_EQ(QApplication::clipboard()->text(), "hell");
+    QTest::keyClick(panel.input, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(panel.input, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(panel.input->text(), "hellhell");
+}
+
+TEST_F(KeyboardHookTest, TabGoesToAFocusedPrivateWindowAndNowhereElse) {
+    Focus(panel.other);
+    QTest::keyClick(panel.other, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), panel.other); // ordinary focus chain
+
+    panel.windows = {panel.pm};
+    Focus(panel.pm);
+    QTest::keyClick(panel.pm, Qt::Key_Tab);
+    // Delivered to the window itself instead of moving the focus away from it.
+    EXPECT_EQ(QApplication::focusWidget(), panel.pm);
+}
+
+TEST(KeyboardHookLifetime, OneHookPerProcess) {
+    ASSERT_TRUE(CKeyboardHook::Install());
+    ASSERT_TRUE(CKeyboardHook::Install());
+    EXPECT_TRUE(CKeyboardHook::IsInstalled());
+    CKeyboardHook::Uninstall();
+    EXPECT_FALSE(CKeyboardHook::IsInstalled());
+}

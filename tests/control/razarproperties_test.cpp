@@ -1,0 +1,123 @@
+#include "propertybag.h"
+#include "razarctrl.h"
+#include "razarproperties.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivra::control;
+using kivra::platform::PropertyBag;
+
+namespace {
+
+// Loads a fresh control from these PARAMs and hands back what it saved, in order.
+struct Loaded {
+    RazarProperties props;
+    std::vector<std::pair<std::string, std::string>> saved;
+};
+
+Loaded LoadParams(const std::vector<std::pair<std::string, std::string>>& params) {
+    PropertyBag bag;
+    for (const auto& [n, v] : params)
+        bag.Write(n, v);
+    auto* ctrl = new CRazarCtrl();
+    ctrl->Load(bag);
+    Loaded out{ctrl->Properties(), {}};
+    PropertyBag saved;
+    ctrl->Save(saved);
+    out.saved = saved.Entries();
+    static_cast<kivra::platform::IDispatch*>(ctrl)->Release();
+    return out;
+}
+
+const std::vector<std::pair<std::string, std::string>> kCredentials = {
+    {"SERVER", "chat.example"}, {"PORT", "7000-7003"}, {"USERNAME", "Ann"}};
+
+} // namespace
+
+TEST(PropertyExchange, DefaultsAndOrderWithCredentials) {
+    const Loaded l = LoadParams(kCredentials);
+    ASSERT_EQ(l.saved.size(), kExchangedPropertyCount);
+    const char* order[] = {"TITLE",
+                           "CONNECTTYPE",
+                           "SERVER",
+                           "PORT",
+                           "USERNAME",
+                           "PASSWORD",
+                           "ROOM",
+                           "CHANNEL",
+                           "COOKIE",
+                           "LOGOFILE",
+                           "TICKERTEXT",
+                           "CHATPROMPT",
+                           "EMOTIONLIST",
+                           "USERLIST",
+                           "HTTPPROXY",
+                           "HTTPSERVER",
+                           "HTTPPORT",
+                           "TUNNELPREFIX",
+                           "TUNNELPAGE",
+                           "TUNNELMODE",
+                           "POLLING",
+                           "CONNECTONSTARTUP",
+                           "DISABLEFILEXFER",
+                           "PWREQUIRED",
+                           "DISABLEWHOIS",
+                           "DISABLEAVATARS",
+                           "DISABLEPRIVATEMSG"};
+    for (std::size_t i = 0; i < kExchangedPropertyCount; ++i)
+        EXPECT_EQ(l.saved[i].first, order[i]) << i;
+    EXPECT_EQ(l.props.m_strTickerText, "30");
+    EXPECT_EQ(l.props.m_strPolling, "0");
+    EXPECT_TRUE(l.props.m_bConnectOnStartup);
+    EXPECT_TRUE(l.props.m_bPwRequired);
+    EXPECT_FALSE(l.props.m_bDisableWhois);
+    EXPECT_EQ(l.saved[21].second, "TRUE");
+    EXPECT_EQ(l.saved[22].second, "FALSE");
+}
+
+TEST(PropertyExchange, AnyMissingCredentialEmptiesAllThree) {
+    for (const char* missing : {"SERVER", "PORT", "USERNAME"}) {
+        std::vector<std::pair<std::string, std::string>> params;
+        for (const auto& p : kCredentials) {
+            if (p.first != missing)
+                params.push_back(p);
+        }
+        params.push_back({"CONNECTONSTARTUP", "TRUE"});
+        const Loaded l = LoadParams(params);
+        EXPECT_EQ(l.props.m_strServer, "") << missing;
+        EXPECT_EQ(l.props.m_strPort, "") << missing;
+        EXPECT_EQ(l.props.m_strUserName, "") << missing;
+        EXPECT_FALSE(l.props.m_bConnectOnStartup) << missing;
+    }
+    // Written out as the literal word it is still unset.
+    const Loaded l = LoadParams({{"SERVER", "a"}, {"PORT", "1"}, {"USERNAME", "VALUE_UNSET"}});
+    EXPECT_EQ(l.props.m_strServer, "");
+}
+
+TEST(PropertyExchange, NamesIgnoreCaseAndBooleansReadAsPagesWriteThem) {
+    auto params = kCredentials;
+    params.push_back({"disableWhois", "true"});
+    params.push_back({"DisableAvatars", "-1"});
+    params.push_back({"DISABLEFILEXFER", "1"});
+    params.push_back({"PwRequired", "0"});
+    params.push_back({"DISABLEPRIVATEMSG", "maybe"}); // no boolean: the default stays
+    params.push_back({"ticKerText", "45"});
+    const Loaded l = LoadParams(params);
+    EXPECT_TRUE(l.props.m_bDisableWhois);
+    EXPECT_TRUE(l.props.m_bDisableAvatars);
+    EXPECT_TRUE(l.props.m_bDisableFileXfer);
+    EXPECT_FALSE(l.props.m_bPwRequired);
+    EXPECT_FALSE(l.props.m_bDisablePrivateMsg);
+    EXPECT_EQ(l.props.m_strTickerText, "45");
+    EXPECT_EQ(l.props.m_strServer, "chat.example");
+}
+
+TEST(PropertyExchange, WholeNumberReadsLeadingDigitsOnly) {
+    EXPECT_EQ(WholeNumber("20"), 20);
+    EXPECT_EQ(WholeNumber("  7 seconds"), 7);
+    EXPECT_EQ(WholeNumber("-3"), -3);
+    EXPECT_EQ(WholeNumber("NONE"), 0);
+    EXPECT_EQ(WholeNumber(""), 0);
+    EXPECT_EQ(WholeNumber("99999999999999999999"), 2147483647);
+    EXPECT_EQ(WholeNumber("-99999999999999999999"), -2147483647 - 1);
+}

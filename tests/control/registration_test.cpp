@@ -1,0 +1,126 @@
+#include "dispatch.h"
+#include "guids.h"
+#include "razarmodule.h"
+#include "registration.h"
+#include "registrystore.h"
+
+#include <QTemporaryDir>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace kivra::control;
+using namespace kivra::platform;
+
+namespace {
+
+std::string Default(RegistryStore& s, const std::string& key) {
+    return s.QueryString(RegRoot::ClassesRoot, key, "").value_or("<missing>");
+}
+
+class Registration : public testing::Test {
+protected:
+    Registration() : store(std::filesystem::path(dir.path().toStdString()), &warnings) {}
+    QTemporaryDir dir;
+    std::ostringstream warnings;
+    RegistryStore store;
+};
+
+} // namespace
+
+TEST_F(Registration, GuidsFollowTheirPattern) {
+    const char* guids[] = {kTypeLibGuid, kDispatchGuid, kEventGuid, kControlClsid, kPropPageClsid};
+    const auto first = Guid::Parse(guids[0]);
+    ASSERT_TRUE(first);
+    for (int i = 0; i < 5; ++i) {
+        const auto g = Guid::Parse(guids[i]);
+        ASSERT_TRUE(g) << guids[i];
+        EXPECT_EQ(g->data1, first->data1 + static_cast<std::uint32_t>(i));
+        EXPECT_EQ(g->data2, first->data2);
+        EXPECT_EQ(g->data3, first->data3);
+        EXPECT_EQ(g->data4, first->data4);
+        EXPECT_EQ(g->ToString(), guids[i]);
+    }
+}
+
+TEST_F(Registration, RegisterWritesEveryKeyAndUnregisterRemovesThem) {
+    const std::string module = "/opt/kivra/libmskivra50.so";
+    ASSERT_EQ(RegisterModule(store, module), S_OK);
+
+    const std::string clsid = std::string("CLSID\\") + kControlClsid;
+    EXPECT_EQ(Default(store, clsid), "mskivra50 Client Control");
+    EXPECT_EQ(Default(store, clsid + "\\InprocServer32"), module);
+    EXPECT_EQ(store.QueryString(RegRoot::ClassesRoot, clsid + "\\InprocServer32", "ThreadingModel"),
+              "Apartment");
+    EXPECT_EQ(Default(store, clsid + "\\ProgID"), "mskivra50.razar.1");
+    EXPECT_TRUE(store.KeyExists(RegRoot::ClassesRoot, clsid + "\\Insertable"));
+    EXPECT_TRUE(store.KeyExists(RegRoot::ClassesRoot, clsid + "\\Control"));
+    EXPECT_EQ(Default(store, clsid + "\\MiscStatus\\1"), std::to_string(0x00020191));
+    EXPECT_EQ(Default(store, clsid + "\\TypeLib"), kTypeLibGuid);
+    EXPECT_EQ(Default(store, clsid + "\\Version"), "5.0");
+    EXPECT_TRUE(store.KeyExists(
+        RegRoot::ClassesRoot,
+        clsid + "\\Implemented Categories\\{7DD95801-9882-11CF-9FA9-00AA006C42C4}"));
+    EXPECT_TRUE(store.KeyExists(
+        RegRoot::ClassesRoot,
+        clsid + "\\Implemented Categories\\{7DD95802-9882-11CF-9FA9-00AA006C42C4}"));
+    EXPECT_EQ(Default(store, "mskivra50.razar.1\\CLSID"), kControlClsid);
+
+    const std::string page = std::string("CLSID\\") + kPropPageClsid;
+    EXPECT_EQ(Default(store, page), "mskivra50 Client Control Prop Page");
+    EXPECT_EQ(Default(store, page + "\\InprocServer32"), module);
+    EXPECT_EQ(Default(store, "mskivra50.razarPropPage.1\\CLSID"), kPropPageClsid);
+
+    const std::string lib = std::string("TypeLib\\") + kTypeLibGuid + "\\5.0";
+    EXPECT_EQ(Default(store, lib), "mskivra50 OLE Control module");
+    EXPECT_EQ(ClsidFromProgId(store, kControlProgId)->ToString(), kControlClsid);
+    EXPECT_EQ(InprocServerPath(store, *Guid::Parse(kControlClsid)), module);
+
+    ASSERT_EQ(UnregisterModule(store), S_OK);
+    for (const std::string& key :
+         {clsid, page, std::string("mskivra50.razar.1"), std::string("mskivra50.razarPropPage.1"),
+          std::string("TypeLib\\") + kTypeLibGuid})
+        EXPECT_FALSE(store.KeyExists(RegRoot::ClassesRoot, key)) << key;
+    EXPECT_FALSE(ClsidFromProgId(store, kControlProgId));
+    EXPECT_TRUE(warnings.str().empty()) << warnings.str();
+}
+
+TEST_F(Registration, ClassObjectsOfTheModule) {
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(GetModuleClassObject(*Guid::Parse(kControlClsid), IID_IClassFactory, factory.Out()),
+              S_OK);
+    ComPtr<IDispatch> ctrl;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, ctrl.Out()), S_OK);
+    DISPID id = 0;
+    EXPECT_EQ(ctrl->GetIDOfName("USERNAME", &id), S_OK);
+    EXPECT_EQ(id, 5);
+    ComPtr<IClassFactory> none;
+    EXPECT_EQ(GetModuleClassObject(*Guid::Parse(kEventGuid), IID_IClassFactory, none.Out()),
+              CLASS_E_CLASSNOTAVAILABLE);
+    ctrl.Reset();
+    factory.Reset();
+    EXPECT_EQ(ModuleCounts::CanUnloadNow(), S_OK);
+}
+
+// The built module through its C entry points, against a private registry folder.
+TEST_F(Registration, ModuleEntryPointsRegisterItsOwnPath) {
+    const char* bin = std::getenv("KIVRA_BIN_DIR");
+    if (bin == nullptr)
+        GTEST_SKIP() << "KIVRA_BIN_DIR is not set";
+    const std::string path = std::string(bin) + "/libmskivra50.so";
+    setenv("KIVRA_REGISTRY_DIR", dir.path().toStdString().c_str(), 1);
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    using Fn = HRESULT (*)();
+    auto reg = reinterpret_cast<Fn>(dlsym(module, "DllRegisterServer"));
+    auto unreg = reinterpret_cast<Fn>(dlsym(module, "DllUnregisterServer"));
+    auto canUnload = reinterpret_cast<Fn>(dlsym(module, "DllCanUnloadNow"));
+    ASSERT_TRUE(reg && unreg && canUnload && dlsym(module, "DllGetClassObject"));
+    ASSERT_EQ(reg(), S_OK);
+    const auto registered = InprocServerPath(store, *Guid::Parse(kControlClsid));
+    ASSERT_TRUE(registered);
+    EXPECT_TRUE(std::filesystem::equivalent(*registered, path));
+    EXPECT_EQ(canUnload(), S_OK);
+    ASSERT_EQ(unreg(), S_OK);
+    EXPECT_FALSE(InprocServerPath(store, *Guid::Parse(kControlClsid)));
+}
