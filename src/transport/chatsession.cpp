@@ -139,10 +139,11 @@ long CChatSession::OnSocketMessage(long lParam) {
 }
 
 void CChatSession::ReadLoop() {
-    for (int pass = 0; pass < kMaxReadsPerPass; ++pass) {
+    std::size_t taken = 0;
+    for (int pass = 0; pass < kMaxReadsPerPass && taken < kMaxBytesPerPass; ++pass) {
         char* data = nullptr;
         int length = 0;
-        const int result = m_transport.ReceiveData(data, length, 0);
+        const int result = m_transport.ReceiveData(data, length, kMaxReadLength);
         if (result != CHATSOCK_OK) {
             if (result == CHATSOCK_NOT_CONNECTED && !m_transport.IsConnected()) {
                 // The peer closed while this loop ran (its close notification was held off by
@@ -156,6 +157,7 @@ void CChatSession::ReadLoop() {
         }
         if (data == nullptr || length <= 0)
             return;
+        taken += static_cast<std::size_t>(length);
 
         std::vector<char> joined;
         char* block = data;

@@ -35,10 +35,13 @@ class CChatSession {
 public:
     static constexpr int kSocketPollMs = 30000;
     static constexpr int kFileTransferPollMs = 10;
-    // One pass of the receive loop takes at most this many buffers, then returns to the event
-    // loop; the socket notifies again for what is left, so a flooding server cannot starve the
-    // UI.
+    // One pass of the receive loop takes at most this many buffers (or bytes), then returns to the
+    // event loop; the socket notifies again for what is left, so a flooding server cannot starve
+    // the UI.
     static constexpr int kMaxReadsPerPass = 64;
+    static constexpr std::size_t kMaxBytesPerPass = 256 * 1024;
+    // The most one read takes, so one pass stays short however much the socket holds.
+    static constexpr int kMaxReadLength = 64 * 1024;
 
     CChatSession(CChatContext& context, CChatSocket& transport, CProtocolBase& protocol,
                  kivra::platform::MessageWindow& panel, kivra::platform::DialogService& dialogs);

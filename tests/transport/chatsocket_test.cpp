@@ -1,0 +1,433 @@
+// CChatSocket against scripted peers on loopback.
+#include "loopback.h"
+
+#include "chatcontext.h"
+#include "chatsocket.h"
+
+#include <blockingsocket.h>
+#include <winsockerror.h>
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+using kivra::platform::net::LookupResult;
+namespace net = kivra::platform::net;
+
+namespace {
+
+std::string PortText(std::initializer_list<std::uint16_t> ports) {
+    std::string s;
+    for (auto p : ports) {
+        if (!s.empty())
+            s += ", ";
+        s += std::to_string(p);
+    }
+    return s;
+}
+
+int ConnectTo(CChatSocket& s, const std::string& ports, const char* host = "127.0.0.1") {
+    return s.Connect(host, ports.c_str(), "", "", "", "", "");
+}
+
+} // namespace
+
+TEST(ChatSocketPorts, ListsRangesBlanksAndTheLimit) {
+    using V = std::vector<std::uint16_t>;
+    EXPECT_EQ(CChatSocket::ParsePortList("6667"), V{6667});
+    EXPECT_EQ(CChatSocket::ParsePortList("7000-7003, 8000"), (V{7000, 7001, 7002, 7003, 8000}));
+    EXPECT_EQ(CChatSocket::ParsePortList("  7000 - 7002 ;x9000"), (V{7000, 7001, 7002, 9000}));
+    // A range below its start adds nothing; a range running past the limit stops at 20.
+    EXPECT_EQ(CChatSocket::ParsePortList("5000-4000,6000"), (V{5000, 6000}));
+    const V many = CChatSocket::ParsePortList("100-200, 300");
+    ASSERT_EQ(many.size(), 20u);
+    EXPECT_EQ(many.front(), 100);
+    EXPECT_EQ(many.back(), 119);
+    EXPECT_TRUE(CChatSocket::ParsePortList("none").empty());
+    EXPECT_TRUE(CChatSocket::ParsePortList(nullptr).empty());
+    // The top of the range stays a 16-bit port instead of wrapping round.
+    EXPECT_EQ(CChatSocket::ParsePortList("65534-99999"), (V{65534, 65535}));
+}
+
+TEST(ChatSocketConnect, TriesPortsInOrderSkippingRefusedOnes) {
+    kt::RefusedPort a, b;
+    kt::Listener first, second;
+    kt::RecordingWindow window;
+    CChatSocket s;
+    s.SetNotifyWindow(&window);
+    ASSERT_EQ(ConnectTo(s, PortText({a.Port(), b.Port(), first.Port(), second.Port()})), 0);
+    EXPECT_EQ(s.PortIndex(), 2);
+    EXPECT_TRUE(s.IsConnected());
+    EXPECT_GE(first.Accept(1000), 0);
+    EXPECT_LT(second.Accept(200), 0) << "no port after the one that answered is tried";
+    EXPECT_EQ(window.socketEvents, std::vector<long>{CHAT_SOCKET_CONNECTED});
+}
+
+TEST(ChatSocketConnect, AllRefusedGives5AndTheSocketStaysCreated) {
+    kt::RefusedPort a, b;
+    CChatSocket s;
+    const int code = ConnectTo(s, PortText({a.Port(), b.Port()}));
+    EXPECT_EQ(code, 5);
+    EXPECT_STREQ(s.ErrorText(code), "Could not connect to remote host");
+    EXPECT_EQ(s.PortIndex(), 2);
+    EXPECT_FALSE(s.IsConnected());
+    EXPECT_TRUE(s.Socket().IsCreated());
+    EXPECT_EQ(ConnectTo(s, ""), 5) << "an empty port list connects nowhere";
+}
+
+TEST(ChatSocketConnect, NamesAreResolvedAndFailuresGive3) {
+    kt::Listener listener;
+    CChatSocket s;
+    std::vector<std::string> asked;
+    s.SetResolver([&](const std::string& name) {
+        asked.push_back(name);
+        if (name == "chat.example")
+            return LookupResult{0, kt::Loopback()};
+        return LookupResult{net::WSAHOST_NOT_FOUND, 0};
+    });
+    EXPECT_EQ(ConnectTo(s, PortText({listener.Port()}), "nowhere.example"), 3);
+    EXPECT_STREQ(s.ErrorText(3), "Could not resolve host name");
+    EXPECT_EQ(ConnectTo(s, PortText({listener.Port()}), "chat.example"), 0);
+    EXPECT_EQ(ConnectTo(s, PortText({listener.Port()}), "127.0.0.1"), 0);
+    EXPECT_EQ(asked, (std::vector<std::string>{"nowhere.example", "chat.example"}))
+        << "a dotted address is used as it is";
+}
+
+TEST(ChatSocketConnect, LookupThatKeepsSayingTryAgainEnds) {
+    CChatSocket s;
+    int tries = 0;
+    s.SetResolver([&](const std::string&) {
+        ++tries;
+        return LookupResult{net::WSATRY_AGAIN, 0};
+    });
+    EXPECT_EQ(ConnectTo(s, "7000", "busy.example"), 3);
+    EXPECT_EQ(tries, CChatSocket::kMaxLookupTries);
+    int flaky = 0;
+    kt::Listener listener;
+    s.SetResolver([&](const std::string&) {
+        return ++flaky < 3 ? LookupResult{net::WSATRY_AGAIN, 0} : LookupResult{0, kt::Loopback()};
+    });
+    EXPECT_EQ(ConnectTo(s, PortText({listener.Port()}), "flaky.example"), 0);
+}
+
+TEST(ChatSocketConnect, UnansweredConnectEndsWith5AndCancelGives12) {
+    kt::Listener full(0);
+    std::vector<std::unique_ptr<kivra::platform::net::BlockingSocket>> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(std::make_unique<kivra::platform::net::BlockingSocket>());
+        fillers.back()->Create();
+        fillers.back()->SetConnectTimeout(200);
+        fillers.back()->Connect(kt::Loopback(), full.Port());
+    }
+    CChatSocket s;
+    s.Socket().SetConnectTimeout(300);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(ConnectTo(s, PortText({full.Port()})), 5);
+    EXPECT_LT(t.elapsed(), 3000);
+
+    s.Socket().SetConnectTimeout(10000);
+    bool sawConnecting = false;
+    QTimer::singleShot(50, [&] {
+        sawConnecting = s.IsConnecting();
+        s.CancelConnect();
+    });
+    EXPECT_EQ(ConnectTo(s, PortText({full.Port(), full.Port()})), 12);
+    EXPECT_TRUE(sawConnecting);
+    EXPECT_STREQ(s.ErrorText(12), "Operation cancelled by user");
+}
+
+TEST(ChatSocketErrors, TextsCarryTheLastSocketError) {
+    kt::Listener busy;
+    net::BlockingSocket clash;
+    ASSERT_FALSE(clash.Create(busy.Port()));
+    CChatSocket s;
+    EXPECT_STREQ(s.ErrorText(4), "Could not open communication connection. Socket error (10048)");
+    net::SetLastError(10054);
+    EXPECT_STREQ(s.ErrorText(7), "Unsucessful write to network connection. Socket error (10054)");
+    EXPECT_STREQ(s.ErrorText(9), "Could not read from network connection. Socket error (10054)");
+    EXPECT_STREQ(s.ErrorText(13), "Unknown error");
+    EXPECT_STREQ(s.ErrorText(-1), "Unknown error");
+}
+
+TEST(ChatSocketLifetime, CountsLiveTransports) {
+    const int before = CChatSocket::LiveCount();
+    {
+        CChatSocket a;
+        auto b = std::make_unique<CChatSocket>();
+        EXPECT_EQ(CChatSocket::LiveCount(), before + 2);
+        b.reset();
+        EXPECT_EQ(CChatSocket::LiveCount(), before + 1);
+    }
+    EXPECT_EQ(CChatSocket::LiveCount(), before);
+}
+
+// A connected transport with its peer.
+struct Connected {
+    kt::Listener listener;
+    kt::RecordingWindow window;
+    CChatSocket s;
+    int peer = -1;
+    explicit Connected(bool ownBuffer = true) : s(nullptr, ownBuffer) {
+        s.SetNotifyWindow(&window);
+        if (ConnectTo(s, PortText({listener.Port()})) == 0)
+            peer = listener.Accept();
+    }
+    ~Connected() {
+        if (peer >= 0)
+            ::close(peer);
+    }
+};
+
+TEST(ChatSocketData, ReceiveHandsOutWhatIsReadyAndReportsThePeerClose) {
+    Connected c;
+    ASSERT_GE(c.peer, 0);
+    char* data = nullptr;
+    int length = -1;
+    EXPECT_EQ(c.s.ReceiveData(data, length, 0), 0);
+    EXPECT_EQ(length, 0) << "nothing ready: empty, not an error";
+    EXPECT_FALSE(c.s.HasData());
+
+    kt::WriteAll(c.peer, "ping");
+    ASSERT_TRUE(kt::PumpUntil([&] { return c.window.socketEvents.size() >= 2; }));
+    EXPECT_EQ(c.window.socketEvents, (std::vector<long>{CHAT_SOCKET_CONNECTED, CHAT_SOCKET_DATA}));
+    ASSERT_EQ(c.s.ReceiveData(data, length, 0), 0);
+    EXPECT_EQ(std::string(data, length), "ping");
+
+    const std::string big(100000, 'q');
+    kt::WriteAll(c.peer, big);
+    std::string got;
+    kt::PumpUntil([&] {
+        while (c.s.ReceiveData(data, length, 0) == 0 && length > 0) {
+            EXPECT_EQ(data[length], '\0');
+            got.append(data, static_cast<std::size_t>(length));
+        }
+        return got.size() >= big.size();
+    });
+    EXPECT_EQ(got, big);
+
+    kt::WriteAll(c.peer, "abcdef");
+    ASSERT_TRUE(kt::PumpUntil([&] { return c.s.HasData(); }));
+    EXPECT_EQ(c.s.ReceiveData(data, length, 4), 0);
+    EXPECT_EQ(std::string(data, length), "abcd") << "the largest length wanted is kept";
+    ASSERT_EQ(c.s.ReceiveData(data, length, 0), 0);
+    EXPECT_EQ(std::string(data, length), "ef");
+
+    ::close(c.peer);
+    c.peer = -1;
+    ASSERT_TRUE(kt::PumpUntil([&] { return !c.s.IsConnected(); }));
+    EXPECT_EQ(c.window.socketEvents.back(), CHAT_SOCKET_CLOSED);
+    EXPECT_EQ(c.s.ReceiveData(data, length, 0), 6);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(c.s.SendText("late\r\n"), 0);
+}
+
+TEST(ChatSocketData, ReadByteUsesTheBufferThenReceiveHandsOutTheRest) {
+    Connected c(false);
+    ASSERT_GE(c.peer, 0);
+    int waits = 0;
+    c.s.SetWaiter([&](int ms) {
+        ++waits;
+        kt::PumpFor(ms / 25);
+    });
+    kt::WriteAll(c.peer, "xyz123");
+    kt::PumpUntil([&] { return c.s.HasData(); });
+    char b = 0;
+    ASSERT_EQ(c.s.ReadByte(b), 0);
+    EXPECT_EQ(b, 'x');
+    ASSERT_EQ(c.s.ReadByte(b), 0);
+    EXPECT_EQ(b, 'y');
+    char* data = nullptr;
+    int length = 0;
+    ASSERT_EQ(c.s.ReceiveData(data, length, 0), 0);
+    EXPECT_EQ(std::string(data, length), "z123");
+
+    waits = 0;
+    EXPECT_EQ(c.s.ReadByte(b), 11) << "ten empty rounds time out";
+    EXPECT_EQ(waits, CChatSocket::kReadRounds);
+}
+
+TEST(ChatSocketData, SendsArriveWholeAndInOrder) {
+    Connected c;
+    ASSERT_GE(c.peer, 0);
+    EXPECT_EQ(c.s.SendText("say hi\r\n"), 8);
+    const char telnet[] = {'\xFF', '\xFE', '\x01'};
+    EXPECT_EQ(c.s.SendData(telnet, 3), 3);
+    EXPECT_EQ(c.s.SendDataCode("", 0), 0);
+    EXPECT_EQ(kt::ReadFrom(c.peer, 11), std::string("say hi\r\n\xFF\xFE\x01", 11));
+}
+
+TEST(ChatSocketData, AWriteFromAHandlerDuringAWaitingSendGoesAfterIt) {
+    Connected c;
+    ASSERT_GE(c.peer, 0);
+    const std::string big(6 << 20, 'b');
+    bool queued = false;
+    QTimer keepalive;
+    QObject::connect(&keepalive, &QTimer::timeout, [&] {
+        queued = c.s.SendText("noop\r\n") == 6;
+        keepalive.stop();
+    });
+    keepalive.start(30);
+    // The peer starts reading only after the timer has written in the middle of the big send.
+    std::string got;
+    std::thread reader([&] {
+        ::usleep(300000);
+        char buf[65536];
+        while (got.size() < big.size() + 6) {
+            const ssize_t n = ::recv(c.peer, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            got.append(buf, static_cast<std::size_t>(n));
+        }
+    });
+    EXPECT_EQ(c.s.SendDataCode(big.data(), static_cast<int>(big.size())), 0);
+    reader.join();
+    EXPECT_TRUE(queued);
+    ASSERT_EQ(got.size(), big.size() + 6);
+    EXPECT_EQ(got.find("noop"), big.size()) << "the handler's line must not cut into the send";
+}
+
+TEST(ChatSocketData, SendThatKeepsFailingGivesUpAfterTenWaits) {
+    Connected c;
+    ASSERT_GE(c.peer, 0);
+    std::vector<int> waits;
+    c.s.SetWaiter([&](int ms) { waits.push_back(ms); });
+    // Reset by the peer and not yet noticed: every send fails at once.
+    kt::Reset(c.peer);
+    c.peer = -1;
+    ::usleep(50000);
+    EXPECT_EQ(c.s.SendDataCode("hello", 5), 7);
+    EXPECT_EQ(waits, std::vector<int>(10, 500));
+    EXPECT_FALSE(c.s.IsConnected()) << "a failed send closes the transport";
+    EXPECT_STREQ(c.s.ErrorText(7), "Unsucessful write to network connection. Socket error (10054)");
+    EXPECT_EQ(c.s.SendDataCode("x", 1), 6);
+}
+
+TEST(ChatSocketData, SendToAPeerThatStopsReadingGivesUp) {
+    Connected c;
+    ASSERT_GE(c.peer, 0);
+    int waits = 0;
+    c.s.SetWaiter([&](int) { ++waits; });
+    c.s.Socket().SetIoTimeout(50);
+    const std::string big(16 << 20, 's');
+    EXPECT_EQ(c.s.SendDataCode(big.data(), static_cast<int>(big.size())), 7);
+    EXPECT_GE(waits, 10);
+    EXPECT_FALSE(c.s.IsConnected());
+    EXPECT_NE(std::string(c.s.ErrorText(7)).find("(10060)"), std::string::npos);
+}
+
+namespace {
+
+// A tunnel that answers from a script.
+struct FakeTunnel : IChatTunnel {
+    struct Log {
+        std::vector<int> opened;
+        std::string sent;
+        std::vector<std::string> pending;
+        bool connected = true;
+        int openAnswer = CHATTUNNEL_OK;
+        int sendAnswer = CHATTUNNEL_OK;
+        int built = 0;
+        ChatTunnelParams params;
+    };
+    explicit FakeTunnel(Log& log) : log(log) {}
+    int openRequest(const std::string&, int port) override {
+        log.opened.push_back(port);
+        return log.openAnswer;
+    }
+    int sendRequest(const char* d, int n) override {
+        log.sent.append(d, static_cast<std::size_t>(n));
+        return log.sendAnswer;
+    }
+    int getRequest(std::vector<char>& out) override {
+        if (!log.pending.empty()) {
+            out.insert(out.end(), log.pending.front().begin(), log.pending.front().end());
+            log.pending.erase(log.pending.begin());
+        }
+        return CHATTUNNEL_OK;
+    }
+    bool IsConnected() const override { return log.connected; }
+    Log& log;
+};
+
+struct TunnelFixture : ::testing::Test {
+    FakeTunnel::Log log;
+    CChatContext context;
+    void SetUp() override {
+        CChatSocket::SetTunnelFactory([this](const ChatTunnelParams& p) {
+            ++log.built;
+            log.params = p;
+            return std::make_unique<FakeTunnel>(log);
+        });
+    }
+    void TearDown() override { CChatSocket::SetTunnelFactory(nullptr); }
+    int Connect(CChatSocket& s, const std::string& ports, const char* proxy = "proxy:8080") {
+        return s.Connect("127.0.0.1", ports.c_str(), "web.example", "80", "/chat", "tunnel.asp",
+                         proxy);
+    }
+};
+
+} // namespace
+
+TEST_F(TunnelFixture, ModeTwoWithoutProxyGives5WithoutBuildingATunnel) {
+    kt::RefusedPort refused;
+    context.m_params.nTunnelMode = 2;
+    CChatSocket s(&context);
+    EXPECT_EQ(Connect(s, PortText({refused.Port()}), ""), 5);
+    EXPECT_EQ(log.built, 0);
+    EXPECT_FALSE(s.IsTunnelActive());
+}
+
+TEST_F(TunnelFixture, ModeOneGoesStraightToTheTunnelAndDataComesThroughIt) {
+    kt::Listener listener;
+    context.m_params.nTunnelMode = 1;
+    CopyParam(context.m_params.szServer, "chat.example");
+    kt::RecordingWindow window;
+    CChatSocket s(&context);
+    s.SetNotifyWindow(&window);
+    log.openAnswer = CHATTUNNEL_OK;
+    log.pending = {"Welcome\r\n", "more"};
+    ASSERT_EQ(Connect(s, PortText({listener.Port(), 7001})), 0);
+    // The first fetch ran at once; its notification is posted, not sent.
+    EXPECT_EQ(window.socketEvents, std::vector<long>{CHAT_SOCKET_CONNECTED});
+    EXPECT_LT(listener.Accept(200), 0) << "mode 1 makes no direct attempt";
+    EXPECT_TRUE(s.IsTunnelActive());
+    EXPECT_EQ(log.opened, std::vector<int>{listener.Port()});
+    EXPECT_EQ(log.params.agent, "Kivra Active-X Chat Control");
+    EXPECT_EQ(log.params.httpPort, 80);
+
+    ASSERT_TRUE(kt::PumpUntil([&] { return window.socketEvents.size() >= 2; }));
+    EXPECT_EQ(window.socketEvents[1], CHAT_SOCKET_DATA);
+    EXPECT_TRUE(s.HasData());
+    char* data = nullptr;
+    int length = 0;
+    ASSERT_EQ(s.ReceiveData(data, length, 0), 0);
+    EXPECT_EQ(std::string(data, length), "Welcome\r\n");
+    EXPECT_EQ(data[length], '\0');
+    EXPECT_FALSE(s.HasData());
+    ASSERT_TRUE(kt::PumpUntil([&] { return s.HasData(); }, 3000)) << "the fetch timer runs";
+    char b = 0;
+    ASSERT_EQ(s.ReadByte(b), 0);
+    EXPECT_EQ(b, 'm');
+
+    EXPECT_EQ(s.SendText("say hi\r\n"), 8);
+    log.sendAnswer = CHATTUNNEL_CONNECTION_DOWN;
+    EXPECT_EQ(s.SendText("say hi\r\n"), 0) << "a failed tunnel write is not a success";
+    log.connected = false;
+    EXPECT_EQ(s.SendText("x"), 0);
+    EXPECT_FALSE(s.IsTunnelActive());
+    EXPECT_EQ(log.sent, "say hi\r\nsay hi\r\n");
+}
+
+TEST_F(TunnelFixture, ModeTwoFallsBackAndAFailedOpenGives5) {
+    kt::RefusedPort refused;
+    context.m_params.nTunnelMode = 2;
+    CChatSocket s(&context);
+    log.openAnswer = CHATTUNNEL_REFUSED;
+    EXPECT_EQ(Connect(s, PortText({refused.Port(), refused.Port()})), 5);
+    EXPECT_EQ(log.built, 1);
+    EXPECT_EQ(log.opened.size(), 2u) << "every port is offered to the tunnel";
+    EXPECT_FALSE(s.IsConnected());
+}

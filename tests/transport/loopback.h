@@ -1,0 +1,185 @@
+#pragma once
+// Helpers for the transport tests: scripted peers on 127.0.0.1 made of plain sockets, an event
+// pump, a message window that records WM_CHAT_SOCKET, and recording views.
+
+#include "chatinterfaces.h"
+#include "messagewindow.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdint>
+#include <functional>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kt {
+
+inline std::uint32_t Loopback() {
+    return htonl(INADDR_LOOPBACK);
+}
+
+// Runs the event loop until `done` or the time is up; returns `done()`.
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+inline void PumpFor(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+// A listening socket on a free loopback port (backlog as given).
+class Listener {
+public:
+    explicit Listener(int backlog = 8) {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = Loopback();
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(m_fd, backlog);
+        socklen_t len = sizeof a;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+    }
+    ~Listener() { ::close(m_fd); }
+    std::uint16_t Port() const { return m_port; }
+    // A connection accepted within `timeoutMs` (the event loop runs meanwhile), or -1.
+    int Accept(int timeoutMs = 5000) {
+        int fd = -1;
+        PumpUntil(
+            [&] {
+                pollfd p{m_fd, POLLIN, 0};
+                if (::poll(&p, 1, 0) == 1)
+                    fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+                return fd >= 0;
+            },
+            timeoutMs);
+        return fd;
+    }
+
+private:
+    int m_fd = -1;
+    std::uint16_t m_port = 0;
+};
+
+// A port that refuses connections: bound, never listening, for as long as the object lives.
+class RefusedPort {
+public:
+    RefusedPort() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = Loopback();
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+    }
+    ~RefusedPort() { ::close(m_fd); }
+    std::uint16_t Port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    std::uint16_t m_port = 0;
+};
+
+inline void WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n <= 0)
+            return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// Reads what the peer has received until `want` bytes arrived, the peer closed, or the time is
+// up; the event loop runs meanwhile.
+inline std::string ReadFrom(int fd, std::size_t want, int timeoutMs = 5000,
+                            bool* closed = nullptr) {
+    std::string got;
+    bool eof = false;
+    PumpUntil(
+        [&] {
+            pollfd p{fd, POLLIN, 0};
+            while (::poll(&p, 1, 0) == 1) {
+                char buf[65536];
+                const ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+                if (n <= 0) {
+                    eof = true;
+                    break;
+                }
+                got.append(buf, static_cast<std::size_t>(n));
+            }
+            return eof || got.size() >= want;
+        },
+        timeoutMs);
+    if (closed != nullptr)
+        *closed = eof;
+    return got;
+}
+
+// Closes with a reset instead of an orderly close.
+inline void Reset(int fd) {
+    linger l{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    ::close(fd);
+}
+
+// A message window that records WM_CHAT_SOCKET and hands messages and timers on.
+class RecordingWindow : public kivra::platform::MessageWindow {
+public:
+    std::vector<long> socketEvents;
+    std::function<long(long)> onSocket;
+    std::function<void(unsigned)> onTimer;
+
+protected:
+    long WindowProc(unsigned message, unsigned long wParam, long lParam) override {
+        if (message == WM_CHAT_SOCKET) {
+            socketEvents.push_back(lParam);
+            if (onSocket)
+                return onSocket(lParam);
+            return 0;
+        }
+        return MessageWindow::WindowProc(message, wParam, lParam);
+    }
+    void OnTimer(unsigned id) override {
+        if (onTimer)
+            onTimer(id);
+    }
+};
+
+// An output view that keeps the appended text.
+class RecordingView : public IOutputView {
+public:
+    std::string text;
+    std::vector<std::string> lines;
+    int finishes = 0;
+    void AppendText(const char* t, std::size_t n, std::uint32_t) override {
+        text.append(t, n);
+        lines.emplace_back(t, n);
+    }
+    void AppendSeparator() override {}
+    void InsertLink(const std::string& linkText, const std::string&) override { text += linkText; }
+    void InsertPicture(const ChatPicture&, const std::string&) override {}
+    void InsertPlainPicture(const ChatPicture&, int) override {}
+    void FinishAppend() override { ++finishes; }
+    void SetBold(bool) override {}
+    void SetItalic(bool) override {}
+    void SetUnderline(bool) override {}
+    void SetBaseColour(ChatColor) override {}
+    bool IsAtEnd() const override { return true; }
+    void ClearAll() override { text.clear(); }
+};
+
+} // namespace kt

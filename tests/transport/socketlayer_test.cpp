@@ -1,0 +1,188 @@
+// The socket layer: blocking calls that keep the event loop running, notifications, errors as
+// Winsock numbers, and name lookup.
+#include "loopback.h"
+
+#include <blockingsocket.h>
+#include <hostlookup.h>
+#include <winsockerror.h>
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kivra::platform::net;
+
+TEST(SocketLayer, DottedAddressesAreReadStrictly) {
+    std::uint32_t a = 0;
+    EXPECT_TRUE(ParseDottedAddress("127.0.0.1", a));
+    EXPECT_EQ(a, htonl(0x7F000001));
+    EXPECT_TRUE(ParseDottedAddress("255.255.255.255", a));
+    for (const char* bad :
+         {"256.0.0.1", "1.2.3", "1.2.3.4.5", "1.2.3.4 ", "localhost", "", "1..2.3", "0001.2.3.4"})
+        EXPECT_FALSE(ParseDottedAddress(bad, a)) << bad;
+}
+
+TEST(SocketLayer, LookupAnswersLocalNamesAndEmptyNames) {
+    const LookupResult local = LookupHost("localhost");
+    ASSERT_EQ(local.error, 0);
+    EXPECT_EQ(local.address, htonl(0x7F000001));
+    EXPECT_EQ(LookupHost("").error, WSAHOST_NOT_FOUND);
+}
+
+TEST(SocketLayer, RefusedAndAddressInUseGiveWinsockNumbers) {
+    kt::RefusedPort refused;
+    BlockingSocket s;
+    ASSERT_TRUE(s.Create());
+    EXPECT_FALSE(s.Connect(kt::Loopback(), refused.Port()));
+    EXPECT_EQ(LastError(), WSAECONNREFUSED);
+    EXPECT_TRUE(s.IsCreated()) << "a failed connect leaves the socket usable";
+
+    kt::Listener busy;
+    BlockingSocket second;
+    // SO_REUSEADDR does not let a second socket take a port someone listens on.
+    EXPECT_FALSE(second.Create(busy.Port()));
+    EXPECT_EQ(LastError(), WSAEADDRINUSE);
+}
+
+// A listener whose accept queue is full drops new handshakes: a connect to it never answers.
+struct Unanswering {
+    kt::Listener listener{0};
+    std::vector<std::unique_ptr<BlockingSocket>> fillers;
+    Unanswering() {
+        for (int i = 0; i < 3; ++i) {
+            auto s = std::make_unique<BlockingSocket>();
+            s->Create();
+            s->SetConnectTimeout(200);
+            s->Connect(kt::Loopback(), listener.Port());
+            fillers.push_back(std::move(s));
+        }
+    }
+};
+
+TEST(SocketLayer, ConnectThatNeverAnswersTimesOutWhileTheLoopRuns) {
+    Unanswering peer;
+    BlockingSocket s;
+    ASSERT_TRUE(s.Create());
+    s.SetConnectTimeout(400);
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(s.Connect(kt::Loopback(), peer.listener.Port()));
+    EXPECT_EQ(LastError(), WSAETIMEDOUT);
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_GE(ticks, 5) << "the UI's timers must keep running during a blocking connect";
+}
+
+TEST(SocketLayer, CancelEndsABlockingConnectWithInterrupted) {
+    Unanswering peer;
+    BlockingSocket s;
+    ASSERT_TRUE(s.Create());
+    s.SetConnectTimeout(5000);
+    QTimer::singleShot(50, [&] { s.CancelBlockingCall(); });
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(s.Connect(kt::Loopback(), peer.listener.Port()));
+    EXPECT_EQ(LastError(), WSAEINTR);
+    EXPECT_LT(t.elapsed(), 2000);
+    EXPECT_FALSE(s.IsBlocking());
+}
+
+TEST(SocketLayer, ReceiveNotificationWaitsForTheNextReadAndCloseIsReported) {
+    kt::Listener listener;
+    BlockingSocket s;
+    ASSERT_TRUE(s.Create());
+    ASSERT_TRUE(s.Connect(kt::Loopback(), listener.Port()));
+    const int peer = listener.Accept();
+    ASSERT_GE(peer, 0);
+    int receives = 0;
+    std::vector<int> closes;
+    s.onReceive = [&] { ++receives; };
+    s.onClose = [&](int e) { closes.push_back(e); };
+
+    kt::WriteAll(peer, "hello");
+    ASSERT_TRUE(kt::PumpUntil([&] { return receives > 0; }));
+    kt::PumpFor(100);
+    EXPECT_EQ(receives, 1) << "unread data must not flood the window with notifications";
+
+    kt::WriteAll(peer, " world");
+    unsigned long ready = 0;
+    kt::PumpUntil([&] { return s.BytesAvailable(ready) && ready == 11; });
+    char buf[32] = {};
+    ASSERT_EQ(s.Receive(buf, sizeof buf), 11);
+    EXPECT_STREQ(buf, "hello world");
+
+    ::close(peer);
+    ASSERT_TRUE(kt::PumpUntil([&] { return !closes.empty(); }));
+    EXPECT_EQ(closes.front(), 0);
+    EXPECT_FALSE(s.IsConnected());
+}
+
+TEST(SocketLayer, ResetIsReportedAsACloseWithItsNumber) {
+    kt::Listener listener;
+    BlockingSocket s;
+    ASSERT_TRUE(s.Create());
+    ASSERT_TRUE(s.Connect(kt::Loopback(), listener.Port()));
+    const int peer = listener.Accept();
+    std::vector<int> closes;
+    s.onClose = [&](int e) { closes.push_back(e); };
+    kt::Reset(peer);
+    ASSERT_TRUE(kt::PumpUntil([&] { return !closes.empty(); }));
+    EXPECT_EQ(closes.front(), WSAECONNRESET);
+    char c = 0;
+    EXPECT_EQ(s.Send(&c, 1), -1);
+}
+
+TEST(SocketLayer, SendToAPeerThatStopsReadingTimesOutAndASecondSendIsRefused) {
+    kt::Listener listener;
+    BlockingSocket s;
+    ASSERT_TRUE(s.Create());
+    ASSERT_TRUE(s.Connect(kt::Loopback(), listener.Port()));
+    const int peer = listener.Accept();
+    s.SetIoTimeout(300);
+    const std::string big(8 << 20, 'x');
+    int nested = 0;
+    QTimer poke;
+    QObject::connect(&poke, &QTimer::timeout, [&] {
+        if (s.IsBlocking()) {
+            nested = s.Send("n", 1);
+            poke.stop();
+        }
+    });
+    poke.start(20);
+    std::size_t sent = 0;
+    int result = 0;
+    while (sent < big.size() && (result = s.Send(big.data() + sent, int(big.size() - sent))) > 0)
+        sent += static_cast<std::size_t>(result);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(LastError(), WSAETIMEDOUT);
+    EXPECT_LT(sent, big.size());
+    EXPECT_EQ(nested, -1) << "a send inside a waiting send would cut into its bytes";
+    ::close(peer);
+}
+
+TEST(SocketLayer, ListenAndAcceptNotify) {
+    BlockingSocket server;
+    ASSERT_TRUE(server.Create(0));
+    ASSERT_TRUE(server.Listen(5));
+    // Port 0 binds nothing until listen picks one.
+    const std::uint16_t port = server.LocalPort();
+    ASSERT_NE(port, 0);
+    int accepts = 0;
+    server.onAccept = [&] { ++accepts; };
+    BlockingSocket client;
+    ASSERT_TRUE(client.Create());
+    ASSERT_TRUE(client.Connect(kt::Loopback(), port));
+    ASSERT_TRUE(kt::PumpUntil([&] { return accepts > 0; }));
+    BlockingSocket taken;
+    std::uint32_t peerAddress = 0;
+    ASSERT_TRUE(server.Accept(taken, &peerAddress));
+    EXPECT_EQ(peerAddress, kt::Loopback());
+    ASSERT_EQ(client.Send("ping", 4), 4);
+    char buf[8] = {};
+    EXPECT_EQ(taken.Receive(buf, 4), 4);
+    EXPECT_STREQ(buf, "ping");
+}
