@@ -115,21 +115,24 @@ protected:
     CNameKeyList m_watched;
     CNameKeyList m_followingMe;
 
-private:
-    struct Unit;
-    enum class UnitEnd { Found, Missing, Undecided };
-
+    // For the handlers: the panes as the context holds them (null when absent).
     IChatTransport* Transport() const;
     IOutputView* MainView() const;
+    // The view of a private-message window, or the main view for none.
     IOutputView* TargetView(IPrivateWindow* window) const;
     bool IsOwnName(std::string_view name) const;
+
+private:
+    struct Unit;
+
     int SendFormatted(std::string_view a, std::string_view b = {}, std::string_view c = {});
 
     // Inbound helpers (inbound.cpp).
     bool SplitUnit(const char* begin, const char* end, bool force, Unit& unit) const;
     void RouteUnit(Unit& unit);
     // Scans one unit; returns the position of an unfinished construct, or null when done.
-    char* ScanUnit(char* begin, char* end, bool force, const Unit& unit);
+    // With `forceAll` nothing is held back.
+    char* ScanUnit(char* begin, char* end, bool forceAll, const Unit& unit);
     void FlushText(const char* p, const char* q, const Unit& unit, bool watchRule);
     void ApplyEscapeParameters(const long* params, int count, IOutputView* view);
 

@@ -156,7 +156,7 @@ char* CChatProtocol::ProcessReceived(char* data, int length, int* incomplete) {
         char* unitEnd = base + (unit.end - base);
         const char saved = *unitEnd;
         *unitEnd = '\0';
-        char* stop = ScanUnit(r, unitEnd, force, unit);
+        char* stop = ScanUnit(r, unitEnd, false, unit);
         if (stop && stop == r && unitEnd != inputEnd) {
             // Unfinished at the start of a unit that more bytes follow: it cannot be finished by
             // waiting, so it is taken as it is.
@@ -252,6 +252,10 @@ bool CChatProtocol::SplitUnit(const char* begin, const char* end, bool force, Un
             if (!endAt(tag, kEmoteEnd))
                 return false;
             classifyEmote(tag);
+        } else if (const char* at = Find(begin, end, "\r\n")) {
+            // A user tag before anything else is a line like any other; running it on to the end
+            // of the buffer would swallow the tells behind it into the main view.
+            unit.end = at + 2;
         }
         return true;
     }
@@ -295,8 +299,13 @@ bool CChatProtocol::SplitUnit(const char* begin, const char* end, bool force, Un
         endAt(begin, kBlockEnd);
         return true;
     }
-    if (const char* at = Find(begin, end, "\r\n"))
+    if (*begin == '\n') {
+        // The second half of a CR LF cut by the reads (or an empty LF line) is a unit by itself,
+        // so a tell right behind it is still a tell.
+        unit.end = begin + 1;
+    } else if (const char* at = Find(begin, end, "\r\n")) {
         unit.end = at + 2;
+    }
     return true;
 }
 
@@ -318,8 +327,9 @@ void CChatProtocol::RouteUnit(Unit& unit) {
     }
 }
 
-char* CChatProtocol::ScanUnit(char* begin, char* end, bool force, const Unit& unit) {
+char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit& unit) {
     IOutputView* main = MainView();
+    const char* const inputEnd = m_work.data() + m_work.size();
     char* p = begin;
     char* q = begin;
     bool lineEnd = false;
@@ -337,6 +347,8 @@ char* CChatProtocol::ScanUnit(char* begin, char* end, bool force, const Unit& un
         }
         int incomplete = 0;
         char* next = nullptr;
+        // Holding this construct back would carry more than the bound: take it as it is.
+        const bool force = forceAll || static_cast<std::size_t>(inputEnd - q) > kMaxCarry;
         switch (c) {
         case '\r':
         case '\n':
@@ -363,7 +375,7 @@ char* CChatProtocol::ScanUnit(char* begin, char* end, bool force, const Unit& un
                 next = q + 1; // the 0x01 is dropped; the rest shows as text
             }
             if (!incomplete && next == end && next > q && (next[-1] == '\r' || next[-1] == '\n') &&
-                end == m_work.data() + m_work.size())
+                end == inputEnd)
                 m_bSkipLineEnds = true;
             break;
         case '<':

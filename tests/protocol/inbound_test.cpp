@@ -324,7 +324,7 @@ TEST(InboundBounds, ManyOpenersInOneHugeUnitStayLinear) {
         while (junk.size() < 900000)
             junk += piece;
         h.Receive(junk);
-        EXPECT_EQ(h.carry, "") << piece;
+        EXPECT_LE(h.carry.size(), CChatProtocol::kMaxCarry) << piece;
     }
 }
 
@@ -371,4 +371,19 @@ TEST(InboundBlocks, BlockAfterTextOnOneLineRunsWithoutWaitingForMoreBytes) {
     // The end line's CR LF cut in two: the LF is not shown as an empty line.
     h.Receive("\n\r\nnext\r\n");
     EXPECT_EQ(h.main.document, "xnext\r\n");
+}
+
+TEST(InboundRouting, AUserTagBeforeAPlainLineDoesNotSwallowTheTellBehindIt) {
+    const Outcome o = ExpectSameHoweverCut("<user avatar=x name=Bob>plain\r\n" + kTellFromBob);
+    EXPECT_EQ(Normalised(o.log).front(), "main text(1):plain\r\n");
+    EXPECT_NE(Join(o.log).find("pm[Bob] text(1):Bob tells you"), std::string::npos);
+}
+
+TEST(InboundBounds, ACutEscapeAtTheEndOfALongLineIsStillHeld) {
+    Harness h;
+    h.Receive(std::string(70000, 'a') + "\x1b[3");
+    EXPECT_EQ(h.carry, "\x1b[3");
+    h.Receive("2mb");
+    EXPECT_EQ(h.main.colour, 0x00C000u);
+    EXPECT_EQ(h.main.document, std::string(70000, 'a') + "b");
 }
