@@ -159,6 +159,14 @@ std::string StartDemoServer(QProcess& server) {
 
 int main(int argc, char** argv) {
     const Options o = ParseOptions(argc, argv);
+    // Qt warns on stderr without a runtime folder; stderr belongs to the headless contract.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const std::string runtime = "/tmp/kivra-runtime-" + std::to_string(::getuid());
+        std::error_code ec;
+        fs::create_directories(runtime, ec);
+        fs::permissions(runtime, fs::perms::owner_all, ec);
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
+    }
     if (o.headless || o.printParams)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

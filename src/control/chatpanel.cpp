@@ -404,6 +404,13 @@ bool CChatPanel::SelectUsers(const std::vector<std::string>&) {
     return false;
 }
 
+bool CChatPanel::SaveTranscript() {
+    if (m_pOutputView == nullptr)
+        return false;
+    m_pOutputView->OnCommand(CPGEdit::ID_SAVE_TO_FILE);
+    return true;
+}
+
 QWidget* CChatPanel::HookOutputView() {
     return m_pOutputView;
 }

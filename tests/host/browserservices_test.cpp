@@ -1,0 +1,96 @@
+#include "browserservices.h"
+
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace kivra::host;
+namespace fs = std::filesystem;
+
+namespace {
+class Browser : public testing::Test {
+protected:
+    Browser()
+        : cache(dir.path().toStdString() + "/install/cache"),
+          services(
+              cache,
+              [this](const std::string& u, const std::string& f) { opened.push_back(f + " " + u); },
+              errors) {}
+
+    std::string WriteFile(const std::string& name, std::size_t size) {
+        const std::string path = dir.path().toStdString() + "/" + name;
+        std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+        return path;
+    }
+
+    QTemporaryDir dir;
+    std::string cache;
+    std::ostringstream errors;
+    std::vector<std::string> opened;
+    BrowserServices services;
+};
+} // namespace
+
+TEST_F(Browser, NavigationOpensOnlyWebAndMailAddresses) {
+    EXPECT_TRUE(services.Navigate("http://a.example/", "kivradisplay"));
+    EXPECT_TRUE(services.Navigate("HTTPS://a.example/x", "kivranewwindow"));
+    EXPECT_TRUE(services.Navigate("mailto:ann@a.example", "kivradisplay"));
+    for (const char* bad : {"file:///etc/passwd", "javascript:alert(1)", "ftp://a.example/",
+                            "a.example/page", "", "1http://x"}) {
+        errors.str("");
+        EXPECT_FALSE(services.Navigate(bad, "kivradisplay")) << bad;
+        EXPECT_NE(errors.str().find("not opening"), std::string::npos) << bad;
+        EXPECT_EQ(std::count(errors.str().begin(), errors.str().end(), '\n'), 1) << bad;
+    }
+    EXPECT_EQ(opened, (std::vector<std::string>{"kivradisplay http://a.example/",
+                                                "kivranewwindow HTTPS://a.example/x",
+                                                "kivradisplay mailto:ann@a.example"}));
+}
+
+TEST_F(Browser, DownloadCopiesIntoTheCacheFolder) {
+    const std::string source = WriteFile("avatar one.gif", 1000);
+    char name[512];
+    ASSERT_EQ(services.DownloadToCache(("file://" + source).c_str(), name, sizeof name), 0)
+        << errors.str();
+    const fs::path local(name);
+    EXPECT_EQ(local.parent_path(), fs::path(cache));
+    EXPECT_NE(local.filename().string().find("avatar_one.gif"), std::string::npos);
+    EXPECT_EQ(fs::file_size(local), 1000u);
+    // The same URL lands on the same name; another one does not.
+    char again[512];
+    ASSERT_EQ(services.DownloadToCache(("file://" + source).c_str(), again, sizeof again), 0);
+    EXPECT_STREQ(again, name);
+    const std::string other = WriteFile("other.gif", 10);
+    ASSERT_EQ(services.DownloadToCache(("file://" + other).c_str(), again, sizeof again), 0);
+    EXPECT_STRNE(again, name);
+}
+
+TEST_F(Browser, DownloadFailuresLeaveNothingBehind) {
+    char name[512] = "untouched";
+    EXPECT_EQ(services.DownloadToCache(nullptr, nullptr, 0), -1);
+    EXPECT_EQ(services.DownloadToCache(nullptr, name, sizeof name), -1);
+    EXPECT_EQ(services.DownloadToCache("file:///x", nullptr, 10), -1);
+
+    const std::string big = WriteFile("big.bin", BrowserServices::kMaxDownload + 1);
+    EXPECT_EQ(services.DownloadToCache(("file://" + big).c_str(), name, sizeof name), -2);
+    EXPECT_NE(errors.str().find("larger than 4 MiB"), std::string::npos) << errors.str();
+    const std::string exact = WriteFile("exact.bin", BrowserServices::kMaxDownload);
+    EXPECT_EQ(services.DownloadToCache(("file://" + exact).c_str(), name, sizeof name), 0);
+
+    EXPECT_EQ(
+        services.DownloadToCache(("file://" + dir.path().toStdString() + "/missing.gif").c_str(),
+                                 name, sizeof name),
+        -2);
+    EXPECT_EQ(services.DownloadToCache("ftp://127.0.0.1/x.gif", name, sizeof name), -2);
+    char tiny[8];
+    EXPECT_EQ(services.DownloadToCache(("file://" + exact).c_str(), tiny, sizeof tiny), -2);
+
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(cache)) {
+        EXPECT_EQ(entry.path().extension(), ".bin") << entry.path(); // no partial files
+        ++files;
+    }
+    EXPECT_EQ(files, 1u);
+}

@@ -1,0 +1,36 @@
+#include "headless.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivra::host;
+using K = HeadlessCommand::Kind;
+
+TEST(HeadlessCommands, LinesAndCommands) {
+    EXPECT_EQ(ParseHeadlessCommand("hello all").kind, K::Say);
+    EXPECT_EQ(ParseHeadlessCommand("hello all").text, "hello all");
+    EXPECT_EQ(ParseHeadlessCommand("").kind, K::Say);
+    const auto emote = ParseHeadlessCommand("!emote waves");
+    EXPECT_EQ(emote.kind, K::Emote);
+    EXPECT_EQ(emote.text, "waves");
+    EXPECT_EQ(ParseHeadlessCommand("!think hmm").kind, K::Think);
+    const auto cmd = ParseHeadlessCommand("!command 32774");
+    EXPECT_EQ(cmd.kind, K::Command);
+    EXPECT_EQ(cmd.id, 32774);
+    for (const char* bad : {"!command", "!command x", "!command 12x", "!command -1",
+                            "!command 99999999999", "!save", "!answer", "!frobnicate now"})
+        EXPECT_EQ(ParseHeadlessCommand(bad).kind, K::Bad) << bad;
+    EXPECT_EQ(ParseHeadlessCommand("!save /tmp/t.txt").text, "/tmp/t.txt");
+    EXPECT_EQ(ParseHeadlessCommand("!answer yes").text, "yes");
+    EXPECT_EQ(ParseHeadlessCommand("!quit").kind, K::Quit);
+}
+
+TEST(HeadlessCommands, Selection) {
+    EXPECT_EQ(ParseHeadlessCommand("!select Ann,Bob Lee").names,
+              (std::vector<std::string>{"Ann", "Bob Lee"}));
+    const auto clear = ParseHeadlessCommand("!select ");
+    EXPECT_EQ(clear.kind, K::Select);
+    EXPECT_TRUE(clear.names.empty());
+    EXPECT_TRUE(ParseHeadlessCommand("!select").names.empty());
+    EXPECT_EQ(ParseHeadlessCommand("!select Ann,,Bob,").names,
+              (std::vector<std::string>{"Ann", "Bob"}));
+}

@@ -1,0 +1,50 @@
+#include "pageparams.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivra::host;
+
+TEST(PageParams, ReadsTheFirstObjectWithItsParams) {
+    const auto o = ParsePageObject(R"(<!DOCTYPE html><html><!-- <object classid="clsid:bad"> -->
+<body><param name="OUTSIDE" value="x">
+<OBJECT id=chat CLASSID="CLSID:EAF7BB83-42E7-4CE7-AF3B-06FEC4E951A4" width=640>
+ <PARAM NAME=Server VALUE=chat.example.org>
+ <param name='Port' value='7000-7003'/>
+ <param value="Ann &amp; Bob &#65;&#x42; &bogus; &lt;3" name="USERNAME">
+ <param name="empty">
+ <param value="nameless">
+</object>
+<object classid="clsid:00000000-0000-0000-0000-000000000001"><param name="second" value="1"></object>)");
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->classId, "EAF7BB83-42E7-4CE7-AF3B-06FEC4E951A4");
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"Server", "chat.example.org"},
+        {"Port", "7000-7003"},
+        {"USERNAME", "Ann & Bob AB &bogus; <3"},
+        {"empty", ""}};
+    EXPECT_EQ(o->params, expected);
+}
+
+TEST(PageParams, PagesWithoutAnObject) {
+    EXPECT_FALSE(ParsePageObject(""));
+    EXPECT_FALSE(ParsePageObject("<html><body><p>no control here</p></body></html>"));
+    EXPECT_FALSE(ParsePageObject("<!-- <object classid=\"clsid:x\"> -->"));
+    EXPECT_FALSE(ParsePageObject("<objectx classid=\"clsid:x\">"));
+    // An object cut off inside its tag is no object either.
+    EXPECT_FALSE(ParsePageObject("<object classid=\"clsid:EAF7"));
+    // An object without classid is found, with an empty id the host then refuses.
+    const auto o = ParsePageObject("<object><param name=a value=b></object>");
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->classId, "");
+    EXPECT_EQ(o->params.size(), 1u);
+}
+
+TEST(PageParams, ParamArguments) {
+    EXPECT_EQ(ParseParamArgument("USERNAME=Ann=Lee"),
+              std::make_pair(std::string("USERNAME"), std::string("Ann=Lee")));
+    EXPECT_EQ(ParseParamArgument("room="), std::make_pair(std::string("room"), std::string()));
+    EXPECT_FALSE(ParseParamArgument("USERNAME"));
+    EXPECT_FALSE(ParseParamArgument("=value"));
+    EXPECT_FALSE(ParseParamArgument("USER NAME=x"));
+    EXPECT_FALSE(ParseParamArgument(""));
+}
