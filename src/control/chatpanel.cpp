@@ -1,6 +1,8 @@
 #include "chatpanel.h"
 
 #include "chatprotocol.h"
+#include "chatsession.h"
+#include "chatsocket.h"
 #include "chatstrings.h"
 #include "dialogservice.h"
 #include "inputline.h"
@@ -48,7 +50,25 @@ CChatPanel::CChatPanel(QWidget* parent, IRazarSite& site, ISettingsStore& settin
     m_context.m_pPanel = this;
     m_context.m_pSettings = &m_settings;
     ReadStartup();
+    m_pTransport = std::make_unique<CChatSocket>(&m_context, true);
+    m_pProtocol = std::make_unique<CChatProtocol>(&m_context);
     BuildItems();
+    m_context.m_pTransport = m_pTransport.get();
+    m_context.m_pProtocol = m_pProtocol.get();
+    m_pTransport->SetNotifyWindow(this);
+    m_pSession = std::make_unique<CChatSession>(m_context, *m_pTransport, *m_pProtocol, *this,
+                                                m_site.Dialogs());
+    m_pSession->SetBoxOwner(this);
+    CChatSessionHooks hooks;
+    hooks.focusInput = [this] {
+        if (m_pInputLine != nullptr)
+            m_pInputLine->setFocus();
+    };
+    hooks.repaintOutput = [this] {
+        if (m_pOutputView != nullptr)
+            m_pOutputView->viewport()->update();
+    };
+    m_pSession->SetHooks(std::move(hooks));
     m_bInitialised = true;
     RecalcLayout();
 }
@@ -60,6 +80,9 @@ CChatPanel::~CChatPanel() {
         CKeyboardHook::SetTarget(nullptr);
         CKeyboardHook::Uninstall();
     }
+    // The session stops its timers and closes the transport before anything it uses goes.
+    if (m_pSession != nullptr)
+        m_pSession->Shutdown();
     // The panes hold references to the context and the commands, which go before the QWidget
     // base would delete its children.
     m_context.m_pOutput = nullptr;
@@ -250,7 +273,9 @@ void CChatPanel::resizeEvent(QResizeEvent* event) {
     RecalcLayout();
 }
 
-void CChatPanel::StartSession() {}
+void CChatPanel::StartSession() {
+    m_pSession->Start();
+}
 
 int CChatPanel::SendToServer(const char* text) {
     if (m_context.m_pProtocol == nullptr)
@@ -337,6 +362,8 @@ long CChatPanel::SendPanelMessage(unsigned message, unsigned long wParam, long l
 
 long CChatPanel::WindowProc(unsigned message, unsigned long wParam, long lParam) {
     switch (message) {
+    case WM_CHAT_SOCKET:
+        return m_pSession != nullptr ? m_pSession->OnSocketMessage(lParam) : 0;
     case WM_CHAT_PREFS:
         // The preferences sheet works on the options the server sent; they are dropped after it
         // so the next request starts from the server's answer again.
@@ -352,19 +379,9 @@ long CChatPanel::WindowProc(unsigned message, unsigned long wParam, long lParam)
 }
 
 void CChatPanel::OnTimer(unsigned id) {
-    IChatTransport* transport = m_context.m_pTransport;
-    switch (id) {
-    case TIMER_SOCKET_POLL:
-        if (transport != nullptr && transport->IsConnected())
-            SendMessage(WM_CHAT_SOCKET, 0, CHAT_SOCKET_DATA);
-        break;
-    case TIMER_KEEPALIVE:
-        if (transport != nullptr && transport->IsConnected())
-            SendToServer("noop\r\n");
-        break;
-    default:
-        break;
-    }
+    // The read poll, the keepalive and the transfer steps belong to the session.
+    if (m_pSession != nullptr)
+        m_pSession->OnTimer(id);
     MessageWindow::OnTimer(id);
 }
 
@@ -394,11 +411,20 @@ IBuddyCollector* CChatPanel::EnsureBuddyDialog() {
     return nullptr;
 }
 
-bool CChatPanel::TypeLine(const std::string&) {
-    return false;
+bool CChatPanel::TypeLine(const std::string& text) {
+    if (m_pInputLine == nullptr)
+        return false;
+    m_pInputLine->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
+    m_pInputLine->SendLine(QString(), true);
+    return true;
 }
-bool CChatPanel::TypeStyledLine(const std::string&, bool) {
-    return false;
+
+bool CChatPanel::TypeStyledLine(const std::string& text, bool emote) {
+    if (m_pInputLine == nullptr)
+        return false;
+    m_pInputLine->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
+    m_pInputLine->OnButton(emote ? CInputLine::ID_EMOTE : CInputLine::ID_THINK);
+    return true;
 }
 bool CChatPanel::SelectUsers(const std::vector<std::string>&) {
     return false;

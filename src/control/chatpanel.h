@@ -16,6 +16,9 @@
 #include <memory>
 #include <string>
 
+class CChatProtocol;
+class CChatSession;
+class CChatSocket;
 class CInputLine;
 class CPGEdit;
 class CContextCommands;
@@ -117,6 +120,9 @@ private:
     QWidget* m_pUserList = nullptr;
     QWidget* m_pEmotionList = nullptr;
     QFrame* m_pOutputFrame = nullptr;
+    std::unique_ptr<CChatSocket> m_pTransport;
+    std::unique_ptr<CChatProtocol> m_pProtocol;
+    std::unique_ptr<CChatSession> m_pSession;
     std::unique_ptr<CContextCommands> m_pCommands;
     CPGEdit* m_pOutputView = nullptr;
     CInputLine* m_pInputLine = nullptr;

@@ -12,7 +12,35 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <memory>
+#include <netinet/in.h>
 #include <sstream>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// A loopback port nobody listens on: bound once by the system's choice, then let go, so a
+// session started by a test fails at once instead of reaching anything.
+inline std::string ClosedPort() {
+    static const std::string port = [] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+        ::close(fd);
+        return std::to_string(ntohs(a.sin_port));
+    }();
+    return port;
+}
+
+// The boxes with this caption among the recorded requests.
+inline int BoxCount(const kivra::platform::ScriptedDialogService& dialogs, const QString& caption) {
+    int n = 0;
+    for (const auto& r : dialogs.Requests())
+        n += r.caption == caption ? 1 : 0;
+    return n;
+}
 
 class RecordingSite : public kivra::control::IRazarSite {
 public:

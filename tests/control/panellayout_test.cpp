@@ -52,7 +52,7 @@ TEST(PanelLayout, PanelPlacesItsItemsAndFollowsResizes) {
         WriteProfileFlag(f.settings, "Main", "Show Emotion List", e.emotions);
         WriteProfileFlag(f.settings, "Main", "Show Name List", e.names);
         CChatPanel* panel =
-            f.Open({{"SERVER", "127.0.0.1"}, {"PORT", "7000"}, {"USERNAME", "Ann"}});
+            f.Open({{"SERVER", "127.0.0.1"}, {"PORT", ClosedPort()}, {"USERNAME", "Ann"}});
         ASSERT_NE(panel, nullptr);
         ASSERT_EQ(panel->geometry(), QRect(0, 0, 800, 500));
         EXPECT_EQ(panel->Item(IDC_USERLIST)->isVisibleTo(panel), e.names);

@@ -9,7 +9,7 @@ using namespace kivra::platform;
 
 namespace {
 const std::vector<std::pair<std::string, std::string>> kLogin = {
-    {"SERVER", "127.0.0.1"}, {"PORT", "7000"}, {"USERNAME", "Ann Lee"}};
+    {"SERVER", "127.0.0.1"}, {"PORT", ClosedPort()}, {"USERNAME", "Ann Lee"}};
 
 std::vector<std::pair<std::string, std::string>>
 With(std::vector<std::pair<std::string, std::string>> more) {
@@ -54,13 +54,13 @@ TEST(ChatControl, OptionFlagsFollowTheSwitchesWithPollingLast) {
 TEST(ChatControl, ConnectionBlockIsFilledAndCutToCapacity) {
     ControlFixture f;
     const std::string longProxy(1500, 'p');
-    const std::string longServer(300, 's');
-    CChatPanel* panel = f.Open({{"SERVER", longServer},
-                                {"PORT", "7000,7001"},
-                                {"USERNAME", "Ann Lee"},
+    const std::string longName(300, 'n');
+    CChatPanel* panel = f.Open({{"SERVER", "127.0.0.1"},
+                                {"PORT", ClosedPort()},
+                                {"USERNAME", longName},
                                 {"HTTPPROXY", longProxy},
                                 {"HTTPSERVER", std::string(120, 'h')},
-                                {"TUNNELMODE", "2 roads"},
+                                {"TUNNELMODE", "3 roads"},
                                 {"PWREQUIRED", "FALSE"},
                                 {"TITLE", "Main Hall"},
                                 {"COOKIE", "c00kie"},
@@ -69,20 +69,20 @@ TEST(ChatControl, ConnectionBlockIsFilledAndCutToCapacity) {
     const ChatConnectionParams& p = panel->Context().m_params;
     EXPECT_EQ(std::string(p.szHttpProxy), longProxy.substr(0, 1023));
     EXPECT_EQ(std::string(p.szHttpServer).size(), 99u);
-    EXPECT_EQ(std::string(p.szServer), longServer.substr(0, 255));
-    EXPECT_STREQ(p.szPortList, "7000,7001");
-    EXPECT_STREQ(p.szUserName, "Ann Lee");
+    EXPECT_EQ(std::string(p.szUserName), longName.substr(0, 255));
+    EXPECT_STREQ(p.szServer, "127.0.0.1");
+    EXPECT_EQ(std::string(p.szPortList), ClosedPort());
     EXPECT_STREQ(p.szTitle, "Main Hall");
     EXPECT_STREQ(p.szCookie, "c00kie");
     EXPECT_STREQ(p.szRoom, "Lobby");
-    EXPECT_EQ(p.nTunnelMode, 2);
+    EXPECT_EQ(p.nTunnelMode, 3);
     EXPECT_EQ(p.nConnectKind, 2);
     EXPECT_EQ(p.nPasswordRequired, 0);
 }
 
 TEST(ChatControl, PageWithoutUserNameLeavesTheBlockEmpty) {
     ControlFixture f;
-    CChatPanel* panel = f.Open({{"SERVER", "127.0.0.1"}, {"PORT", "7000"}});
+    CChatPanel* panel = f.Open({{"SERVER", "127.0.0.1"}, {"PORT", ClosedPort()}});
     ASSERT_NE(panel, nullptr);
     EXPECT_STREQ(panel->Context().m_params.szServer, "");
     EXPECT_STREQ(panel->Context().m_params.szPortList, "");
@@ -174,12 +174,15 @@ TEST(ChatControl, SecondInstanceIsRefusedWithTheBox) {
     CRazarCtrl* second = f.NewControl(kLogin);
     EXPECT_EQ(second->CreateControlWindow(&f.host), nullptr);
     EXPECT_EQ(second->Panel(), nullptr);
-    ASSERT_EQ(f.site.dialogs.Requests().size(), 1u);
-    const DialogRequest& box = f.site.dialogs.Requests()[0];
-    EXPECT_EQ(box.caption, "Warning!");
-    EXPECT_EQ(box.text, "An instance of Kivra is already running.\nOnly one instance of Kivra "
-                        "may be active in an IE session.");
-    EXPECT_EQ(box.flags, unsigned(MB_ICONEXCLAMATION));
+    ASSERT_EQ(BoxCount(f.site.dialogs, "Warning!"), 1);
+    const DialogRequest* box = nullptr;
+    for (const auto& r : f.site.dialogs.Requests()) {
+        if (r.caption == "Warning!")
+            box = &r;
+    }
+    EXPECT_EQ(box->text, "An instance of Kivra is already running.\nOnly one instance of Kivra "
+                         "may be active in an IE session.");
+    EXPECT_EQ(box->flags, unsigned(MB_ICONEXCLAMATION));
     EXPECT_EQ(CRazarCtrl::LiveCount(), 1);
 
     // The refused control gives its place back once only: while the first lives, a third is
@@ -188,6 +191,7 @@ TEST(ChatControl, SecondInstanceIsRefusedWithTheBox) {
     EXPECT_EQ(CRazarCtrl::LiveCount(), 1);
     CRazarCtrl* third = f.NewControl(kLogin);
     EXPECT_EQ(third->CreateControlWindow(&f.host), nullptr);
+    EXPECT_EQ(BoxCount(f.site.dialogs, "Warning!"), 2);
     f.Drop(third);
     f.Drop(f.controls.front());
     EXPECT_EQ(CRazarCtrl::LiveCount(), 0);
@@ -236,6 +240,7 @@ TEST(ChatControl, ButtonsTooltipsAndCommands) {
     ASSERT_FALSE(f.site.dialogs.Requests().empty());
     EXPECT_EQ(f.site.dialogs.Requests().back().caption, "Not Connected");
     EXPECT_EQ(f.site.dialogs.Requests().back().text, "No current connection.");
+    EXPECT_EQ(f.site.dialogs.Requests().back().flags, unsigned(MB_ICONEXCLAMATION));
 
     // Toggling a list stores the switch and lays out again.
     panel->OnCommand(106);
