@@ -194,8 +194,11 @@ int main(int argc, char** argv) {
     if (o.demo) {
         bag.Write("SERVER", "127.0.0.1");
         bag.Write("PORT", StartDemoServer(demoServer));
-        if (!bag.Has("USERNAME"))
+        if (bag.ReadString("USERNAME", "").empty())
             bag.Write("USERNAME", "Guest" + std::to_string(::getpid() % 1000));
+        // The demo server takes any password; a login block must carry one.
+        if (bag.ReadString("PASSWORD", "").empty())
+            bag.Write("PASSWORD", "demo");
     }
     for (const auto& [name, value] : o.params)
         bag.Write(name, value);
@@ -239,9 +242,11 @@ int main(int argc, char** argv) {
     scripted.SetEcho(&std::cerr);
     platform::QtDialogService interactive;
     host::StreamMirror mirror(std::cout);
+    // A grab runs unattended: boxes get their safe answers and are reported like headless ones.
+    const bool scriptedBoxes = o.headless || !o.grab.empty();
     host::HostSite site(browser,
-                        o.headless ? static_cast<platform::DialogService&>(scripted)
-                                   : static_cast<platform::DialogService&>(interactive),
+                        scriptedBoxes ? static_cast<platform::DialogService&>(scripted)
+                                      : static_cast<platform::DialogService&>(interactive),
                         o.headless ? &mirror : nullptr, o.headless, std::cerr);
     ctrl->SetSite(&site);
 
@@ -279,7 +284,7 @@ int main(int argc, char** argv) {
                                                         std::cerr);
     }
     if (!o.grab.empty()) {
-        QTimer::singleShot(300, [&] {
+        QTimer::singleShot(2500, [&] {
             if (!top->grab().save(QString::fromStdString(o.grab)))
                 std::cerr << "kivra: cannot write " << o.grab << std::endl;
             end(0);
