@@ -75,7 +75,18 @@ std::string CacheName(const std::string& url) {
     std::string path = url;
     if (const auto cut = path.find_first_of("?#"); cut != std::string::npos)
         path.erase(cut);
-    std::string leaf = path.substr(path.find_last_of('/') + 1);
+    const std::string encoded = path.substr(path.find_last_of('/') + 1);
+    std::string leaf;
+    for (std::size_t i = 0; i < encoded.size(); ++i) {
+        if (encoded[i] == '%' && i + 2 < encoded.size() &&
+            std::isxdigit(static_cast<unsigned char>(encoded[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(encoded[i + 2]))) {
+            leaf.push_back(static_cast<char>(std::stoi(encoded.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            leaf.push_back(encoded[i]);
+        }
+    }
     std::string clean;
     for (char c : leaf) {
         const bool ok =

@@ -19,7 +19,8 @@ public:
         output->setPlainText("transcript line");
         input = new QLineEdit(this);
         input->move(0, 200);
-        pm = new QLineEdit(this);
+        pm = new QTextEdit(this);
+        pm->resize(200, 60);
         pm->move(0, 300);
         other = new QLineEdit(this);
         other->move(0, 400);
@@ -32,7 +33,7 @@ public:
 
     QTextEdit* output;
     QLineEdit* input;
-    QLineEdit* pm;
+    QTextEdit* pm; // a private-message window's view
     QLineEdit* other;
     QList<QWidget*> windows;
     bool ctrl = false;
@@ -103,8 +104,9 @@ TEST_F(KeyboardHookTest, TabGoesToAFocusedPrivateWindowAndNowhereElse) {
     panel.windows = {panel.pm};
     Focus(panel.pm);
     QTest::keyClick(panel.pm, Qt::Key_Tab);
-    // Delivered to the window itself instead of moving the focus away from it.
+    // Delivered to the window as its character instead of moving the focus away from it.
     EXPECT_EQ(QApplication::focusWidget(), panel.pm);
+    EXPECT_EQ(panel.pm->toPlainText(), "\t");
 }
 
 TEST(KeyboardHookLifetime, OneHookPerProcess) {

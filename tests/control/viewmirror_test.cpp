@@ -48,7 +48,8 @@ TEST(ViewMirror, LineEndsBecomeLFWhereverTheChunksSplit) {
     const std::string expected = "one\ntwo\nthree\n\nfour\n\nend";
     for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
         LineEndFilter f;
-        const std::string out = f.Feed(stream.substr(0, cut)) + f.Feed(stream.substr(cut));
+        std::string out = f.Feed(stream.substr(0, cut));
+        out += f.Feed(stream.substr(cut));
         EXPECT_EQ(out, expected) << "cut at " << cut;
     }
 }

@@ -12,7 +12,7 @@ namespace {
 
 const char kClsid[] = "EAF7BB83-42E7-4CE7-AF3B-06FEC4E951A4";
 
-struct Run {
+struct RunResult {
     int status = -1;
     QString out;
     QString err;
@@ -32,12 +32,14 @@ protected:
         std::ofstream(path.toStdString()) << body;
         return path;
     }
-    QString ObjectPage(const std::string& params, const std::string& clsid = kClsid) {
+    QString ObjectPage(const std::string& params, const std::string& clsid = kClsid,
+                       const char* name = "page.html") {
         return WritePage("<html><body><object classid=\"clsid:" + clsid + "\">" + params +
-                         "</object></body></html>");
+                             "</object></body></html>",
+                         name);
     }
 
-    Run Start(const QStringList& args, const QByteArray& input = {}, int waitMs = 30000) {
+    RunResult Start(const QStringList& args, const QByteArray& input = {}, int waitMs = 30000) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("KIVRA_REGISTRY_DIR", dir.path() + "/registry");
@@ -76,8 +78,8 @@ TEST_F(HostProcess, PrintParamsFromAPageAndOverrides) {
         <param name="DISABLEFILEXFER" value="true">
         <param name="PWREQUIRED" value="0">
         <param name="TICKERTEXT" value="0">)");
-    const Run r = Start({"--print-params", "--page", page, "--param", "room=Lobby", "--param",
-                         "DisableWhois=-1", "--param", "pwrequired=TRUE"});
+    const RunResult r = Start({"--print-params", "--page", page, "--param", "room=Lobby", "--param",
+                               "DisableWhois=-1", "--param", "pwrequired=TRUE"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 28);
@@ -104,7 +106,8 @@ TEST_F(HostProcess, PrintParamsFromAPageAndOverrides) {
 }
 
 TEST_F(HostProcess, ByProgIdAndAPageLackingUserName) {
-    const Run byProgId = Start({"--print-params", "--param", "SERVER=h", "--param", "PORT=1"});
+    const RunResult byProgId =
+        Start({"--print-params", "--param", "SERVER=h", "--param", "PORT=1"});
     ASSERT_EQ(byProgId.status, 0) << byProgId.err.toStdString();
     EXPECT_EQ(Value(byProgId.out, "SERVER"), "");
     EXPECT_EQ(Value(byProgId.out, "PORT"), "");
@@ -114,7 +117,7 @@ TEST_F(HostProcess, ByProgIdAndAPageLackingUserName) {
 
 TEST_F(HostProcess, BadInputGivesOneLineAndStatusTwo) {
     const QString noObject = WritePage("<html><body>nothing</body></html>", "none.html");
-    const QString unknown = ObjectPage("", "01234567-89AB-CDEF-0123-456789ABCDEF");
+    const QString unknown = ObjectPage("", "01234567-89AB-CDEF-0123-456789ABCDEF", "unknown.html");
     const QString junkId = WritePage("<object classid=\"clsid:not-a-guid\"></object>", "junk.html");
     const QString good = ObjectPage("<param name=SERVER value=h>");
     const std::vector<std::pair<QStringList, const char*>> cases = {
@@ -128,7 +131,7 @@ TEST_F(HostProcess, BadInputGivesOneLineAndStatusTwo) {
         {{"--frobnicate"}, "unknown option"},
     };
     for (const auto& [args, why] : cases) {
-        const Run r = Start(args);
+        const RunResult r = Start(args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
@@ -140,7 +143,7 @@ TEST_F(HostProcess, BadInputGivesOneLineAndStatusTwo) {
 TEST_F(HostProcess, UnreadableHiveIsRefused) {
     std::filesystem::create_directories(
         (dir.path() + "/registry/HKEY_CURRENT_USER.reg").toStdString());
-    const Run r = Start({"--print-params"});
+    const RunResult r = Start({"--print-params"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("cannot read the registry hive")) << r.err.toStdString();
@@ -159,7 +162,7 @@ TEST_F(HostProcess, ModuleThatDoesNotLoad) {
             "@=\""
          << fake.toStdString() << "\"\n";
     hive.close();
-    const Run r = Start({"--print-params", "--page", page});
+    const RunResult r = Start({"--print-params", "--page", page});
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.err.contains("cannot load the module")) << r.err.toStdString();
     EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
@@ -168,15 +171,15 @@ TEST_F(HostProcess, ModuleThatDoesNotLoad) {
 TEST_F(HostProcess, HeadlessRunsCommandsAndAnswersBoxes) {
     const QString page = ObjectPage("<param name=SERVER value=127.0.0.1><param name=PORT "
                                     "value=9><param name=USERNAME value=Ann>");
-    const Run r = Start({"--headless", "--quit-on-eof", "--page", page},
-                        "!command 109\n!command 129\n!command 130\n!bogus\n");
+    const RunResult r = Start({"--headless", "--quit-on-eof", "--page", page},
+                              "!command 109\n!command 129\n!command 130\n!bogus\n");
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("[navigate] kivrahelpdisplay https://")) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("[box] Not Connected: No current connection.\n"))
         << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("kivra: unknown command !bogus")) << r.err.toStdString();
 
-    const Run quit = Start({"--headless", "--page", page}, "!quit\nignored after quit\n");
+    const RunResult quit = Start({"--headless", "--page", page}, "!quit\nignored after quit\n");
     EXPECT_EQ(quit.status, 0) << quit.err.toStdString();
     EXPECT_FALSE(quit.err.contains("input line")) << quit.err.toStdString();
 }
