@@ -97,9 +97,9 @@ char* CChatProtocol::ProcessReceived(char* data, int length, int* incomplete) {
     int dummy = 0;
     if (!incomplete)
         incomplete = &dummy;
+    *incomplete = 0;
     if (!data || length < 1)
         return data;
-    *incomplete = 0;
     if (m_bDispatching) {
         // Called again from inside a modal box of the running dispatch: keep everything for later
         // rather than scanning a second stream through the same work buffer.
@@ -107,6 +107,11 @@ char* CChatProtocol::ProcessReceived(char* data, int length, int* incomplete) {
         return data;
     }
     m_bDispatching = true;
+    // Cleared however this call ends, so a pane that throws does not stall the stream for good.
+    struct DispatchGuard {
+        bool& flag;
+        ~DispatchGuard() { flag = false; }
+    } guard{m_bDispatching};
 
     // Zero bytes carry nothing (telnet pads CR with them) and would cut the units' texts short:
     // they are dropped, and the origin of every kept byte is remembered when any was dropped.
@@ -171,7 +176,6 @@ char* CChatProtocol::ProcessReceived(char* data, int length, int* incomplete) {
         // unit of its own.
         r = stop ? stop : unitEnd;
     }
-    m_bDispatching = false;
     if (result) {
         *incomplete = 1;
         return toData(result);
