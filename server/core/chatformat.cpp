@@ -1,5 +1,6 @@
 #include "chatformat.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace kivra::server {
@@ -34,6 +35,9 @@ std::vector<std::string_view> Words(std::string_view s) {
     return out;
 }
 
+// Block values come partly from users (descriptions, names, commands). Line ends and 0x01
+// would break the framing, and the client takes the first "<end>" it finds, in any letter case
+// and even inside a value, as the end of the block; such text is spaced out.
 std::string Clean(std::string_view v, std::size_t max) {
     std::string out;
     for (char c : v) {
@@ -42,6 +46,8 @@ std::string Clean(std::string_view v, std::size_t max) {
         if (out.size() >= max)
             break;
         out.push_back(c);
+        if (c == '>' && out.size() >= 5 && EqualsNoCase(out.substr(out.size() - 5), "<end>"))
+            out.insert(out.size() - 1, " ");
     }
     return out;
 }
@@ -185,8 +191,15 @@ std::string Trim(std::string_view s) {
 }
 
 CBlockWriter& CBlockWriter::Add(std::string_view keyword, std::string_view value) {
+    // A keyword holds no angle brackets: the client reads it up to the first ">". The framing
+    // words themselves cannot be carried as keywords.
+    std::string k = Clean(keyword, 255);
+    k.erase(std::remove_if(k.begin(), k.end(), [](char c) { return c == '<' || c == '>'; }),
+            k.end());
+    if (EqualsNoCase(k, "end") || EqualsNoCase(k, "begin"))
+        return *this;
     m_lines += '<';
-    m_lines += Clean(keyword, 255);
+    m_lines += k;
     m_lines += '>';
     if (!value.empty()) {
         m_lines += ' ';

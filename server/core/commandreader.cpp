@@ -137,6 +137,10 @@ void CCommandReader::TakeLine(std::vector<ReaderEvent>& out) {
     }
     BlockEntry entry;
     entry.keyword = line.substr(start + 1, close - start - 1);
+    if (entry.keyword.find('<') != std::string::npos) {
+        Fail("malformed keyword in a block", out);
+        return;
+    }
     std::size_t v = close + 1;
     while (v < line.size() && line[v] == ' ')
         ++v;

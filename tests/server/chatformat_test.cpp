@@ -37,6 +37,9 @@ TEST(ChatFormat, BlocksEndLinesWithCrLfAndCleanValues) {
     b.Add("newroom").Add("user role=roomop", "Ann+Lee").Add("leave", "x\r\ny\x01z");
     EXPECT_EQ(b.Text(), "\x01<begin>\r\n<newroom>\r\n<user role=roomop> Ann+Lee\r\n"
                         "<leave> xyz\r\n<end>\r\n");
+    // A user's text must not end the block early where the client looks for "<end>".
+    EXPECT_EQ(Block("whois description", "a<END>b<end"),
+              "\x01<begin>\r\n<whois description> a<END >b<end\r\n<end>\r\n");
     EXPECT_EQ(Block("loadurl", std::string(2000, 'a')).size(),
               std::string("\x01<begin>\r\n<loadurl> \r\n<end>\r\n").size() + 1023);
 }
