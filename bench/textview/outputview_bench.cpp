@@ -1,0 +1,91 @@
+// Drives a main output view the way the session does: AppendText and FinishAppend per line,
+// with the trimming at 16384 characters, and prints lines per second and resident memory.
+// Usage: bench_outputview [lines] (default 100000). Runs offscreen unless told otherwise.
+#include "dialogservice.h"
+#include "pgedit.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct NoDialogs : kivra::platform::DialogService {
+    int MessageBox(QWidget*, const QString&, const QString&, unsigned) override { return IDOK; }
+    std::optional<QString> GetSaveFileName(QWidget*, const QString&, const QString&,
+                                           const QString&) override {
+        return {};
+    }
+    std::optional<QString> GetOpenFileName(QWidget*, const QString&) override { return {}; }
+    std::optional<QFont> GetFont(QWidget*, const QFont&) override { return {}; }
+    int RunModal(QDialog*) override { return 0; }
+};
+
+struct Offline : IViewCommands {
+    bool IsConnected() const override { return true; }
+    bool IsIgnoring(const std::string&) const override { return false; }
+    bool IsWatching(const std::string&) const override { return false; }
+    bool IsFollowingMe(const std::string&) const override { return false; }
+    std::string SelectedEmotion() const override { return {}; }
+    int TransferState() const override { return 0; }
+    void SendSay(const std::string&) override {}
+    void RequestUsers() override {}
+    void DoMenuCommand(int, int) override {}
+    std::vector<std::string> GetMenuList(int) override { return {}; }
+    void OpenGotoDialog() override {}
+    void UserCommand(int) override {}
+};
+
+long RssKiB() {
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int lines = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
+
+    CChatContext context;
+    NoDialogs dialogs;
+    Offline commands;
+    CPGEdit view(context, commands, dialogs, CPGEdit::KIND_MAIN);
+    view.resize(640, 400);
+    view.show();
+    view.ApplyFontSettings();
+    app.processEvents();
+
+    static const std::uint32_t codes[] = {1, 2, 4, 8, 16, 32, 64, 128, 0x210, 0x401};
+    const long rssStart = RssKiB();
+    long rssHalf = 0;
+    QElapsedTimer timer;
+    timer.start();
+    std::string line;
+    for (int i = 0; i < lines; ++i) {
+        line = "Speaker" + std::to_string(i % 37) + ": line number " + std::to_string(i) +
+               " of the benchmark, with some words to wrap\r\n";
+        view.AppendText(line, codes[i % 10]);
+        view.FinishAppend();
+        // Let the view paint now and then, as the event loop would between network reads.
+        if (i % 100 == 99)
+            app.processEvents();
+        if (i == lines / 2)
+            rssHalf = RssKiB();
+    }
+    app.processEvents();
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    std::printf("lines: %d\nseconds: %.3f\nlines/s: %.0f\n", lines, seconds, lines / seconds);
+    std::printf("document characters at the end: %d\n", view.Document().TextSize());
+    std::printf("RSS KiB: start %ld, half-way %ld, end %ld\n", rssStart, rssHalf, RssKiB());
+    return 0;
+}
