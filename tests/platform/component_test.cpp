@@ -1,0 +1,299 @@
+// The component layer: reference counting and QueryInterface, the class factory and module
+// counts, dispatch tables, connection points, the PARAM property bag, and registration into
+// HKEY_CLASSES_ROOT with its removal.
+
+#include "classfactory.h"
+#include "connectionpoint.h"
+#include "dispatch.h"
+#include "propertybag.h"
+#include "registration.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivra::platform;
+
+namespace {
+
+constexpr Guid kIidCounter{0x11111111, 0x2222, 0x3333, {1, 2, 3, 4, 5, 6, 7, 8}};
+constexpr Guid kClsid{0xAAAA0004, 0x1234, 0x5678, {0x9A, 0xBC, 0xDE, 0xF0, 1, 2, 3, 4}};
+
+class ICounter : public IUnknown {
+public:
+    static constexpr const Guid& kIid = kIidCounter;
+    virtual int Next() = 0;
+};
+
+class Counter : public ComObject<ICounter, IDispatch> {
+public:
+    explicit Counter(int* destroyed = nullptr) : m_destroyed(destroyed) {}
+    ~Counter() override {
+        if (m_destroyed)
+            ++*m_destroyed;
+    }
+    int Next() override { return ++m_n; }
+    HRESULT GetIDOfName(std::string_view, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    HRESULT Invoke(DISPID, InvokeKind, std::span<const Variant>, Variant*) override {
+        return E_NOTIMPL;
+    }
+
+private:
+    int* m_destroyed;
+    int m_n = 0;
+};
+
+} // namespace
+
+TEST(Component, QueryInterfaceCountsReferencesAndDeletesAtZero) {
+    int destroyed = 0;
+    const long before = ModuleCounts::Objects();
+    auto* c = new Counter(&destroyed);
+    EXPECT_EQ(ModuleCounts::Objects(), before + 1);
+    EXPECT_EQ(ModuleCounts::CanUnloadNow(), S_FALSE);
+    {
+        ComPtr<ICounter> counter = ComPtr<ICounter>::Attach(c);
+        ComPtr<IDispatch> disp = counter.As<IDispatch>();
+        ASSERT_TRUE(disp);
+        ComPtr<IUnknown> unk1 = counter.As<IUnknown>();
+        ComPtr<IUnknown> unk2 = disp.As<IUnknown>();
+        // Identity: every road to IUnknown gives the same pointer.
+        EXPECT_EQ(unk1.Get(), unk2.Get());
+        EXPECT_EQ(c->RefCount(), 4u);
+        void* none = reinterpret_cast<void*>(1);
+        EXPECT_EQ(c->QueryInterface(IID_IClassFactory, &none), E_NOINTERFACE);
+        EXPECT_EQ(none, nullptr);
+        EXPECT_EQ(c->QueryInterface(kIidCounter, nullptr), E_POINTER);
+        EXPECT_EQ(destroyed, 0);
+    }
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(ModuleCounts::Objects(), before);
+}
+
+TEST(Component, ClassFactoryAndModuleLookup) {
+    int destroyed = 0;
+    const ClassEntry classes[] = {
+        {kClsid, [&] { return static_cast<ICounter*>(new Counter(&destroyed)); }}};
+    ComPtr<IClassFactory> factory;
+    EXPECT_EQ(GetClassObject(classes, IID_IUnknown, IID_IClassFactory, factory.Out()),
+              CLASS_E_CLASSNOTAVAILABLE);
+    ASSERT_EQ(GetClassObject(classes, kClsid, IID_IClassFactory, factory.Out()), S_OK);
+
+    ComPtr<ICounter> obj;
+    ASSERT_EQ(factory->CreateInstance(nullptr, kIidCounter, obj.Out()), S_OK);
+    EXPECT_EQ(obj->Next(), 1);
+    EXPECT_EQ(obj->Next(), 2);
+    obj.Reset();
+    EXPECT_EQ(destroyed, 1);
+
+    // An interface the object lacks: the fresh object must not leak.
+    ComPtr<IClassFactory> wrong;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, wrong.Out()), E_NOINTERFACE);
+    EXPECT_EQ(destroyed, 2);
+    ComPtr<ICounter> aggregated;
+    EXPECT_EQ(factory->CreateInstance(factory.Get(), kIidCounter, aggregated.Out()),
+              CLASS_E_NOAGGREGATION);
+
+    const long locks = ModuleCounts::Locks();
+    factory->LockServer(true);
+    EXPECT_EQ(ModuleCounts::CanUnloadNow(), S_FALSE);
+    factory->LockServer(false);
+    EXPECT_EQ(ModuleCounts::Locks(), locks);
+    factory.Reset();
+    EXPECT_EQ(ModuleCounts::CanUnloadNow(), S_OK);
+}
+
+TEST(Variant, PageBooleansAndConversions) {
+    for (const char* t : {"TRUE", "true", "True", "1", "-1", " -1 ", "2"})
+        EXPECT_EQ(Variant::ParseBool(t), true) << t;
+    for (const char* t : {"FALSE", "false", "0", " 0"})
+        EXPECT_EQ(Variant::ParseBool(t), false) << t;
+    for (const char* t : {"", "yes", "TRUEX", "1x", "99999999999"})
+        EXPECT_FALSE(Variant::ParseBool(t)) << t;
+    EXPECT_EQ(Variant(true).ToInt(), -1);
+    EXPECT_EQ(Variant(true).ToString(), "TRUE");
+    EXPECT_EQ(Variant("12").ToInt(), 12);
+    EXPECT_FALSE(Variant("12 apples").ToInt());
+    EXPECT_FALSE(Variant().ToBool());
+    EXPECT_EQ(Variant(std::int32_t(0)).ToBool(), false);
+    EXPECT_EQ(Variant().ToString(), "");
+}
+
+TEST(Dispatch, MembersInOrderByNameAnyCaseWithTypedPuts) {
+    std::string server = "VALUE_UNSET";
+    bool flag = true;
+    int calls = 0;
+    DispatchTable t;
+    EXPECT_EQ(t.AddProperty(
+                  "SERVER", [&] { return Variant(server); },
+                  [&](const Variant& v) { server = v.ToString(); }),
+              1);
+    EXPECT_EQ(t.AddProperty(
+                  "CONNECTONSTARTUP", [&] { return Variant(flag); },
+                  [&](const Variant& v) { flag = *v.ToBool(); }),
+              2);
+    EXPECT_EQ(t.AddProperty(
+                  "STANDALONE", [] { return Variant(false); }, nullptr),
+              3);
+    EXPECT_EQ(t.AddMethod("DoConnect", 0,
+                          [&](auto) {
+                              ++calls;
+                              return Variant();
+                          }),
+              4);
+    EXPECT_EQ(t.AddMethod("IsConnected", 0, [](auto) { return Variant(true); }), 5);
+
+    EXPECT_EQ(t.IdOfName("server"), 1);
+    EXPECT_EQ(t.IdOfName("doconnect"), 4);
+    EXPECT_FALSE(t.IdOfName("nothing"));
+
+    const Variant host[] = {Variant("chat.example")};
+    EXPECT_EQ(t.Invoke(1, InvokeKind::PropertyPut, host, nullptr), S_OK);
+    EXPECT_EQ(server, "chat.example");
+    const Variant no[] = {Variant("false")};
+    EXPECT_EQ(t.Invoke(2, InvokeKind::PropertyPut, no, nullptr), S_OK);
+    EXPECT_FALSE(flag);
+    const Variant junk[] = {Variant("maybe")};
+    flag = true;
+    EXPECT_EQ(t.Invoke(2, InvokeKind::PropertyPut, junk, nullptr), DISP_E_TYPEMISMATCH);
+    EXPECT_TRUE(flag);
+    const Variant on[] = {Variant(true)};
+    EXPECT_EQ(t.Invoke(3, InvokeKind::PropertyPut, on, nullptr), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(t.Invoke(4, InvokeKind::PropertyPut, on, nullptr), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(t.Invoke(4, InvokeKind::Method, on, nullptr), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(t.Invoke(99, InvokeKind::Method, {}, nullptr), DISP_E_MEMBERNOTFOUND);
+
+    Variant r;
+    EXPECT_EQ(t.Invoke(4, InvokeKind::Method, {}, &r), S_OK);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(t.Invoke(5, InvokeKind::Method, {}, &r), S_OK);
+    EXPECT_EQ(r, Variant(true));
+    EXPECT_EQ(t.Invoke(1, InvokeKind::PropertyGet, {}, &r), S_OK);
+    EXPECT_EQ(r.ToString(), "chat.example");
+}
+
+TEST(ConnectionPoint, AdviseFireUnadviseIncludingDuringFire) {
+    ConnectionPoint cp(kIidCounter);
+    std::vector<std::string> log;
+    std::uint32_t c1 = 0, c2 = 0, c3 = 0;
+    auto* s1 =
+        new FunctionSink([&](DISPID id, auto) { log.push_back("s1:" + std::to_string(id)); });
+    auto* s2 = new FunctionSink([&](DISPID id, auto) {
+        log.push_back("s2:" + std::to_string(id));
+        cp.Unadvise(c3); // a later sink goes away while the event is under way
+    });
+    auto* s3 =
+        new FunctionSink([&](DISPID id, auto) { log.push_back("s3:" + std::to_string(id)); });
+    ASSERT_EQ(cp.Advise(s1, &c1), S_OK);
+    ASSERT_EQ(cp.Advise(s2, &c2), S_OK);
+    ASSERT_EQ(cp.Advise(s3, &c3), S_OK);
+    EXPECT_NE(c1, 0u);
+    EXPECT_NE(c1, c2);
+    EXPECT_EQ(s1->RefCount(), 2u);
+    s1->Release();
+    s2->Release();
+    s3->Release(); // the connection point holds the last reference now
+
+    EXPECT_EQ(cp.Fire(1), 2);
+    EXPECT_EQ(log, (std::vector<std::string>{"s1:1", "s2:1"}));
+    EXPECT_EQ(cp.Unadvise(c3), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(cp.Unadvise(c1), S_OK);
+    log.clear();
+    EXPECT_EQ(cp.Fire(2), 1);
+    EXPECT_EQ(log, (std::vector<std::string>{"s2:2"}));
+    EXPECT_EQ(cp.Advise(nullptr, &c1), E_POINTER);
+}
+
+TEST(PropertyBag, NamesMatchAnyCaseLaterValueWins) {
+    PropertyBag bag;
+    bag.Write("UserName", "alice");
+    bag.Write("POLLING", "-1");
+    bag.Write("username", "bob"); // --param after the page
+    bag.Write("DisableAvatars", "TRUE");
+    bag.Write("DisableWhois", "perhaps");
+    EXPECT_EQ(bag.Entries().size(), 3u + 1u);
+    EXPECT_EQ(bag.ReadString("USERNAME", "VALUE_UNSET"), "bob");
+    EXPECT_EQ(bag.ReadString("SERVER", "VALUE_UNSET"), "VALUE_UNSET");
+    EXPECT_TRUE(bag.ReadBool("disableavatars", false));
+    EXPECT_TRUE(bag.ReadBool("DISABLEWHOIS", true)); // not a boolean: the default
+    EXPECT_FALSE(bag.ReadBool("DISABLEWHOIS", false));
+    EXPECT_EQ(bag.Read("polling"), "-1");
+    EXPECT_FALSE(bag.Has("TITLE"));
+}
+
+TEST(Registration, WritesTheClassTypeLibAndCategoryKeysAndRemovesThem) {
+    TempDir dir;
+    RegistryStore store(dir.path());
+    store.SetString(RegRoot::ClassesRoot, "Unrelated\\Key", "", "stays");
+    const Guid lib = *Guid::Parse("{AAAA0000-1234-5678-9ABC-DEF001020304}");
+    const Guid disp = *Guid::Parse("{AAAA0001-1234-5678-9ABC-DEF001020304}");
+    const Guid page = *Guid::Parse("{AAAA0005-1234-5678-9ABC-DEF001020304}");
+    const std::string module = "/opt/kivra/lib/libmskivra50.so";
+
+    ControlClassInfo ctl;
+    ctl.clsid = kClsid;
+    ctl.progId = "mskivra50.razar.1";
+    ctl.typeName = "mskivra50 Client Control";
+    ctl.modulePath = module;
+    ctl.miscStatus = 0x00020191;
+    ctl.typeLib = lib;
+    ASSERT_TRUE(RegisterControlClass(store, ctl));
+    ASSERT_TRUE(RegisterImplementedCategory(store, kClsid, CATID_SafeForScripting));
+    ASSERT_TRUE(RegisterImplementedCategory(store, kClsid, CATID_SafeForInitializing));
+    ASSERT_TRUE(RegisterPropertyPage(
+        store, {page, "mskivra50.razarPropPage.1", "mskivra50 Client Control Prop Page", module}));
+    ASSERT_TRUE(RegisterTypeLib(
+        store, {lib, "5.0", "mskivra50 OLE Control module", module, {{disp, "_DRazar"}}}));
+
+    const auto cr = RegRoot::ClassesRoot;
+    const std::string k = "CLSID\\" + kClsid.ToString();
+    EXPECT_EQ(store.QueryString(cr, k, ""), "mskivra50 Client Control");
+    EXPECT_EQ(store.QueryString(cr, k + "\\InprocServer32", ""), module);
+    EXPECT_EQ(store.QueryString(cr, k + "\\InprocServer32", "ThreadingModel"), "Apartment");
+    EXPECT_EQ(store.QueryString(cr, k + "\\ProgID", ""), "mskivra50.razar.1");
+    EXPECT_TRUE(store.KeyExists(cr, k + "\\Insertable"));
+    EXPECT_TRUE(store.KeyExists(cr, k + "\\Control"));
+    EXPECT_EQ(store.QueryString(cr, k + "\\MiscStatus\\1", ""), "131473");
+    EXPECT_EQ(store.QueryString(cr, k + "\\ToolboxBitmap32", ""), module + ", 1");
+    EXPECT_EQ(store.QueryString(cr, k + "\\TypeLib", ""), lib.ToString());
+    EXPECT_EQ(store.QueryString(cr, k + "\\Version", ""), "5.0");
+    EXPECT_EQ(store.EnumSubKeys(cr, k + "\\Implemented Categories"),
+              (std::vector<std::string>{"{7DD95801-9882-11CF-9FA9-00AA006C42C4}",
+                                        "{7DD95802-9882-11CF-9FA9-00AA006C42C4}"}));
+    EXPECT_EQ(store.QueryString(cr, "TypeLib\\" + lib.ToString() + "\\5.0", ""),
+              "mskivra50 OLE Control module");
+    EXPECT_EQ(store.QueryString(cr, "Interface\\" + disp.ToString() + "\\TypeLib", ""),
+              lib.ToString());
+    EXPECT_EQ(ClsidFromProgId(store, "MSKIVRA50.RAZAR.1"), kClsid);
+    EXPECT_EQ(ClsidFromProgId(store, "mskivra50.razarPropPage.1"), page);
+    EXPECT_EQ(InprocServerPath(store, kClsid), module);
+    EXPECT_EQ(TypeLibPath(store, lib, "5.0"), module);
+    EXPECT_FALSE(ClsidFromProgId(store, "nobody.here.1"));
+
+    // Registering again replaces rather than piles up.
+    ctl.modulePath = "/elsewhere/libmskivra50.so";
+    ctl.insertable = false;
+    ASSERT_TRUE(RegisterControlClass(store, ctl));
+    EXPECT_EQ(InprocServerPath(store, kClsid), "/elsewhere/libmskivra50.so");
+    EXPECT_FALSE(store.KeyExists(cr, k + "\\Insertable"));
+
+    ASSERT_TRUE(UnregisterTypeLib(store, lib, "5.0"));
+    ASSERT_TRUE(UnregisterClass(store, kClsid, "mskivra50.razar.1"));
+    ASSERT_TRUE(UnregisterClass(store, page, "mskivra50.razarPropPage.1"));
+    for (const std::string& gone :
+         {k, "CLSID\\" + page.ToString(), std::string("mskivra50.razar.1"),
+          std::string("mskivra50.razarPropPage.1"), "TypeLib\\" + lib.ToString(),
+          "Interface\\" + disp.ToString()})
+        EXPECT_FALSE(store.KeyExists(cr, gone)) << gone;
+    EXPECT_EQ(store.QueryString(cr, "Unrelated\\Key", ""), "stays");
+    // Unregistering what is not there is no failure.
+    EXPECT_TRUE(UnregisterClass(store, kClsid, "mskivra50.razar.1"));
+}
+
+TEST(Registration, ProgIdTakenOverByAnotherClassIsLeftAlone) {
+    TempDir dir;
+    RegistryStore store(dir.path());
+    store.SetString(RegRoot::ClassesRoot, "shared.prog.1\\CLSID", "",
+                    "{BBBB0000-0000-0000-0000-000000000000}");
+    EXPECT_TRUE(UnregisterClass(store, kClsid, "shared.prog.1"));
+    EXPECT_TRUE(store.KeyExists(RegRoot::ClassesRoot, "shared.prog.1"));
+}

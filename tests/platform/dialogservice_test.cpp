@@ -1,0 +1,106 @@
+// The scripted dialog service's answers and its transcript lines, and the translation of
+// classic file filters for the Qt dialogs.
+
+#include "qtdialogservice.h"
+#include "scripteddialogservice.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace kivra::platform;
+
+namespace {
+constexpr unsigned kOk = 0x0, kOkCancel = 0x1, kYesNoCancel = 0x3, kYesNo = 0x4, kIconQ = 0x20;
+constexpr int kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7;
+} // namespace
+
+TEST(ScriptedDialogs, SafeAnswersWithoutScript) {
+    ScriptedDialogService d;
+    EXPECT_EQ(d.MessageBox(nullptr, "Note", "Warning", kOk), kIdOk);
+    EXPECT_EQ(d.MessageBox(nullptr, "Sure?", "Question", kYesNo | kIconQ), kIdNo);
+    EXPECT_EQ(d.MessageBox(nullptr, "Go on?", "Question", kOkCancel), kIdCancel);
+    EXPECT_EQ(d.MessageBox(nullptr, "Save?", "Question", kYesNoCancel), kIdCancel);
+    EXPECT_FALSE(d.GetSaveFileName(nullptr, "chat.txt", "txt", "Text File (*.txt)|*.txt||"));
+    EXPECT_FALSE(d.GetOpenFileName(nullptr, "Sounds (*.wav)|*.wav||"));
+    EXPECT_FALSE(d.GetFont(nullptr, QFont("Arial", 10)));
+    QDialog dlg;
+    EXPECT_EQ(d.RunModal(&dlg), QDialog::Rejected);
+    ASSERT_EQ(d.Requests().size(), 8u);
+    EXPECT_EQ(d.Requests()[1].caption, "Question");
+    EXPECT_EQ(d.Requests()[1].flags, kYesNo | kIconQ);
+    EXPECT_TRUE(d.Requests()[1].answer.isEmpty());
+}
+
+TEST(ScriptedDialogs, QueuedAnswersAreTakenInOrderAndFitTheButtons) {
+    ScriptedDialogService d;
+    for (const char* a : {"YES", "ok", "no", "cancel", "yes", "/tmp/x.txt", "hello"})
+        d.QueueAnswer(a);
+    EXPECT_EQ(d.MessageBox(nullptr, "?", "Q", kYesNo), kIdYes);
+    EXPECT_EQ(d.MessageBox(nullptr, "?", "Q", kYesNo), kIdYes); // "ok" on Yes/No is Yes
+    EXPECT_EQ(d.MessageBox(nullptr, "?", "Q", kOkCancel), kIdCancel);
+    EXPECT_EQ(d.MessageBox(nullptr, "?", "Q", kYesNoCancel), kIdCancel);
+    EXPECT_EQ(d.MessageBox(nullptr, "!", "N", kOk), kIdOk);
+    EXPECT_EQ(d.GetSaveFileName(nullptr, "chat.txt", "txt", ""), QString("/tmp/x.txt"));
+    // A text given to a box is used up and the box gets its safe answer.
+    EXPECT_EQ(d.MessageBox(nullptr, "?", "Q", kYesNo), kIdNo);
+    EXPECT_EQ(d.PendingAnswers(), 0u);
+
+    d.QueueAnswer("ok");
+    EXPECT_EQ(d.GetSaveFileName(nullptr, "chat", "txt", ""), QString("chat.txt"));
+    d.QueueAnswer("/tmp/noext");
+    EXPECT_EQ(d.GetSaveFileName(nullptr, "chat", "txt", ""), QString("/tmp/noext.txt"));
+    d.QueueAnswer("ok");
+    EXPECT_FALSE(d.GetOpenFileName(nullptr, "")); // OK with nothing chosen
+    d.QueueAnswer("/tmp/in.wav");
+    EXPECT_EQ(d.GetOpenFileName(nullptr, ""), QString("/tmp/in.wav"));
+    d.QueueAnswer("Liberation Serif, 14");
+    auto f = d.GetFont(nullptr, QFont("Arial", 10));
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->family(), "Liberation Serif");
+    EXPECT_EQ(f->pointSize(), 14);
+}
+
+TEST(ScriptedDialogs, ModalDialogGetsTextInItsLineEditAndAcceptRules) {
+    ScriptedDialogService d;
+    QDialog dlg;
+    dlg.setWindowTitle("Goto User");
+    auto* edit = new QLineEdit(&dlg);
+    d.QueueAnswer("bob");
+    EXPECT_EQ(d.RunModal(&dlg), QDialog::Accepted);
+    EXPECT_EQ(edit->text(), "bob");
+    d.QueueAnswer("cancel");
+    EXPECT_EQ(d.RunModal(&dlg), QDialog::Rejected);
+
+    // A dialog whose own checks refuse the accept stays rejected.
+    class Picky : public QDialog {
+    public:
+        void accept() override {}
+    } picky;
+    d.QueueAnswer("ok");
+    EXPECT_EQ(d.RunModal(&picky), QDialog::Rejected);
+}
+
+TEST(ScriptedDialogs, TranscriptLines) {
+    std::ostringstream out;
+    ScriptedDialogService d;
+    d.SetEcho(&out);
+    d.MessageBox(nullptr, "Line one\r\nLine two\nthree", "Chat Error", kOk);
+    d.GetSaveFileName(nullptr, "a.txt", "txt", "");
+    d.GetFont(nullptr, QFont());
+    QDialog dlg;
+    dlg.setWindowTitle("Preferences");
+    d.RunModal(&dlg);
+    EXPECT_EQ(out.str(), "[box] Chat Error: Line one\\nLine two\\nthree\n"
+                         "[dialog] Save As\n[dialog] Font\n[dialog] Preferences\n");
+}
+
+TEST(FileFilter, ClassicFiltersBecomeQtNameFilters) {
+    EXPECT_EQ(TranslateFileFilter("Text File (*.txt)|*.txt||"), QStringList{"Text File (*.txt)"});
+    EXPECT_EQ(TranslateFileFilter("All Files (*.*)|*.*||"), QStringList{"All Files (*)"});
+    EXPECT_EQ(TranslateFileFilter("Pictures|*.gif;*.bmp|Sounds (*.wav)|*.wav||"),
+              (QStringList{"Pictures (*.gif *.bmp)", "Sounds (*.wav)"}));
+    EXPECT_EQ(TranslateFileFilter("Broken|"), QStringList{});
+    EXPECT_EQ(TranslateFileFilter(""), QStringList{});
+}

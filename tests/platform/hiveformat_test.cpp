@@ -1,0 +1,167 @@
+// The REGEDIT4 text form and GUID text form: round trips, the lines a hand editor may leave,
+// and the deletions a .reg file may carry.
+
+#include "guid.h"
+#include "regformat.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivra::platform;
+
+TEST(Guid, TextFormRoundTripAndRejects) {
+    const auto g = Guid::Parse("{1a2b3c4d-5E6F-7a8b-9C0D-0123456789aB}");
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->data1, 0x1A2B3C4Du);
+    EXPECT_EQ(g->data2, 0x5E6F);
+    EXPECT_EQ(g->data3, 0x7A8B);
+    EXPECT_EQ(g->data4[0], 0x9C);
+    EXPECT_EQ(g->data4[7], 0xAB);
+    EXPECT_EQ(g->ToString(), "{1A2B3C4D-5E6F-7A8B-9C0D-0123456789AB}");
+    EXPECT_EQ(g->ToString().size(), kGuidTextLength);
+    EXPECT_EQ(Guid::Parse("1A2B3C4D-5E6F-7A8B-9C0D-0123456789AB"), g);
+    EXPECT_EQ(Guid::Parse(g->ToString()), g);
+
+    for (const char* bad :
+         {"", "{}", "{1A2B3C4D-5E6F-7A8B-9C0D-0123456789AB",
+          "{1A2B3C4D-5E6F-7A8B-9C0D-0123456789AG}", "{1A2B3C4D+5E6F-7A8B-9C0D-0123456789AB}",
+          "(1A2B3C4D-5E6F-7A8B-9C0D-0123456789AB)", "{1A2B3C4D-5E6F-7A8B-9C0D-0123456789AB0}"})
+        EXPECT_FALSE(Guid::Parse(bad)) << bad;
+    EXPECT_TRUE(Guid{}.IsNull());
+    EXPECT_LT(*Guid::Parse("{00000001-0000-0000-0000-000000000000}"),
+              *Guid::Parse("{00000002-0000-0000-0000-000000000000}"));
+}
+
+TEST(RegHive, KeysAreCaseInsensitiveAndKeepFirstSpelling) {
+    RegHive h;
+    EXPECT_TRUE(h.CreateKey("Software\\Kivra\\Main"));
+    EXPECT_TRUE(h.HasKey("software"));
+    EXPECT_TRUE(h.HasKey("SOFTWARE\\kivra\\MAIN"));
+    EXPECT_FALSE(h.CreateKey("software\\KIVRA")); // already there
+    h.SetValue("SOFTWARE\\KIVRA\\MAIN", "Name", RegValue::String("a"));
+    h.SetValue("software\\kivra\\main", "NAME", RegValue::String("b"));
+    ASSERT_EQ(h.Values("Software\\Kivra\\Main").size(), 1u);
+    EXPECT_EQ(h.Values("Software\\Kivra\\Main")[0].name, "Name");
+    EXPECT_EQ(h.FindValue("Software\\Kivra\\Main", "name")->text, "b");
+    EXPECT_EQ(h.SubKeys("SOFTWARE"), std::vector<std::string>{"Kivra"});
+    // Doubled and trailing separators name the same key.
+    EXPECT_TRUE(h.HasKey("Software\\\\Kivra\\Main\\"));
+}
+
+TEST(RegHive, DeleteKeyTakesSubtreeButNotSiblingsWithCommonPrefix) {
+    RegHive h;
+    h.CreateKey("A\\B\\C");
+    h.CreateKey("A\\B D");
+    h.CreateKey("A\\BX");
+    h.CreateKey("A\\B\\E\\F");
+    EXPECT_TRUE(h.DeleteKey("a\\b"));
+    EXPECT_FALSE(h.HasKey("A\\B"));
+    EXPECT_FALSE(h.HasKey("A\\B\\E\\F"));
+    EXPECT_TRUE(h.HasKey("A\\B D"));
+    EXPECT_TRUE(h.HasKey("A\\BX"));
+    EXPECT_EQ(h.SubKeys("A"), (std::vector<std::string>{"B D", "BX"}));
+    EXPECT_FALSE(h.DeleteKey("A\\B"));
+    EXPECT_FALSE(h.DeleteKey(""));
+}
+
+TEST(RegFormat, RoundTripOfAwkwardValues) {
+    RegHive h;
+    h.SetValue("Software\\Kivra\\axkivractrl\\MSKIVRA50\\Main", "InstallPath",
+               RegValue::String("C:\\Kivra"));
+    h.SetValue("Software\\Kivra\\axkivractrl\\MSKIVRA50\\Main", "Quote \"q\"",
+               RegValue::String("say \"hi\"\\"));
+    h.SetValue("Software\\Kivra\\axkivractrl\\MSKIVRA50\\Main", "Lines",
+               RegValue::String("one\r\ntwo\nthree"));
+    h.SetValue("Software\\Kivra\\axkivractrl\\MSKIVRA50\\Main", "Nul",
+               RegValue::String(std::string("a\0b", 3)));
+    h.SetValue("Software\\Kivra\\axkivractrl\\MSKIVRA50\\Main", "Max Cache",
+               RegValue::Dword(0xFFFFFFFFu));
+    h.SetValue("Software\\Kivra\\axkivractrl\\MSKIVRA50\\Main", "", RegValue::String("default"));
+    h.SetValue("Software\\Kivra\\axkivractrl\\MSKIVRA50\\Priv Msg MRU", "MRU000",
+               RegValue::String("  blanks  "));
+    h.CreateKey("Software\\Empty Key");
+    const std::string text = FormatRegText(h, kRootCurrentUser);
+    EXPECT_EQ(text.rfind("REGEDIT4\n", 0), 0u);
+    EXPECT_NE(text.find("\"Max Cache\"=dword:ffffffff\n"), std::string::npos);
+    EXPECT_NE(text.find("\"InstallPath\"=\"C:\\\\Kivra\"\n"), std::string::npos);
+    EXPECT_NE(text.find("@=\"default\"\n"), std::string::npos);
+    EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Empty Key]\n"), std::string::npos);
+
+    const RegDocument doc = ParseRegText(text);
+    EXPECT_TRUE(doc.hasHeader);
+    EXPECT_TRUE(doc.complete);
+    EXPECT_FALSE(doc.binary);
+    EXPECT_TRUE(doc.issues.empty());
+    RegHive back;
+    ApplyRegOperations(doc, kRootCurrentUser, back);
+    EXPECT_EQ(back, h);
+    EXPECT_EQ(FormatRegText(back, kRootCurrentUser), text);
+}
+
+TEST(RegFormat, HandEditedFileKeepsEveryValidValueAndListsJunk) {
+    const std::string text = "REGEDIT4\r\n"
+                             "; a comment\r\n"
+                             "\r\n"
+                             "[HKCU\\Software\\A]\r\n"
+                             "\"Good\"=\"1\"\r\n"
+                             "this line is junk\r\n"
+                             "\"Broken=\"x\"\r\n"
+                             "\"NoQuoteEnd\"=\"abc\r\n"
+                             "\"Hex\"=hex:01,02,\\\r\n"
+                             "  03,04\r\n"
+                             "\"Dw\" = DWORD:1F\r\n"
+                             "\"TooLong\"=dword:123456789\r\n"
+                             "\"BadHex\"=dword:12z4\r\n"
+                             "[HKEY_LOCAL_MACHINE\\Software]\r\n"
+                             "\"Lost\"=\"under an unknown root\"\r\n"
+                             "[HKEY_CURRENT_USER\\Software\\B\r\n"
+                             "\"Orphan\"=\"after a broken key line\"\r\n"
+                             "[hkey_current_user\\Software\\C]\r\n"
+                             "@=\"c\"\r\n"
+                             "\"Also good\"=\"2\"\r\n";
+    const RegDocument doc = ParseRegText(text);
+    EXPECT_TRUE(doc.hasHeader);
+    RegHive h;
+    ApplyRegOperations(doc, kRootCurrentUser, h);
+    EXPECT_EQ(h.FindValue("Software\\A", "Good")->text, "1");
+    EXPECT_EQ(h.FindValue("Software\\A", "dw")->dword, 0x1Fu);
+    EXPECT_EQ(h.FindValue("Software\\C", "")->text, "c");
+    EXPECT_EQ(h.FindValue("Software\\C", "Also good")->text, "2");
+    EXPECT_FALSE(h.FindValue("Software\\A", "Hex"));
+    EXPECT_FALSE(h.HasKey("Software\\B"));
+    std::vector<int> lines;
+    for (const auto& i : doc.issues)
+        lines.push_back(i.line);
+    // junk, broken name, open string, hex, too long, bad digit, unknown root, value under it,
+    // unclosed key, value under it; the hex continuation line is not reported twice.
+    EXPECT_EQ(lines, (std::vector<int>{6, 7, 8, 9, 12, 13, 14, 15, 16, 17}));
+}
+
+TEST(RegFormat, HeaderCompletenessAndBinaryAreReported) {
+    EXPECT_FALSE(ParseRegText("[HKEY_CURRENT_USER\\A]\n").hasHeader);
+    EXPECT_FALSE(ParseRegText("").hasHeader);
+    EXPECT_TRUE(ParseRegText("\n\nREGEDIT4\n").hasHeader);
+    EXPECT_TRUE(ParseRegText("Windows Registry Editor Version 5.00\n").hasHeader);
+    EXPECT_FALSE(ParseRegText("REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"y").complete);
+    EXPECT_TRUE(ParseRegText(std::string("REGEDIT4\n\0\n", 11)).binary);
+}
+
+TEST(RegFormat, DeletionsAndRootsInOneDocument) {
+    const RegDocument doc = ParseRegText("REGEDIT4\n"
+                                         "[HKEY_CURRENT_USER\\X\\Y]\n\"a\"=\"1\"\n\"b\"=\"2\"\n"
+                                         "[HKEY_CLASSES_ROOT\\CLSID\\Z]\n@=\"z\"\n"
+                                         "[HKEY_CURRENT_USER\\X\\Y]\n\"a\"=-\n"
+                                         "[-HKEY_CURRENT_USER\\X\\Y\\Sub]\n"
+                                         "[-HKEY_CURRENT_USER]\n");
+    RegHive cu;
+    cu.CreateKey("X\\Y\\Sub\\Deep");
+    int foreign = 0;
+    ApplyRegOperations(doc, kRootCurrentUser, cu, &foreign);
+    EXPECT_EQ(foreign, 2); // the CLSID key and its value
+    EXPECT_FALSE(cu.FindValue("X\\Y", "a"));
+    EXPECT_EQ(cu.FindValue("X\\Y", "b")->text, "2");
+    EXPECT_FALSE(cu.HasKey("X\\Y\\Sub"));
+    ASSERT_EQ(doc.issues.size(), 1u); // a whole root cannot go
+    RegHive cr;
+    ApplyRegOperations(doc, kRootClassesRoot, cr);
+    EXPECT_EQ(cr.FindValue("CLSID\\Z", "")->text, "z");
+}

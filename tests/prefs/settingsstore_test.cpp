@@ -1,0 +1,220 @@
+// The settings store: where values live, their types and defaults, the Yes/No rule, the start-up
+// reads with the cache folder, clamping, "MAX PM", the emotion list and deletions.
+
+#include "regformat.h"
+#include "settingsstore.h"
+#include "tempdir.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using kivra::platform::RegistryStore;
+using kivra::platform::RegRoot;
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    SettingsTest() : registry(dir / "registry"), settings(registry) {}
+
+    std::string Key(const char* section) const {
+        return std::string(kSettingsAppKey) + "\\" + section;
+    }
+    void SetInstallPath(const std::string& p) {
+        registry.SetString(RegRoot::CurrentUser, Key("Main"), "InstallPath", p);
+    }
+
+    TempDir dir;
+    RegistryStore registry;
+    CSettingsStore settings;
+};
+
+} // namespace
+
+TEST_F(SettingsTest, ValuesLiveUnderTheApplicationKeyWithTheirTypes) {
+    EXPECT_TRUE(settings.WriteProfileString("Main", "Font Family", "Times New Roman"));
+    EXPECT_TRUE(settings.WriteProfileInt("PM", "Sound PM", 1));
+    EXPECT_EQ(registry.QueryString(RegRoot::CurrentUser,
+                                   "Software\\Kivra\\axkivractrl\\MSKIVRA50\\Main", "Font Family"),
+              "Times New Roman");
+    EXPECT_EQ(registry.QueryDword(RegRoot::CurrentUser,
+                                  "Software\\Kivra\\axkivractrl\\MSKIVRA50\\PM", "Sound PM"),
+              1u);
+    const std::string hive = ReadAll(registry.HivePath(RegRoot::CurrentUser));
+    EXPECT_NE(hive.find("[HKEY_CURRENT_USER\\Software\\Kivra\\axkivractrl\\MSKIVRA50\\PM]\n"
+                        "\"Sound PM\"=dword:00000001\n"),
+              std::string::npos)
+        << hive;
+    // Nothing is cached: a change behind the store's back is seen at once.
+    registry.SetString(RegRoot::CurrentUser, Key("Main"), "Font Family", "Arial");
+    EXPECT_EQ(settings.GetProfileString("Main", "Font Family", "x"), "Arial");
+}
+
+TEST_F(SettingsTest, ReadsCreateTheSectionKeyAndMissOrWrongTypeGiveTheDefault) {
+    EXPECT_EQ(settings.GetProfileString("Priv Msg MRU", "MRU000", kMRUMissing), kMRUMissing);
+    EXPECT_TRUE(registry.KeyExists(RegRoot::CurrentUser, Key("Priv Msg MRU")));
+    EXPECT_EQ(settings.GetProfileInt("Priv Msg MRU", "MRUCount", 0), 0u);
+    settings.WriteProfileInt("Main", "Max Cache", 30);
+    settings.WriteProfileString("Main", "Font Size", "240");
+    EXPECT_EQ(settings.GetProfileString("Main", "Max Cache", "dflt"), "dflt");
+    EXPECT_EQ(settings.GetProfileInt("Main", "Font Size", 7), 7u);
+    EXPECT_EQ(settings.GetProfileInt("main", "MAX CACHE", 7), 30u);
+}
+
+TEST_F(SettingsTest, DeletingValueAndSection) {
+    settings.WriteProfileString("Emotions", "Emotion001", "Smile");
+    settings.WriteProfileString("Emotions", "Emotion002", "Grin");
+    EXPECT_TRUE(settings.WriteProfileString("Emotions", "Emotion001", nullptr));
+    EXPECT_EQ(settings.GetProfileString("Emotions", "Emotion001", "-"), "-");
+    EXPECT_EQ(settings.GetProfileString("Emotions", "Emotion002", "-"), "Grin");
+    settings.WriteProfileString("Main", "Monitor", "Yes");
+    EXPECT_TRUE(settings.WriteProfileString("Emotions", nullptr, nullptr));
+    EXPECT_FALSE(registry.KeyExists(RegRoot::CurrentUser, Key("Emotions")));
+    EXPECT_EQ(settings.GetProfileString("Main", "Monitor", "No"), "Yes");
+    // An empty section name would name the application key itself: refused.
+    EXPECT_FALSE(settings.WriteProfileString("", nullptr, nullptr));
+    EXPECT_TRUE(registry.KeyExists(RegRoot::CurrentUser, Key("Main")));
+}
+
+TEST_F(SettingsTest, EmptyRegistryStartUpDefaults) {
+    SetInstallPath((dir / "install").string());
+    const StartupSettings s = ReadStartupSettings(settings);
+    EXPECT_TRUE(s.showNameList);
+    EXPECT_FALSE(s.showEmotionList);
+    EXPECT_FALSE(s.ignoreMovement);
+    EXPECT_FALSE(s.monitor);
+    EXPECT_FALSE(s.showAvatars);
+    EXPECT_EQ(s.maxPM, 50);
+    EXPECT_FALSE(s.soundPM);
+    EXPECT_EQ(s.maxCache, 15);
+    const ViewFontSettings f = GetViewFont(settings, "Main");
+    EXPECT_EQ(f.family, "Arial");
+    EXPECT_EQ(f.twentieths, 200);
+    EXPECT_EQ(GetViewFont(settings, "PM").twentieths, 200);
+    // Reading writes nothing but the keys.
+    EXPECT_TRUE(registry.EnumValues(RegRoot::CurrentUser, Key("PM")).empty());
+}
+
+TEST_F(SettingsTest, CacheFolderIsCreatedWithEveryParent) {
+    const std::string install = (dir / "a" / "b" / "kivra").string();
+    SetInstallPath(install);
+    const StartupSettings s = ReadStartupSettings(settings);
+    EXPECT_EQ(s.installPath, install);
+    EXPECT_EQ(s.cacheFolder, install + "/cache");
+    EXPECT_EQ(s.imageCacheFolder, install + "/cache");
+    EXPECT_TRUE(s.cacheFolderReady);
+    EXPECT_TRUE(std::filesystem::is_directory(install + "/cache"));
+    // A second start finds it there.
+    EXPECT_TRUE(ReadStartupSettings(settings).cacheFolderReady);
+
+    // A file in the way: the start-up goes on and says the folder is not there.
+    WriteAll(dir / "blocker", "x");
+    SetInstallPath((dir / "blocker").string() + "/");
+    const StartupSettings blocked = ReadStartupSettings(settings);
+    EXPECT_EQ(blocked.cacheFolder, (dir / "blocker").string() + "/cache");
+    EXPECT_FALSE(blocked.cacheFolderReady);
+}
+
+TEST_F(SettingsTest, DefaultInstallPathUsesTheDataFolder) {
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string saved = old ? old : "";
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    EXPECT_EQ(DefaultInstallPath(), (dir / "data" / "kivra").string());
+    EXPECT_EQ(GetInstallPath(settings), (dir / "data" / "kivra").string());
+    ::setenv("XDG_DATA_HOME", "not/absolute", 1);
+    EXPECT_EQ(DefaultInstallPath(), std::string(std::getenv("HOME")) + "/.local/share/kivra");
+    if (old)
+        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(SettingsTest, YesNoFlagsAreCaseSensitive) {
+    SetInstallPath((dir / "install").string());
+    settings.WriteProfileString("Main", "Show Name List", "yes");
+    settings.WriteProfileString("Main", "Show Emotion List", "Yes");
+    settings.WriteProfileString("Main", "Monitor", "YES");
+    settings.WriteProfileString("Main", "Show Avatars", "Yes ");
+    const StartupSettings s = ReadStartupSettings(settings);
+    EXPECT_FALSE(s.showNameList);
+    EXPECT_TRUE(s.showEmotionList);
+    EXPECT_FALSE(s.monitor);
+    EXPECT_FALSE(s.showAvatars);
+    EXPECT_TRUE(WriteProfileFlag(settings, "Main", "Ignore Movement", true));
+    EXPECT_EQ(settings.GetProfileString("Main", "Ignore Movement", ""), "Yes");
+    WriteProfileFlag(settings, "Main", "Ignore Movement", false);
+    EXPECT_EQ(settings.GetProfileString("Main", "Ignore Movement", ""), "No");
+}
+
+TEST_F(SettingsTest, MaxCacheClampingAndMaxPMWords) {
+    SetInstallPath((dir / "install").string());
+    const std::pair<std::uint32_t, int> caches[] = {{0, 1},     {1, 1},     {100, 100},
+                                                    {101, 100}, {500, 100}, {0xFFFFFFFFu, 100}};
+    for (auto [stored, expected] : caches) {
+        settings.WriteProfileInt("Main", "Max Cache", stored);
+        EXPECT_EQ(ReadStartupSettings(settings).maxCache, expected) << stored;
+    }
+    const std::pair<const char*, int> pms[] = {{"NONE", 0},
+                                               {"none", 0},
+                                               {"12", 12},
+                                               {" 7 windows", 7},
+                                               {"", 0},
+                                               {"-3", 0},
+                                               {"99999999999", 0x7FFFFFFF}};
+    for (auto [text, expected] : pms) {
+        settings.WriteProfileString("PM", "MAX PM", text);
+        EXPECT_EQ(ReadStartupSettings(settings).maxPM, expected) << text;
+    }
+    settings.WriteProfileInt("PM", "Sound PM", 5);
+    EXPECT_TRUE(ReadStartupSettings(settings).soundPM);
+}
+
+TEST_F(SettingsTest, FontSettingsPerSection) {
+    settings.WriteProfileString("PM", "Font Size", "300");
+    settings.WriteProfileString("PM", "Font Family", "Courier");
+    settings.WriteProfileString("Main", "Font Size", "junk");
+    EXPECT_EQ(GetViewFont(settings, "PM").twentieths, 300);
+    EXPECT_EQ(GetViewFont(settings, "PM").family, "Courier");
+    EXPECT_EQ(GetViewFont(settings, "Main").twentieths, 200);
+    EXPECT_TRUE(WriteViewFont(settings, "Main", {240, "Liberation Sans"}));
+    EXPECT_EQ(settings.GetProfileString("Main", "Font Size", ""), "240");
+    EXPECT_EQ(GetViewFont(settings, "Main").family, "Liberation Sans");
+}
+
+TEST_F(SettingsTest, EmotionsSeededOnceThenSavedWithEndMark) {
+    EXPECT_EQ(LoadEmotions(settings),
+              (std::vector<std::string>{"Smile", "Grin", "Nod", "Bow", "Shake", "Smirk", "Laugh"}));
+    EXPECT_EQ(settings.GetProfileString("Emotions", "Loaded", ""), "Yes");
+    EXPECT_EQ(settings.GetProfileString("Emotions", "Emotion008", "missing"), "");
+    EXPECT_EQ(settings.GetProfileString("Emotions", "Emotion007", ""), "Laugh");
+
+    // Once loaded, the user's list is left alone.
+    SaveEmotions(settings, {"Wave", "Cheer"}, true);
+    EXPECT_EQ(LoadEmotions(settings), (std::vector<std::string>{"Wave", "Cheer"}));
+    EXPECT_EQ(settings.GetProfileString("Emotions", "Emotion003", "missing"), "");
+    EXPECT_EQ(settings.GetProfileString("Emotions", "Emotion004", ""), "Bow"); // stale, unread
+    EXPECT_EQ(settings.GetProfileInt("Emotions", "Count", 0), 2u);
+
+    // "Loaded" in another letter case still counts as loaded for the emotion list.
+    settings.WriteProfileString("Emotions", "Loaded", "YES");
+    EXPECT_EQ(LoadEmotions(settings).size(), 2u);
+    settings.WriteProfileString("Emotions", "Loaded", "No");
+    EXPECT_EQ(LoadEmotions(settings).size(), 7u);
+    EXPECT_EQ(EmotionValueName(12), "Emotion012");
+    EXPECT_EQ(MRUValueName(0), "MRU000");
+}
+
+TEST_F(SettingsTest, UnwritableRegistryGivesDefaultsAndFailedWrites) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes anywhere";
+    std::filesystem::create_directories(dir / "ro");
+    ::chmod((dir / "ro").c_str(), 0500);
+    std::ostringstream quiet;
+    RegistryStore ro(dir / "ro" / "registry", &quiet);
+    CSettingsStore s(ro);
+    EXPECT_FALSE(s.WriteProfileString("Main", "Monitor", "Yes"));
+    EXPECT_FALSE(s.WriteProfileInt("PM", "Sound PM", 1));
+    EXPECT_EQ(s.GetProfileString("Main", "Monitor", "No"), "No");
+    EXPECT_EQ(s.GetProfileInt("PM", "Sound PM", 0), 0u);
+    ::chmod((dir / "ro").c_str(), 0700);
+}
