@@ -40,7 +40,7 @@ std::optional<Tag> ReadTag(std::string_view html, std::size_t at) {
         tag.name.push_back(Lower(html[i++]));
     if (tag.name.empty() && i < html.size() && html[i] == '/') {
         ++i;
-        tag.name = "/";
+        tag.name.push_back('/');
         while (i < html.size() && !IsSpace(html[i]) && html[i] != '>')
             tag.name.push_back(Lower(html[i++]));
     }

@@ -64,8 +64,11 @@ std::vector<std::string> SplitLines(const std::string& value) {
 
 std::string JoinLines(const std::vector<std::string>& lines) {
     std::string out;
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        out += (i ? "%0d" : "") + lines[i];
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i)
+            out += "%0d";
+        out += lines[i];
+    }
     return out;
 }
 

@@ -282,13 +282,19 @@ void CChatServer::Look(CChatUser* user, bool full) {
             text += Notice(user->styles, kRoomDescription, line);
     }
     std::string exits;
-    for (const auto& e : room.exits)
-        exits += (exits.empty() ? "" : ", ") + e.name;
+    for (const auto& e : room.exits) {
+        if (!exits.empty())
+            exits += ", ";
+        exits += e.name;
+    }
     text += Notice(user->styles, kRoomExits, "Exits: " + (exits.empty() ? "none" : exits));
     std::string others;
     for (const CChatUser* u : room.present) {
-        if (u != user)
-            others += (others.empty() ? "" : ", ") + u->name;
+        if (u != user) {
+            if (!others.empty())
+                others += ", ";
+            others += u->name;
+        }
     }
     if (!others.empty())
         text += Notice(user->styles, kInfoMessage, "Here: " + others);
@@ -429,7 +435,9 @@ void CChatServer::Tell(CChatUser* speaker, const std::string& recipients, const 
         if (std::find(found.begin(), found.end(), r) != found.end())
             continue;
         found.push_back(r);
-        to += (to.empty() ? "" : ",") + r->Wire();
+        if (!to.empty())
+            to += ',';
+        to += r->Wire();
     }
     if (found.empty())
         return;

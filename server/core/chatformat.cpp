@@ -46,8 +46,10 @@ std::string Clean(std::string_view v, std::size_t max) {
         if (out.size() >= max)
             break;
         out.push_back(c);
-        if (c == '>' && out.size() >= 5 && EqualsNoCase(out.substr(out.size() - 5), "<end>"))
-            out.insert(out.size() - 1, " ");
+        if (c == '>' && out.size() >= 5 && EqualsNoCase(out.substr(out.size() - 5), "<end>")) {
+            out.pop_back();
+            out += " >";
+        }
     }
     return out;
 }
