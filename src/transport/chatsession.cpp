@@ -108,10 +108,16 @@ void CChatSession::Start() {
 }
 
 void CChatSession::StartFileTransfer() {
+    if (!m_hooks.startFileTransfer) {
+        // This build carries no transfer engine: file transfer is simply off, as if the page had
+        // switched it off, rather than a listener failure to warn about at every login.
+        m_context.SetOption(CHATOPT_NOFILEXFER, true);
+        return;
+    }
     m_panel.SetTimer(TIMER_SOCKET_POLL, kSocketPollMs);
     const long leading = std::strtol(m_context.m_params.szPortList, nullptr, 10);
     const auto port = static_cast<std::uint16_t>(leading + 30);
-    const bool listening = m_hooks.startFileTransfer && m_hooks.startFileTransfer(port);
+    const bool listening = m_hooks.startFileTransfer(port);
     if (!listening) {
         m_context.SetOption(CHATOPT_NOFILEXFER, true);
         Box("This instance of Kivra will be unable to send or receive files.", "Warning", MB_OK);

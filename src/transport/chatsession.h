@@ -27,7 +27,7 @@ struct CChatSessionHooks {
     std::function<void()> focusInput;
     std::function<void()> repaintOutput;
     // Switches the transfer engine on and starts its listener on `port`; true when it listens.
-    // Left empty, no listener can be started.
+    // Left empty (no transfer engine in this build), file transfer is switched off quietly.
     std::function<bool(std::uint16_t port)> startFileTransfer;
 };
 
