@@ -142,6 +142,10 @@ int RichTextView::DocumentHeight() const {
     return int(std::ceil(document()->documentLayout()->documentSize().height()));
 }
 
+void RichTextView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
 void RichTextView::Repaint() {
     viewport()->update();
 }

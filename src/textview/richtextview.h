@@ -67,6 +67,9 @@ protected:
     // Called when an embedded item leaves the document (deleted range, cleared view).
     virtual void OnItemDiscarded(const RtvItem& item);
     QMimeData* createMimeDataFromSelection() const override;
+    // A chat view scrolls by a line for every line that arrives: repainting what shows at the next
+    // paint is far cheaper than moving the pixels on every step.
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     friend class RichTextDocument;
