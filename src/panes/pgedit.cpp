@@ -171,6 +171,20 @@ void CPGEdit::FinishAppend() {
     Document().CaretUpdate(true);
 }
 
+void CPGEdit::BeginBatch() {
+    BeginDeferredLayout();
+}
+
+void CPGEdit::EndBatch() {
+    EndDeferredLayout();
+    if (LayoutDeferred())
+        return;
+    // Laid out at last: follow the end now unless the user holds the view.
+    if (!ScrollHold())
+        Document().ScrollTo(-1, false);
+    Send(RTV_UPDATE, 0, 1);
+}
+
 void CPGEdit::SetBold(bool on) {
     m_nPrevBaseStyle = m_nBaseStyle;
     m_nBaseStyle = on ? (m_nBaseStyle | RTV_BOLD) : (m_nBaseStyle & ~RTV_BOLD);

@@ -74,6 +74,8 @@ public:
     void SetBaseColour(ChatColor colour) override;
     bool IsAtEnd() const override;
     void ClearAll() override;
+    void BeginBatch() override;
+    void EndBatch() override;
 
     void AppendText(const std::string& text, std::uint32_t style) {
         AppendText(text.data(), text.size(), style);

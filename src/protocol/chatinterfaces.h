@@ -80,6 +80,10 @@ public:
     virtual void SetBaseColour(ChatColor colour) = 0;
     virtual bool IsAtEnd() const = 0;
     virtual void ClearAll() = 0;
+    // Bracket one pass over received data. A view may defer laying out its text until the
+    // outermost EndBatch, then follow the end unless the user holds it; calls nest.
+    virtual void BeginBatch() {}
+    virtual void EndBatch() {}
 };
 
 // One private-message window, as the inbound routing reaches it.

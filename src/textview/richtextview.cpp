@@ -142,6 +142,34 @@ int RichTextView::DocumentHeight() const {
     return int(std::ceil(document()->documentLayout()->documentSize().height()));
 }
 
+void RichTextView::BeginDeferredLayout() {
+    if (m_deferDepth++ == 0) {
+        m_deferCursor = QTextCursor(document());
+        m_deferCursor.beginEditBlock();
+        m_deferOpen = true;
+    }
+}
+
+void RichTextView::EndDeferredLayout() {
+    if (m_deferDepth == 0)
+        return;
+    if (--m_deferDepth == 0)
+        FlushDeferredLayout();
+}
+
+void RichTextView::FlushDeferredLayout() {
+    if (!m_deferOpen)
+        return;
+    m_deferOpen = false;
+    m_deferCursor.endEditBlock();
+    m_deferCursor = QTextCursor();
+}
+
+bool RichTextView::viewportEvent(QEvent* event) {
+    FlushDeferredLayout();
+    return QTextEdit::viewportEvent(event);
+}
+
 void RichTextView::scrollContentsBy(int, int) {
     viewport()->update();
 }

@@ -59,6 +59,13 @@ public:
     // The user's copy command (Ctrl+C and the keyboard hook).
     void Copy() { copy(); }
 
+    // While deferred, insertions and deletions are not laid out one by one but all together when
+    // the outermost EndDeferredLayout comes, or earlier when the viewport needs the layout.
+    // Heights and scroll positions read in between are those of the last layout. Calls nest.
+    void BeginDeferredLayout();
+    void EndDeferredLayout();
+    bool LayoutDeferred() const { return m_deferOpen; }
+
 signals:
     // The notifications a parent window would receive.
     void notification(unsigned message, quintptr wParam, qintptr lParam);
@@ -70,8 +77,16 @@ protected:
     // A chat view scrolls by a line for every line that arrives: repainting what shows at the next
     // paint is far cheaper than moving the pixels on every step.
     void scrollContentsBy(int dx, int dy) override;
+    // Anything that reaches the viewport (paint, mouse, resize) needs the text laid out.
+    bool viewportEvent(QEvent* event) override;
 
 private:
+    void FlushDeferredLayout();
+
+    int m_deferDepth = 0;
+    bool m_deferOpen = false;
+    QTextCursor m_deferCursor;
+
     friend class RichTextDocument;
     struct StoredItem {
         RtvItem record;

@@ -145,6 +145,16 @@ long CChatSession::OnSocketMessage(long lParam) {
 }
 
 void CChatSession::ReadLoop() {
+    // The output view lays out what this pass shows once, at its end, rather than line by line.
+    IOutputView* const view = m_context.m_pOutput;
+    if (view)
+        view->BeginBatch();
+    ReadPass();
+    if (view && !m_bShutDown && m_context.m_pOutput == view)
+        view->EndBatch();
+}
+
+void CChatSession::ReadPass() {
     std::size_t taken = 0;
     for (int pass = 0; pass < kMaxReadsPerPass && taken < kMaxBytesPerPass; ++pass) {
         char* data = nullptr;

@@ -72,6 +72,7 @@ private:
     void Refresh();
     int Box(const std::string& text, const std::string& caption, unsigned flags);
     void ReadLoop();
+    void ReadPass();
     void StopTimers();
     void StartFileTransfer();
 

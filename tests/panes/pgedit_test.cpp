@@ -1,6 +1,7 @@
 // The output view through its operations, menus and mouse, offscreen.
 #include "panefakes.h"
 #include "pgedit.h"
+#include <QPaintEvent>
 
 #include <QMenu>
 #include <QScrollBar>
@@ -155,6 +156,57 @@ TEST(OutputView, ScrollHoldKeptWhileScrolledUpAndReleasedAtTheEnd) {
     r.view.AppendText("more\r\n", 1);
     r.view.FinishAppend();
     EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST(OutputView, ABatchLaysOutOnceAtItsEndAndThenFollowsOrHolds) {
+    ViewRig r;
+    QScrollBar* bar = r.view.verticalScrollBar();
+    for (int i = 0; i < 60; ++i) {
+        r.view.AppendText("before " + std::to_string(i) + "\r\n", 1);
+        r.view.FinishAppend();
+    }
+    const auto height = r.view.SendMessage(RTV_GETHEIGHT, 0, 0);
+    r.view.BeginBatch();
+    r.view.BeginBatch(); // nested passes are one batch
+    for (int i = 0; i < 200; ++i) {
+        r.view.AppendText("batched line " + std::to_string(i) + "\r\n", 1);
+        r.view.FinishAppend(); // trims past the limit inside the batch too
+    }
+    EXPECT_EQ(r.view.SendMessage(RTV_GETHEIGHT, 0, 0), height) << "not laid out line by line";
+    r.view.EndBatch();
+    EXPECT_TRUE(r.view.LayoutDeferred());
+    r.view.EndBatch();
+    EXPECT_FALSE(r.view.LayoutDeferred());
+    EXPECT_LE(r.view.Document().TextSize(), CPGEdit::kTrimLimit);
+    EXPECT_TRUE(r.Plain().contains("batched line 199\n"));
+    EXPECT_NE(r.view.SendMessage(RTV_GETHEIGHT, 0, 0), height);
+    EXPECT_EQ(bar->value(), bar->maximum()) << "follows the end once laid out";
+    EXPECT_TRUE(r.view.IsAtEnd());
+
+    // Held by the user: a batch leaves the view where it was.
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    const int held = bar->value();
+    r.view.BeginBatch();
+    for (int i = 0; i < 20; ++i) {
+        r.view.AppendText("while held\r\n", 1);
+        r.view.FinishAppend();
+    }
+    r.view.EndBatch();
+    EXPECT_EQ(bar->value(), held);
+    EXPECT_TRUE(r.view.ScrollHold());
+
+    // A paint in the middle of a batch lays out what is there first.
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    r.view.BeginBatch();
+    r.view.AppendText("painted early\r\n", 1);
+    QPaintEvent paint(r.view.viewport()->rect());
+    QCoreApplication::sendEvent(r.view.viewport(), &paint);
+    EXPECT_FALSE(r.view.LayoutDeferred());
+    r.view.AppendText("after the paint\r\n", 1);
+    r.view.FinishAppend();
+    r.view.EndBatch();
+    EXPECT_TRUE(r.Plain().contains("painted early\nafter the paint\n"));
+    EXPECT_TRUE(r.view.IsAtEnd());
 }
 
 TEST(OutputView, LinksToOneUrlShareAnEntryThatClearAllFreesOnce) {

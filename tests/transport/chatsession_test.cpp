@@ -294,6 +294,27 @@ TEST(ChatSession, OneBytePiecesArriveWhole) {
     EXPECT_EQ(rig.protocol.consumed, text);
 }
 
+TEST(ChatSession, EachReadPassIsOneBatchForTheView) {
+    SessionRig<RealProtocol> rig;
+    rig.Start();
+    ASSERT_GE(rig.peer, 0);
+    const int outsideAfterStart = rig.view.appendsOutsideBatches;
+    kt::WriteAll(rig.peer, "one\r\ntwo\r\n");
+    ASSERT_TRUE(kt::PumpUntil([&] { return rig.view.text.find("two") != std::string::npos; }));
+    kt::WriteAll(rig.peer, "three\r\n");
+    ASSERT_TRUE(kt::PumpUntil([&] { return rig.view.text.find("three") != std::string::npos; }));
+    EXPECT_EQ(rig.view.appendsOutsideBatches, outsideAfterStart)
+        << "what arrives is shown inside a batch";
+    EXPECT_GE(rig.view.batches, 2);
+    EXPECT_EQ(rig.view.depth, 0) << "every batch is closed when its pass ends";
+    // The peer's close ends the session; the pass that finds it still closes its batch.
+    ::close(rig.peer);
+    rig.peer = -1;
+    ASSERT_TRUE(kt::PumpUntil([&] { return !rig.transport.IsConnected(); }));
+    kt::PumpFor(50);
+    EXPECT_EQ(rig.view.depth, 0);
+}
+
 TEST(ChatSession, AServerCloseDuringTheReadLoopDoesNotReenterIt) {
     SessionRig<RecordingProtocol> rig;
     rig.Start();

@@ -165,7 +165,10 @@ public:
     std::string text;
     std::vector<std::string> lines;
     int finishes = 0;
+    int depth = 0, batches = 0, appendsOutsideBatches = 0;
     void AppendText(const char* t, std::size_t n, std::uint32_t) override {
+        if (depth == 0)
+            ++appendsOutsideBatches;
         text.append(t, n);
         lines.emplace_back(t, n);
     }
@@ -180,6 +183,11 @@ public:
     void SetBaseColour(ChatColor) override {}
     bool IsAtEnd() const override { return true; }
     void ClearAll() override { text.clear(); }
+    void BeginBatch() override {
+        if (depth++ == 0)
+            ++batches;
+    }
+    void EndBatch() override { --depth; }
 };
 
 } // namespace kt
