@@ -46,21 +46,21 @@ CInputLine::CInputLine(CChatContext& context, IViewCommands& commands,
 }
 
 std::array<QPushButton*, 3> CInputLine::CreateButtons(QWidget* parent) {
-    struct Spec {
+    struct ButtonDef {
         int id;
         const char* text;
         const char* tip;
     };
-    static const Spec specs[3] = {{ID_SEND, "Send", "Send Message"},
-                                  {ID_EMOTE, "Emote", "Emote Message"},
-                                  {ID_THINK, "Think", "Think Message"}};
+    static const ButtonDef defs[3] = {{ID_SEND, "Send", "Send Message"},
+                                      {ID_EMOTE, "Emote", "Emote Message"},
+                                      {ID_THINK, "Think", "Think Message"}};
     std::array<QPushButton*, 3> buttons{};
     for (int i = 0; i < 3; ++i) {
-        auto* b = new QPushButton(QString::fromLatin1(specs[i].text), parent);
-        b->setObjectName(QString::number(specs[i].id));
-        b->setToolTip(QString::fromLatin1(specs[i].tip));
+        auto* b = new QPushButton(QString::fromLatin1(defs[i].text), parent);
+        b->setObjectName(QString::number(defs[i].id));
+        b->setToolTip(QString::fromLatin1(defs[i].tip));
         b->setFocusPolicy(Qt::NoFocus);
-        const int id = specs[i].id;
+        const int id = defs[i].id;
         connect(b, &QPushButton::clicked, this, [this, id] { OnButton(id); });
         buttons[std::size_t(i)] = b;
     }
