@@ -1,0 +1,38 @@
+// The wire's Windows-1252 text and Qt strings.
+
+#include "codepage.h"
+
+#include <gtest/gtest.h>
+
+using namespace kivra::platform;
+
+TEST(Codepage, DecodesTheHighRangeAndRoundTripsEveryByte) {
+    struct Case {
+        const char* bytes;
+        const char16_t* text;
+    } cases[] = {
+        {"\x80", u"\u20AC"},
+        {"\x93quoted\x94", u"\u201Cquoted\u201D"},
+        {"a\x96z", u"a\u2013z"},
+        {"\x85", u"\u2026"},
+        {"\x9F\xFF", u"\u0178\u00FF"},
+        {"caf\xE9", u"caf\u00E9"},
+        {"\x81\x8D\x8F\x90\x9D", u"\u0081\u008D\u008F\u0090\u009D"},
+    };
+    for (const auto& c : cases) {
+        const QString text = FromWire(c.bytes);
+        EXPECT_EQ(text, QString::fromUtf16(c.text)) << c.bytes;
+        EXPECT_EQ(ToWire(text), QByteArray(c.bytes)) << c.bytes;
+    }
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all.push_back(char(b));
+    EXPECT_EQ(ToWireString(FromWire(all)), all);
+    EXPECT_EQ(FromWire(all).size(), 256);
+}
+
+TEST(Codepage, CharactersOutsideTheCodePageBecomeOneQuestionMark) {
+    EXPECT_EQ(ToWire(QString::fromUtf16(u"\u20AC and \u0416 and \U0001F600!")),
+              QByteArray("\x80 and ? and ?!"));
+    EXPECT_EQ(ToWire(QString()), QByteArray());
+}
