@@ -2,6 +2,7 @@
 
 #include "chatcontext.h"
 #include "chatsocket.h"
+#include "codepage.h"
 #include "dialogservice.h"
 #include "messagewindow.h"
 #include "protocolbase.h"
@@ -54,8 +55,8 @@ void CChatSession::Refresh() {
 }
 
 int CChatSession::Box(const std::string& text, const std::string& caption, unsigned flags) {
-    return m_dialogs.MessageBox(m_pBoxOwner, QString::fromLatin1(text.data(), text.size()),
-                                QString::fromLatin1(caption.data(), caption.size()), flags);
+    return m_dialogs.MessageBox(m_pBoxOwner, kivra::platform::FromWire(text),
+                                kivra::platform::FromWire(caption), flags);
 }
 
 void CChatSession::Start() {

@@ -1,6 +1,7 @@
 #include "socketerrorbox.h"
 
 #include "chatinterfaces.h"
+#include "codepage.h"
 #include "dialogservice.h"
 
 #include <QString>
@@ -66,6 +67,7 @@ bool ShowSocketErrorBox(kivra::platform::DialogService& dialogs, int error) {
     const char* name = SocketErrorName(error);
     if (name == nullptr)
         return false;
-    dialogs.MessageBox(nullptr, QString::fromLatin1(name), QStringLiteral("Socket Error"), MB_OK);
+    dialogs.MessageBox(nullptr, kivra::platform::FromWire(name), QStringLiteral("Socket Error"),
+                       MB_OK);
     return true;
 }

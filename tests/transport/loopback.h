@@ -5,6 +5,8 @@
 #include "chatinterfaces.h"
 #include "messagewindow.h"
 
+#include <blockingsocket.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -12,6 +14,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <string>
@@ -91,6 +94,20 @@ public:
 private:
     int m_fd = -1;
     std::uint16_t m_port = 0;
+};
+
+// A listener whose accept queue is full drops new handshakes: a connect to it never answers.
+struct Unanswering {
+    Listener listener{0};
+    std::vector<std::unique_ptr<kivra::platform::net::BlockingSocket>> fillers;
+    Unanswering() {
+        for (int i = 0; i < 3; ++i) {
+            fillers.push_back(std::make_unique<kivra::platform::net::BlockingSocket>());
+            fillers.back()->Create();
+            fillers.back()->SetConnectTimeout(200);
+            fillers.back()->Connect(Loopback(), listener.Port());
+        }
+    }
 };
 
 inline void WriteAll(int fd, const std::string& bytes) {

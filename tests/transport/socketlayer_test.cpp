@@ -9,8 +9,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <memory>
-
 using namespace kivra::platform::net;
 
 TEST(SocketLayer, DottedAddressesAreReadStrictly) {
@@ -45,23 +43,23 @@ TEST(SocketLayer, RefusedAndAddressInUseGiveWinsockNumbers) {
     EXPECT_EQ(LastError(), WSAEADDRINUSE);
 }
 
-// A listener whose accept queue is full drops new handshakes: a connect to it never answers.
-struct Unanswering {
-    kt::Listener listener{0};
-    std::vector<std::unique_ptr<BlockingSocket>> fillers;
-    Unanswering() {
-        for (int i = 0; i < 3; ++i) {
-            auto s = std::make_unique<BlockingSocket>();
-            s->Create();
-            s->SetConnectTimeout(200);
-            s->Connect(kt::Loopback(), listener.Port());
-            fillers.push_back(std::move(s));
-        }
+// A blocking socket connected to a plain peer socket.
+struct SocketPair {
+    kt::Listener listener;
+    BlockingSocket s;
+    int peer = -1;
+    SocketPair() {
+        if (s.Create() && s.Connect(kt::Loopback(), listener.Port()))
+            peer = listener.Accept();
+    }
+    ~SocketPair() {
+        if (peer >= 0)
+            ::close(peer);
     }
 };
 
-TEST(SocketLayer, ConnectThatNeverAnswersTimesOutWhileTheLoopRuns) {
-    Unanswering peer;
+TEST(SocketLayer, UnansweredConnectTimesOutOrIsCancelledWhileTheLoopRuns) {
+    kt::Unanswering peer;
     BlockingSocket s;
     ASSERT_TRUE(s.Create());
     s.SetConnectTimeout(400);
@@ -75,16 +73,10 @@ TEST(SocketLayer, ConnectThatNeverAnswersTimesOutWhileTheLoopRuns) {
     EXPECT_EQ(LastError(), WSAETIMEDOUT);
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_GE(ticks, 5) << "the UI's timers must keep running during a blocking connect";
-}
 
-TEST(SocketLayer, CancelEndsABlockingConnectWithInterrupted) {
-    Unanswering peer;
-    BlockingSocket s;
-    ASSERT_TRUE(s.Create());
     s.SetConnectTimeout(5000);
     QTimer::singleShot(50, [&] { s.CancelBlockingCall(); });
-    QElapsedTimer t;
-    t.start();
+    t.restart();
     EXPECT_FALSE(s.Connect(kt::Loopback(), peer.listener.Port()));
     EXPECT_EQ(LastError(), WSAEINTR);
     EXPECT_LT(t.elapsed(), 2000);
@@ -92,56 +84,48 @@ TEST(SocketLayer, CancelEndsABlockingConnectWithInterrupted) {
 }
 
 TEST(SocketLayer, ReceiveNotificationWaitsForTheNextReadAndCloseIsReported) {
-    kt::Listener listener;
-    BlockingSocket s;
-    ASSERT_TRUE(s.Create());
-    ASSERT_TRUE(s.Connect(kt::Loopback(), listener.Port()));
-    const int peer = listener.Accept();
-    ASSERT_GE(peer, 0);
+    SocketPair p;
+    ASSERT_GE(p.peer, 0);
+    BlockingSocket& s = p.s;
     int receives = 0;
     std::vector<int> closes;
     s.onReceive = [&] { ++receives; };
     s.onClose = [&](int e) { closes.push_back(e); };
 
-    kt::WriteAll(peer, "hello");
+    kt::WriteAll(p.peer, "hello");
     ASSERT_TRUE(kt::PumpUntil([&] { return receives > 0; }));
     kt::PumpFor(100);
     EXPECT_EQ(receives, 1) << "unread data must not flood the window with notifications";
 
-    kt::WriteAll(peer, " world");
+    kt::WriteAll(p.peer, " world");
     unsigned long ready = 0;
     kt::PumpUntil([&] { return s.BytesAvailable(ready) && ready == 11; });
     char buf[32] = {};
     ASSERT_EQ(s.Receive(buf, sizeof buf), 11);
     EXPECT_STREQ(buf, "hello world");
 
-    ::close(peer);
+    ::close(p.peer);
+    p.peer = -1;
     ASSERT_TRUE(kt::PumpUntil([&] { return !closes.empty(); }));
     EXPECT_EQ(closes.front(), 0);
     EXPECT_FALSE(s.IsConnected());
 }
 
 TEST(SocketLayer, ResetIsReportedAsACloseWithItsNumber) {
-    kt::Listener listener;
-    BlockingSocket s;
-    ASSERT_TRUE(s.Create());
-    ASSERT_TRUE(s.Connect(kt::Loopback(), listener.Port()));
-    const int peer = listener.Accept();
+    SocketPair p;
     std::vector<int> closes;
-    s.onClose = [&](int e) { closes.push_back(e); };
-    kt::Reset(peer);
+    p.s.onClose = [&](int e) { closes.push_back(e); };
+    kt::Reset(p.peer);
+    p.peer = -1;
     ASSERT_TRUE(kt::PumpUntil([&] { return !closes.empty(); }));
     EXPECT_EQ(closes.front(), WSAECONNRESET);
     char c = 0;
-    EXPECT_EQ(s.Send(&c, 1), -1);
+    EXPECT_EQ(p.s.Send(&c, 1), -1);
 }
 
 TEST(SocketLayer, SendToAPeerThatStopsReadingTimesOutAndASecondSendIsRefused) {
-    kt::Listener listener;
-    BlockingSocket s;
-    ASSERT_TRUE(s.Create());
-    ASSERT_TRUE(s.Connect(kt::Loopback(), listener.Port()));
-    const int peer = listener.Accept();
+    SocketPair p;
+    BlockingSocket& s = p.s;
     s.SetIoTimeout(300);
     const std::string big(8 << 20, 'x');
     int nested = 0;
@@ -161,7 +145,6 @@ TEST(SocketLayer, SendToAPeerThatStopsReadingTimesOutAndASecondSendIsRefused) {
     EXPECT_EQ(LastError(), WSAETIMEDOUT);
     EXPECT_LT(sent, big.size());
     EXPECT_EQ(nested, -1) << "a send inside a waiting send would cut into its bytes";
-    ::close(peer);
 }
 
 TEST(SocketLayer, ListenAndAcceptNotify) {
