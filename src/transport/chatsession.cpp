@@ -7,7 +7,9 @@
 #include "messagewindow.h"
 #include "protocolbase.h"
 
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +38,14 @@ CChatSession::CChatSession(CChatContext& context, CChatSocket& transport, CProto
                            kivra::platform::MessageWindow& panel,
                            kivra::platform::DialogService& dialogs)
     : m_context(context), m_transport(transport), m_protocol(protocol), m_panel(panel),
-      m_dialogs(dialogs) {}
+      m_dialogs(dialogs), m_pNextPass(std::make_unique<QTimer>()) {
+    m_pNextPass->setSingleShot(true);
+    m_pNextPass->setInterval(0);
+    QObject::connect(m_pNextPass.get(), &QTimer::timeout, [this] {
+        m_bPassPending = false;
+        OnSocketMessage(CHAT_SOCKET_DATA);
+    });
+}
 
 CChatSession::~CChatSession() = default;
 
@@ -134,7 +143,7 @@ long CChatSession::OnSocketMessage(long lParam) {
         m_transport.Disconnect();
         return 0;
     }
-    if (s_readGuard)
+    if (s_readGuard || (m_bPassPending && m_transport.IsConnected()))
         return 0;
     s_readGuard = true;
     if (!m_transport.IsConnected())
@@ -150,14 +159,22 @@ void CChatSession::ReadLoop() {
     IOutputView* const view = m_context.m_pOutput;
     if (view)
         view->BeginBatch();
-    ReadPass();
+    const bool more = ReadPass();
     if (view && !m_bShutDown && m_context.m_pOutput == view)
         view->EndBatch();
+    if (more && !m_bShutDown) {
+        m_bPassPending = true;
+        m_pNextPass->start();
+    }
 }
 
-void CChatSession::ReadPass() {
+bool CChatSession::ReadPass() {
+    QElapsedTimer clock;
+    clock.start();
     std::size_t taken = 0;
-    for (int pass = 0; pass < kMaxReadsPerPass && taken < kMaxBytesPerPass; ++pass) {
+    for (int pass = 0; pass < kMaxReadsPerPass && taken < kMaxBytesPerPass &&
+                       (pass == 0 || clock.elapsed() < kMaxPassMs);
+         ++pass) {
         char* data = nullptr;
         int length = 0;
         const int result = m_transport.ReceiveData(data, length, kMaxReadLength);
@@ -166,14 +183,14 @@ void CChatSession::ReadPass() {
                 // The peer closed while this loop ran (its close notification was held off by
                 // the guard): this is the end of the session, not a read failure.
                 StopTimers();
-                return;
+                return false;
             }
             m_transport.Disconnect();
             Box(m_transport.ErrorText(result), "Network Read Error", MB_OK | MB_ICONEXCLAMATION);
-            return;
+            return false;
         }
         if (data == nullptr || length <= 0)
-            return;
+            return false;
         taken += static_cast<std::size_t>(length);
 
         std::vector<char> joined;
@@ -193,8 +210,9 @@ void CChatSession::ReadPass() {
         if (incomplete != 0 && keep != nullptr && keep >= block && keep <= block + blockLength)
             m_carry.assign(keep, block + blockLength);
         if (m_bShutDown)
-            return;
+            return false;
     }
+    return true;
 }
 
 void CChatSession::StopTimers() {
@@ -222,6 +240,7 @@ void CChatSession::Shutdown() {
     if (m_bShutDown)
         return;
     m_bShutDown = true;
+    m_pNextPass->stop();
     StopTimers();
     m_transport.Disconnect();
     m_carry.clear();

@@ -7,12 +7,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CChatContext;
 class CChatSocket;
 class CProtocolBase;
+class QTimer;
 class QWidget;
 
 namespace kivra::platform {
@@ -40,8 +42,11 @@ public:
     // the UI.
     static constexpr int kMaxReadsPerPass = 64;
     static constexpr std::size_t kMaxBytesPerPass = 256 * 1024;
-    // The most one read takes, so one pass stays short however much the socket holds.
-    static constexpr int kMaxReadLength = 64 * 1024;
+    // Showing text costs far more than reading it, so a pass also ends once it has run this
+    // long: the UI's timers, painting and typing get the thread between passes.
+    static constexpr int kMaxPassMs = 15;
+    // The most one read takes, so one buffer's parse stays short however much the socket holds.
+    static constexpr int kMaxReadLength = 16 * 1024;
 
     CChatSession(CChatContext& context, CChatSocket& transport, CProtocolBase& protocol,
                  kivra::platform::MessageWindow& panel, kivra::platform::DialogService& dialogs);
@@ -72,7 +77,8 @@ private:
     void Refresh();
     int Box(const std::string& text, const std::string& caption, unsigned flags);
     void ReadLoop();
-    void ReadPass();
+    // True when the pass stopped at its bound rather than because the socket ran dry.
+    bool ReadPass();
     void StopTimers();
     void StartFileTransfer();
 
@@ -88,4 +94,9 @@ private:
     bool m_bConnecting = false;
     bool m_bShutDown = false;
     std::vector<char> m_carry; // unfinished tail of the last buffer
+    // Runs the next pass after a pass that stopped at its bound. Meanwhile the socket's
+    // notifications are left unanswered (which quiets them): they would come back at once and
+    // keep the event loop from ever reaching its timers.
+    std::unique_ptr<QTimer> m_pNextPass;
+    bool m_bPassPending = false;
 };

@@ -35,7 +35,7 @@ public:
     std::string consumed;
     int depth = 0, maxDepth = 0, logouts = 0;
     std::size_t fresh = 0, left = 0; // bytes new to the parse so far; the tail it left last
-    std::function<void()> duringParse;
+    std::function<void()> duringParse, slow;
 
     int Send(const char* text) override { return context.m_pTransport->SendText(text); }
     int Login() override {
@@ -53,6 +53,8 @@ public:
         EXPECT_EQ(data[length], '\0') << "blocks are zero-terminated";
         if (length < 4096)
             parsed.emplace_back(data, static_cast<std::size_t>(length));
+        if (slow)
+            slow();
         if (duringParse) {
             auto f = std::move(duringParse);
             f();
@@ -432,6 +434,34 @@ TEST(ChatSession, AFloodIsReadInBoundedPassesWithoutLosingBytes) {
     EXPECT_TRUE(all);
     EXPECT_EQ(rig.protocol.consumed.size(), total);
     EXPECT_LE(largestPass, CChatSession::kMaxBytesPerPass + CChatSession::kMaxReadLength);
+}
+
+// Showing text is slow; a pass stops after its time however much is ready, and the next pass
+// comes from the session itself, so the UI's timers run between the two.
+TEST(ChatSession, ASlowParseEndsThePassAndTimersRunBeforeTheNext) {
+    SessionRig<RecordingProtocol> rig;
+    rig.Start();
+    ASSERT_GE(rig.peer, 0);
+    std::vector<char> order; // 'p' a parse, 't' a timer run
+    rig.protocol.slow = [&] {
+        order.push_back('p');
+        ::usleep(CChatSession::kMaxPassMs * 1000 / 2);
+    };
+    QTimer ui;
+    QObject::connect(&ui, &QTimer::timeout, [&] { order.push_back('t'); });
+    ui.start(1);
+    const std::string line = std::string(99, 'x') + "\n";
+    std::string flood;
+    for (int i = 0; i < 3000; ++i)
+        flood += line;
+    kt::WriteAll(rig.peer, flood);
+    ASSERT_TRUE(kt::PumpUntil([&] { return rig.protocol.consumed.size() == flood.size(); }, 20000));
+    std::size_t run = 0, longest = 0;
+    for (char c : order) {
+        run = c == 'p' ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    EXPECT_LE(longest, 3u) << "parses in a row without a timer run";
 }
 
 TEST(SocketErrorBox, NamesKnownErrorsAndIgnoresOthers) {
