@@ -3,14 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
-namespace {
-bool Has(const std::vector<std::string>& v, const std::string& s) {
-    return std::find(v.begin(), v.end(), s) != v.end();
-}
-} // namespace
-
 TEST(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
     ServerProcess server;
     ASSERT_TRUE(server.Ok());
@@ -19,14 +11,10 @@ TEST(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
     ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
     auto lines = BlockLines(ann->Take());
     EXPECT_EQ(lines.front(), "userprefs|");
-    EXPECT_TRUE(Has(lines, "username color|red"));
-    EXPECT_TRUE(Has(lines, "username effect|bold"));
-    EXPECT_TRUE(Has(lines, "say-message color|blue"));
-    EXPECT_TRUE(Has(lines, "attention color|black"));
-    EXPECT_TRUE(Has(lines, "allowfollow|yes"));
-    EXPECT_TRUE(Has(lines, "echosayandtell|yes"));
-    EXPECT_TRUE(Has(lines, "briefmode|off"));
-    EXPECT_TRUE(Has(lines, "gender|male"));
+    for (const char* want : {"username color|red", "username effect|bold", "say-message color|blue",
+                             "attention color|black", "allowfollow|yes", "echosayandtell|yes",
+                             "briefmode|off", "gender|male"})
+        EXPECT_TRUE(Has(lines, want)) << want;
 
     // What the general, user and display pages send, with their mixed line ends.
     ann->Send("AUTOFOLLOW no\nAUTOGOTO ask\nBRIEF ON\nECHO OFF\nEMAIL ann@example.org\n"
@@ -52,10 +40,10 @@ TEST(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
     ASSERT_TRUE(bob->WaitFor("<end>\r\n"));
     lines = BlockLines(bob->Take());
     EXPECT_EQ(lines[0], "whois|Ann");
-    EXPECT_TRUE(Has(lines, "whois description|first%0dsecond"));
-    EXPECT_TRUE(Has(lines, "whois homepage|http://example.org/ann"));
-    EXPECT_TRUE(Has(lines, "whois email|ann@example.org"));
-    EXPECT_TRUE(Has(lines, "whois inventory|Room: Lobby"));
+    for (const char* want :
+         {"whois description|first%0dsecond", "whois email|ann@example.org",
+          "whois homepage|http://example.org/ann", "whois inventory|Room: Lobby"})
+        EXPECT_TRUE(Has(lines, want)) << want;
     bob->Send("\x01<begin>\n<whois> ghost\n<end>\n");
     ASSERT_TRUE(bob->WaitFor("<error> No one called ghost is online."));
 

@@ -3,14 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
-namespace {
-bool Has(const std::vector<std::string>& v, const std::string& s) {
-    return std::find(v.begin(), v.end(), s) != v.end();
-}
-} // namespace
-
 TEST(Rooms, EntryBlockListsTypeUsersAndExits) {
     ServerProcess server;
     ASSERT_TRUE(server.Ok());

@@ -30,53 +30,42 @@ ServerProcess::~ServerProcess() {
     m_process.waitForFinished(3000);
 }
 
-QByteArray ServerProcess::Post(const QByteArray& path, const QByteArray& body) {
+// One HTTP request; the status code (0 on failure) and the body.
+static int Request(quint16 port, const QByteArray& head, QByteArray& body) {
     QTcpSocket s;
-    s.connectToHost("127.0.0.1", m_httpPort);
-    if (!s.waitForConnected(3000))
-        return {};
-    s.write("POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
-            QByteArray::number(body.size()) + "\r\n\r\n" + body);
-    QByteArray all;
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 5000) {
-        s.waitForReadyRead(100);
-        all += s.readAll();
-        const int head = all.indexOf("\r\n\r\n");
-        if (head < 0)
-            continue;
-        const auto m = QRegularExpression("(?i)content-length:\\s*(\\d+)")
-                           .match(QString::fromLatin1(all.left(head)));
-        if (m.hasMatch() && all.size() - head - 4 >= m.captured(1).toInt())
-            return all.mid(head + 4, m.captured(1).toInt());
-    }
-    return {};
-}
-
-int ServerProcess::Get(const QByteArray& path, QByteArray& body) {
-    QTcpSocket s;
-    s.connectToHost("127.0.0.1", m_httpPort);
+    s.connectToHost("127.0.0.1", port);
     if (!s.waitForConnected(3000))
         return 0;
-    s.write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    s.write(head + body);
     QByteArray all;
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < 5000) {
         s.waitForReadyRead(100);
         all += s.readAll();
-        const int head = all.indexOf("\r\n\r\n");
-        if (head < 0)
+        const int end = all.indexOf("\r\n\r\n");
+        if (end < 0)
             continue;
-        const QString headers = QString::fromLatin1(all.left(head));
+        const QString headers = QString::fromLatin1(all.left(end));
         const auto m = QRegularExpression("(?i)content-length:\\s*(\\d+)").match(headers);
-        if (m.hasMatch() && all.size() - head - 4 >= m.captured(1).toInt()) {
-            body = all.mid(head + 4, m.captured(1).toInt());
+        if (m.hasMatch() && all.size() - end - 4 >= m.captured(1).toInt()) {
+            body = all.mid(end + 4, m.captured(1).toInt());
             return headers.section(' ', 1, 1).toInt();
         }
     }
     return 0;
+}
+
+QByteArray ServerProcess::Post(const QByteArray& path, const QByteArray& body) {
+    QByteArray answer = body;
+    const QByteArray head = "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                            QByteArray::number(body.size()) + "\r\n\r\n";
+    return Request(m_httpPort, head, answer) != 0 ? answer : QByteArray();
+}
+
+int ServerProcess::Get(const QByteArray& path, QByteArray& body) {
+    body.clear();
+    return Request(m_httpPort, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", body);
 }
 
 RawClient::RawClient(quint16 port) {

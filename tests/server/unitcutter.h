@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,3 +17,7 @@ std::vector<CutUnit> CutUnits(const std::string& stream, const std::string& me);
 
 // Keyword lines of every block in the stream, "keyword|value" each, in order.
 std::vector<std::string> BlockLines(const std::string& stream);
+
+inline bool Has(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
