@@ -44,9 +44,9 @@ public:
     static constexpr std::size_t kMaxBytesPerPass = 256 * 1024;
     // Showing text costs far more than reading it, so a pass also ends once it has run this
     // long: the UI's timers, painting and typing get the thread between passes.
-    static constexpr int kMaxPassMs = 15;
+    static constexpr int kMaxPassMs = 8;
     // The most one read takes, so one buffer's parse stays short however much the socket holds.
-    static constexpr int kMaxReadLength = 16 * 1024;
+    static constexpr int kMaxReadLength = 8 * 1024;
 
     CChatSession(CChatContext& context, CChatSocket& transport, CProtocolBase& protocol,
                  kivra::platform::MessageWindow& panel, kivra::platform::DialogService& dialogs);
