@@ -71,6 +71,7 @@ TEST(CommandReader, LimitsAndJunkFailTheConnection) {
     };
     const Case cases[] = {
         {"overlong line", std::string(CCommandReader::kMaxLine + 1, 'a')},
+        {"line that never ends", std::string(100000, 'x')},
         {"NUL byte", std::string("say \0x\n", 7)},
         {"escape injection", "say \x1b[31mred\n"},
         {"block without begin", "\x01<whois> Ann\n<end>\n"},
@@ -86,23 +87,17 @@ TEST(CommandReader, LimitsAndJunkFailTheConnection) {
         {"CR inside a line", "say a\rb\n"},
     };
     for (const auto& c : cases) {
+        // Fed in pieces: what the reader holds back stays bounded on the way to the failure.
         CCommandReader r;
-        const auto ev = FeedAll(r, c.bytes);
+        std::vector<ReaderEvent> ev;
+        for (std::size_t at = 0; at < c.bytes.size() && !r.Failed(); at += 1000) {
+            r.Feed(c.bytes.data() + at, std::min<std::size_t>(1000, c.bytes.size() - at), ev);
+            EXPECT_LE(r.Pending(), CCommandReader::kMaxLine) << c.what;
+        }
         ASSERT_FALSE(ev.empty()) << c.what;
         EXPECT_EQ(ev.back().kind, ReaderEvent::Kind::Error) << c.what;
         EXPECT_TRUE(r.Failed()) << c.what;
         // Nothing more is accepted after a failure.
         EXPECT_TRUE(FeedAll(r, "say ok\n").empty()) << c.what;
     }
-}
-
-TEST(CommandReader, PendingBytesStayBounded) {
-    CCommandReader r;
-    std::vector<ReaderEvent> out;
-    const std::string chunk(1000, 'x');
-    for (int i = 0; i < 100 && !r.Failed(); ++i) {
-        r.Feed(chunk.data(), chunk.size(), out);
-        EXPECT_LE(r.Pending(), CCommandReader::kMaxLine);
-    }
-    EXPECT_TRUE(r.Failed());
 }

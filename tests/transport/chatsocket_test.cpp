@@ -57,24 +57,21 @@ TEST(ChatSocketConnect, TriesPortsInOrderSkippingRefusedOnes) {
     kt::RecordingWindow window;
     CChatSocket s;
     s.SetNotifyWindow(&window);
+    const int code = ConnectTo(s, PortText({a.Port(), b.Port()}));
+    EXPECT_EQ(code, 5);
+    EXPECT_STREQ(s.ErrorText(code), "Could not connect to remote host");
+    EXPECT_EQ(s.PortIndex(), 2);
+    EXPECT_FALSE(s.IsConnected());
+    EXPECT_TRUE(s.Socket().IsCreated()) << "a failed connect leaves the socket created";
+    EXPECT_EQ(ConnectTo(s, ""), 5) << "an empty port list connects nowhere";
+    EXPECT_TRUE(window.socketEvents.empty());
+
     ASSERT_EQ(ConnectTo(s, PortText({a.Port(), b.Port(), first.Port(), second.Port()})), 0);
     EXPECT_EQ(s.PortIndex(), 2);
     EXPECT_TRUE(s.IsConnected());
     EXPECT_GE(first.Accept(1000), 0);
     EXPECT_LT(second.Accept(200), 0) << "no port after the one that answered is tried";
     EXPECT_EQ(window.socketEvents, std::vector<long>{CHAT_SOCKET_CONNECTED});
-}
-
-TEST(ChatSocketConnect, AllRefusedGives5AndTheSocketStaysCreated) {
-    kt::RefusedPort a, b;
-    CChatSocket s;
-    const int code = ConnectTo(s, PortText({a.Port(), b.Port()}));
-    EXPECT_EQ(code, 5);
-    EXPECT_STREQ(s.ErrorText(code), "Could not connect to remote host");
-    EXPECT_EQ(s.PortIndex(), 2);
-    EXPECT_FALSE(s.IsConnected());
-    EXPECT_TRUE(s.Socket().IsCreated());
-    EXPECT_EQ(ConnectTo(s, ""), 5) << "an empty port list connects nowhere";
 }
 
 TEST(ChatSocketConnect, NamesAreResolvedRetriedWhileBusyAndFailuresGive3) {
@@ -133,6 +130,7 @@ TEST(ChatSocketErrors, TextsCarryTheLastSocketError) {
     net::SetLastError(10054);
     EXPECT_STREQ(s.ErrorText(7), "Unsucessful write to network connection. Socket error (10054)");
     EXPECT_STREQ(s.ErrorText(9), "Could not read from network connection. Socket error (10054)");
+    EXPECT_STREQ(s.ErrorText(6), "No current connection");
     EXPECT_STREQ(s.ErrorText(13), "Unknown error");
     EXPECT_STREQ(s.ErrorText(-1), "Unknown error");
 }

@@ -40,7 +40,8 @@ inline void PumpFor(int ms) {
     PumpUntil([] { return false; }, ms);
 }
 
-// A listening socket on a free loopback port (backlog as given).
+// A socket bound to a free loopback port: listening with the backlog given, or (a negative
+// backlog) never listening, so that connections to it are refused.
 class Listener {
 public:
     explicit Listener(int backlog = 8) {
@@ -49,12 +50,15 @@ public:
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = Loopback();
         ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(m_fd, backlog);
+        if (backlog >= 0)
+            ::listen(m_fd, backlog);
         socklen_t len = sizeof a;
         ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
         m_port = ntohs(a.sin_port);
     }
     ~Listener() { ::close(m_fd); }
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
     std::uint16_t Port() const { return m_port; }
     // A connection accepted within `timeoutMs` (the event loop runs meanwhile), or -1.
     int Accept(int timeoutMs = 5000) {
@@ -75,25 +79,8 @@ private:
     std::uint16_t m_port = 0;
 };
 
-// A port that refuses connections: bound, never listening, for as long as the object lives.
-class RefusedPort {
-public:
-    RefusedPort() {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = Loopback();
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
-    }
-    ~RefusedPort() { ::close(m_fd); }
-    std::uint16_t Port() const { return m_port; }
-
-private:
-    int m_fd = -1;
-    std::uint16_t m_port = 0;
+struct RefusedPort : Listener {
+    RefusedPort() : Listener(-1) {}
 };
 
 // A listener whose accept queue is full drops new handshakes: a connect to it never answers.
