@@ -92,38 +92,29 @@ void RawClient::Login(const std::string& name, const std::string& password, cons
     Send(block + "<end>\n");
 }
 
-bool RawClient::WaitFor(const std::string& needle, int timeoutMs) {
+// Reads until `done` or the time is up; returns `done()`.
+bool RawClient::ReadUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer t;
     t.start();
-    while (m_received.find(needle) == std::string::npos) {
-        if (t.elapsed() > timeoutMs)
-            return false;
+    while (!done() && t.elapsed() <= timeoutMs) {
         if (m_socket.bytesAvailable() == 0)
-            m_socket.waitForReadyRead(50);
+            m_socket.waitForReadyRead(20);
         m_received += m_socket.readAll().toStdString();
     }
-    return true;
+    return done();
+}
+
+bool RawClient::WaitFor(const std::string& needle, int timeoutMs) {
+    return ReadUntil([&] { return m_received.find(needle) != std::string::npos; }, timeoutMs);
 }
 
 void RawClient::Drain(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        m_socket.waitForReadyRead(20);
-        m_received += m_socket.readAll().toStdString();
-    }
+    ReadUntil([] { return false; }, ms);
 }
 
 bool RawClient::WaitClosed(int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < timeoutMs) {
-        if (m_socket.state() == QAbstractSocket::UnconnectedState)
-            return true;
-        m_socket.waitForReadyRead(50);
-        m_received += m_socket.readAll().toStdString();
-    }
-    return m_socket.state() == QAbstractSocket::UnconnectedState;
+    return ReadUntil([&] { return m_socket.state() == QAbstractSocket::UnconnectedState; },
+                     timeoutMs);
 }
 
 std::string RawClient::Take() {

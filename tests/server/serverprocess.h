@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTcpSocket>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -49,6 +50,7 @@ public:
     std::string Take();
 
 private:
+    bool ReadUntil(const std::function<bool()>& done, int timeoutMs);
     QTcpSocket m_socket;
     std::string m_received;
 };
