@@ -104,11 +104,17 @@ TEST(ChatSocketConnect, UnansweredConnectEndsWith5AndCancelGives12) {
     kt::Unanswering full;
     const std::uint16_t port = full.listener.Port();
     CChatSocket s;
-    s.Socket().SetConnectTimeout(300);
+    s.Socket().SetConnectTimeout(400);
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
     QElapsedTimer t;
     t.start();
     EXPECT_EQ(ConnectTo(s, PortText({port})), 5);
+    EXPECT_EQ(net::LastError(), net::WSAETIMEDOUT);
     EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_GE(ticks, 5) << "the UI's timers must keep running during a blocking connect";
 
     s.Socket().SetConnectTimeout(10000);
     bool sawConnecting = false;
@@ -118,6 +124,7 @@ TEST(ChatSocketConnect, UnansweredConnectEndsWith5AndCancelGives12) {
     });
     EXPECT_EQ(ConnectTo(s, PortText({port, port})), 12);
     EXPECT_TRUE(sawConnecting);
+    EXPECT_FALSE(s.Socket().IsBlocking());
     EXPECT_STREQ(s.ErrorText(12), "Operation cancelled by user");
 }
 
