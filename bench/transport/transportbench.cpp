@@ -195,7 +195,18 @@ public:
         qint64 start, end;
     };
     const QElapsedTimer* clock = nullptr;
-    std::vector<Span> passes, layouts, paints;
+    std::vector<Span> passes, layouts, paints, appends;
+    using CPGEdit::AppendText;
+    void AppendText(const char* text, std::size_t length, std::uint32_t style) override {
+        const qint64 start = clock->nsecsElapsed();
+        CPGEdit::AppendText(text, length, style);
+        appends.push_back({start, clock->nsecsElapsed()});
+    }
+    void InsertPicture(const ChatPicture& picture, const std::string& userName) override {
+        const qint64 start = clock->nsecsElapsed();
+        CPGEdit::InsertPicture(picture, userName);
+        appends.push_back({start, clock->nsecsElapsed()});
+    }
     // The session brackets each read pass in a batch.
     void BeginBatch() override {
         passStart = clock->nsecsElapsed();
@@ -273,6 +284,7 @@ void FloodUi(std::size_t total) {
     const auto [passMs, passMax] = Within(view.passes, from, to);
     const auto [layoutMs, layoutMax] = Within(view.layouts, from, to);
     const auto [paintMs, paintMax] = Within(view.paints, from, to);
+    const double appendMs = Within(view.appends, from, to).first;
     double longestPass = 0;
     for (const auto& p : view.passes)
         longestPass = std::max(longestPass, static_cast<double>(p.end - p.start) / 1e6);
@@ -280,8 +292,9 @@ void FloodUi(std::size_t total) {
                 "50 ms: %d\n",
                 total, secs, ticks.size(), static_cast<double>(worst) / 1e6, over50);
     std::printf("flood-ui: in the longest gap: read passes %.1f ms (longest %.1f), of which view "
-                "layout %.1f ms (longest %.1f); painting %.1f ms (longest %.1f); other %.1f ms\n",
-                passMs, passMax, layoutMs, layoutMax, paintMs, paintMax,
+                "layout %.1f ms (longest %.1f) and appending to the view %.1f ms; painting %.1f "
+                "ms (longest %.1f); other %.1f ms\n",
+                passMs, passMax, layoutMs, layoutMax, appendMs, paintMs, paintMax,
                 static_cast<double>(worst) / 1e6 - passMs - paintMs);
     std::printf("flood-ui: %zu read passes, longest %.1f ms; %zu paints\n", view.passes.size(),
                 longestPass, view.paints.size());
