@@ -375,6 +375,9 @@ void CChatPanel::OnCommand(int id) {
         SendToServer("\x01<begin>\n<emotions>\n<end>\n");
         break;
     default:
+        // The user menus' commands act on the list's selection.
+        if (m_pUsers != nullptr)
+            m_pUsers->OnCommand(id);
         break;
     }
 }
