@@ -3,7 +3,6 @@
 #include "codepage.h"
 #include "namekeylist.h"
 
-#include <QAbstractListModel>
 #include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QImage>
@@ -11,182 +10,43 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyledItemDelegate>
+#include <QScrollBar>
+#include <QStyleOptionFocusRect>
 #include <algorithm>
 #include <cstdio>
 
 using kivra::platform::FromWire;
 
 namespace {
-
-struct UserEntry {
-    QString name;     // as shown
-    QString key;      // case-folded, for ordering and lookup
-    std::string text; // the display name's bytes
-    std::uint32_t flags = 0;
-    int width = 0; // the name's pixel width, kept so a leave measures nothing
-};
-
 QAction* AddItem(QMenu* menu, const QString& text, int id, bool enabled) {
     QAction* a = menu->addAction(text);
     a->setData(id);
     a->setEnabled(enabled);
     return a;
 }
-
-} // namespace
-
-// The entries with their flag words, and the widths of their names for the horizontal extent.
-class CUserListModel : public QAbstractListModel {
-public:
-    std::vector<UserEntry> entries;
-    std::map<int, int> widthCount; // width -> names of that width
-
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
-        return parent.isValid() ? 0 : int(entries.size());
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || index.row() >= int(entries.size()))
-            return {};
-        const UserEntry& e = entries[std::size_t(index.row())];
-        if (role == Qt::DisplayRole)
-            return e.name;
-        if (role == Qt::UserRole)
-            return QVariant::fromValue(e.flags);
-        return {};
-    }
-    Qt::ItemFlags flags(const QModelIndex& index) const override {
-        if (!index.isValid())
-            return Qt::NoItemFlags;
-        // The own user is never part of the selection.
-        if (entries[std::size_t(index.row())].flags & CUserList::FLAG_OWN)
-            return Qt::ItemIsEnabled;
-        return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    }
-
-    bool HasOwn() const { return !entries.empty() && (entries[0].flags & CUserList::FLAG_OWN); }
-    int Extent() const { return widthCount.empty() ? 0 : widthCount.rbegin()->first; }
-    void Forget(int width) {
-        const auto it = widthCount.find(width);
-        if (it != widthCount.end() && --it->second == 0)
-            widthCount.erase(it);
-    }
-    // The row holding `key`, or where it would go among the others.
-    std::pair<int, bool> Locate(const QString& key) const {
-        const int start = HasOwn() ? 1 : 0;
-        if (start == 1 && entries[0].key == key)
-            return {0, true};
-        const auto it = std::lower_bound(
-            entries.begin() + start, entries.end(), key,
-            [](const UserEntry& e, const QString& k) { return e.key.compare(k) < 0; });
-        const int row = int(it - entries.begin());
-        return {row, it != entries.end() && it->key == key};
-    }
-    void Insert(int row, UserEntry entry) {
-        beginInsertRows(QModelIndex(), row, row);
-        ++widthCount[entry.width];
-        entries.insert(entries.begin() + row, std::move(entry));
-        endInsertRows();
-    }
-    void Erase(int row) {
-        beginRemoveRows(QModelIndex(), row, row);
-        Forget(entries[std::size_t(row)].width);
-        entries.erase(entries.begin() + row);
-        endRemoveRows();
-    }
-    void Reset() {
-        beginResetModel();
-        entries.clear();
-        widthCount.clear();
-        endResetModel();
-    }
-    void Changed(int row) {
-        const QModelIndex i = index(row);
-        emit dataChanged(i, i);
-    }
-};
-
-namespace {
-
-// Draws one entry: icons at 3 and 20 pixels, the name at 36, colour and weight by the flags.
-class CUserDelegate : public QStyledItemDelegate {
-public:
-    explicit CUserDelegate(CUserList* list) : QStyledItemDelegate(list), m_list(list) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        const auto flags = index.data(Qt::UserRole).value<std::uint32_t>();
-        const QString name = index.data(Qt::DisplayRole).toString();
-        const QRect r = option.rect;
-        const bool selected = option.state & QStyle::State_Selected;
-        const QPalette& pal = option.palette;
-        painter->save();
-        painter->fillRect(r, selected ? pal.highlight() : pal.base());
-        const int centre = r.top() + r.height() / 2;
-        for (int place = 0; place < 2; ++place) {
-            const int id = CUserList::IconFor(flags, place);
-            if (id != 0) {
-                const int x = place == 0 ? CUserList::kFirstIconX : CUserList::kSecondIconX;
-                painter->drawPixmap(r.left() + x, centre - 5, CUserList::Bitmap(id));
-            }
-        }
-        QFont font = m_list->ListFont();
-        QColor colour = pal.color(QPalette::Text);
-        if (flags & CUserList::FLAG_IGNORED) {
-            font.setWeight(QFont::Bold);
-            font.setItalic(true);
-            colour = QColor(0xFF, 0x00, 0x00);
-        } else if (flags & CUserList::FLAG_WATCHED) {
-            font.setWeight(QFont::Bold);
-            colour = QColor(0x40, 0x80, 0x40);
-        }
-        if (selected)
-            colour = pal.color(QPalette::HighlightedText);
-        painter->setFont(font);
-        painter->setPen(colour);
-        painter->drawText(QRect(r.left() + CUserList::kNameX, r.top(), r.width(), r.height()),
-                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, name);
-        if (option.state & QStyle::State_HasFocus) {
-            QStyleOptionFocusRect focus;
-            focus.initFrom(m_list);
-            focus.rect = r;
-            focus.backgroundColor = selected ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base);
-            m_list->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, m_list);
-        }
-        painter->restore();
-    }
-
-    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
-        return {CUserList::kNameX + m_list->HorizontalExtent() + 4, m_list->EntryHeight()};
-    }
-
-private:
-    CUserList* m_list;
-};
-
 } // namespace
 
 CUserList::CUserList(CChatContext& context, IViewCommands& commands, CUserActions& actions,
                      QWidget* parent)
-    : QListView(parent), m_context(context), m_commands(commands), m_actions(actions),
-      m_pModel(new CUserListModel) {
-    m_pModel->setParent(this);
-    setModel(m_pModel);
-    setItemDelegate(new CUserDelegate(this));
-    setSelectionMode(QAbstractItemView::MultiSelection);
-    setUniformItemSizes(true);
+    : QAbstractScrollArea(parent), m_context(context), m_commands(commands), m_actions(actions),
+      m_boldMetrics(QFont()) {
+    setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setTabKeyNavigation(false);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_font = QFont(QStringLiteral("Arial"));
     m_font.setPixelSize(13); // a 14-pixel character cell, about 6 pixels a character
     m_font.setWeight(QFont::Thin);
     setFont(m_font);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
     m_nEntryHeight = std::max(kMinEntryHeight, QFontMetrics(m_font).height());
+    QFont bold = m_font;
+    bold.setWeight(QFont::Bold);
+    m_boldMetrics = QFontMetrics(bold);
 
     // The watch marker the views draw before a watched user's words: bitmap 282, white as its
     // transparent colour.
-    QImage marker(Bitmap(282).toImage().convertToFormat(QImage::Format_ARGB32));
+    const QImage marker(Bitmap(282).toImage().convertToFormat(QImage::Format_ARGB32));
     QImage flat(marker.size(), QImage::Format_RGB32);
     flat.fill(Qt::white);
     {
@@ -205,6 +65,10 @@ CUserList::CUserList(CChatContext& context, IViewCommands& commands, CUserAction
         const uchar* row = indexed.constScanLine(y);
         m_watchMarker.pixels.insert(m_watchMarker.pixels.end(), row, row + indexed.width());
     }
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(kRefreshMs);
+    connect(&m_refresh, &QTimer::timeout, this, [this] { Refresh(); });
+    UpdateScrollRanges();
 }
 
 CUserList::~CUserList() {
@@ -245,36 +109,144 @@ int CUserList::IconFor(std::uint32_t flags, int place) {
 }
 
 int CUserList::Count() const {
-    return int(m_pModel->entries.size());
+    return int(m_entries.size());
 }
 
 std::string CUserList::NameAt(int row) const {
-    return row >= 0 && row < Count() ? m_pModel->entries[std::size_t(row)].text : std::string();
+    return row >= 0 && row < Count() ? m_entries[std::size_t(row)]->text : std::string();
 }
 
 std::uint32_t CUserList::FlagsAt(int row) const {
-    return row >= 0 && row < Count() ? m_pModel->entries[std::size_t(row)].flags : 0;
+    return row >= 0 && row < Count() ? m_entries[std::size_t(row)]->flags : 0;
 }
 
 int CUserList::HorizontalExtent() const {
-    return m_pModel->Extent();
+    return m_widthCount.empty() ? 0 : m_widthCount.rbegin()->first;
+}
+
+bool CUserList::HasOwn() const {
+    return !m_entries.empty() && (m_entries[0]->flags & FLAG_OWN);
+}
+
+std::pair<int, bool> CUserList::Locate(const QString& key) const {
+    const int start = HasOwn() ? 1 : 0;
+    if (start == 1 && m_entries[0]->key == key)
+        return {0, true};
+    // The entries after the own one are kept in order, so the walk is a binary search.
+    const auto it = std::lower_bound(
+        m_entries.begin() + start, m_entries.end(), key,
+        [](const std::unique_ptr<CUserEntry>& e, const QString& k) { return e->key.compare(k) < 0; });
+    return {int(it - m_entries.begin()), it != m_entries.end() && (*it)->key == key};
 }
 
 int CUserList::Find(const std::string& name) const {
-    const QString key = FromWire(MakeDisplayName(name)).toCaseFolded();
-    const auto [row, found] = m_pModel->Locate(key);
+    const auto [row, found] = Locate(FromWire(MakeDisplayName(name)).toCaseFolded());
     return found ? row : -1;
 }
 
-void CUserList::ExtentChanged(int before) {
-    // Only the widest name decides the width the list scrolls across.
-    if (HorizontalExtent() != before)
-        scheduleDelayedItemsLayout();
+CUserEntry CUserList::MakeEntry(const std::string& name, std::uint32_t flags) const {
+    CUserEntry e;
+    e.text = MakeDisplayName(name);
+    e.name = FromWire(e.text);
+    e.key = e.name.toCaseFolded();
+    e.flags = flags;
+    // Measured bold, the widest an entry is drawn.
+    e.width = m_boldMetrics.horizontalAdvance(e.name);
+    return e;
+}
+
+int CUserList::VisibleRows() const {
+    return std::max(1, viewport()->height() / m_nEntryHeight);
+}
+
+int CUserList::TopRow() const {
+    return m_nTop;
+}
+
+void CUserList::ScheduleRefresh(bool repaint) {
+    m_bRepaint = m_bRepaint || repaint;
+    if (!m_refresh.isActive())
+        m_refresh.start();
+}
+
+void CUserList::Refresh() {
+    m_refresh.stop();
+    UpdateScrollRanges();
+    if (m_bRepaint)
+        viewport()->update();
+    m_bRepaint = false;
+}
+
+void CUserList::UpdateScrollRanges() {
+    const bool quiet = m_bQuietScroll;
+    m_bQuietScroll = true;
+    const int rows = VisibleRows();
+    m_nTop = std::clamp(m_nTop, 0, std::max(0, Count() - rows));
+    QScrollBar* v = verticalScrollBar();
+    v->setRange(0, std::max(0, Count() - rows));
+    v->setPageStep(rows);
+    v->setValue(m_nTop);
+    QScrollBar* h = horizontalScrollBar();
+    const int width = viewport()->width();
+    h->setRange(0, std::max(0, kNameX + HorizontalExtent() + 4 - width));
+    h->setPageStep(std::max(1, width));
+    h->setSingleStep(6);
+    m_bQuietScroll = quiet;
+}
+
+QRect CUserList::EntryRect(int row) const {
+    const int width = std::max(viewport()->width(), kNameX + HorizontalExtent() + 4);
+    return {-horizontalScrollBar()->value(), (row - TopRow()) * m_nEntryHeight, width,
+            m_nEntryHeight};
+}
+
+int CUserList::RowAt(const QPoint& pos) const {
+    if (pos.y() < 0)
+        return -1;
+    const int row = TopRow() + pos.y() / m_nEntryHeight;
+    return row < Count() ? row : -1;
+}
+
+void CUserList::UpdateRow(int row) {
+    if (row >= TopRow() && row <= TopRow() + VisibleRows())
+        viewport()->update(EntryRect(row));
+}
+
+void CUserList::Insert(int row, CUserEntry entry) {
+    ++m_widthCount[entry.width];
+    m_entries.insert(m_entries.begin() + row, std::make_unique<CUserEntry>(std::move(entry)));
+    if (m_nCurrent >= row)
+        ++m_nCurrent;
+    // What the user is looking at stays where it is.
+    const bool above = row < m_nTop;
+    if (above)
+        ++m_nTop;
+    ScheduleRefresh(!above && row <= m_nTop + VisibleRows());
+}
+
+void CUserList::Erase(int row) {
+    const auto it = m_widthCount.find(m_entries[std::size_t(row)]->width);
+    if (it != m_widthCount.end() && --it->second == 0)
+        m_widthCount.erase(it);
+    m_entries.erase(m_entries.begin() + row);
+    if (m_nCurrent == row)
+        m_nCurrent = -1;
+    else if (m_nCurrent > row)
+        --m_nCurrent;
+    const bool above = row < m_nTop;
+    if (above)
+        --m_nTop;
+    // Near the end the rows below move up into view.
+    const bool pulled = m_nTop > std::max(0, Count() - VisibleRows());
+    ScheduleRefresh(pulled || (!above && row <= m_nTop + VisibleRows()));
 }
 
 void CUserList::Clear() {
-    m_pModel->Reset();
-    ExtentChanged(-1);
+    m_entries.clear();
+    m_widthCount.clear();
+    m_nCurrent = -1;
+    m_nTop = 0;
+    ScheduleRefresh(true);
 }
 
 bool CUserList::Contains(const std::string& name) const {
@@ -282,19 +254,11 @@ bool CUserList::Contains(const std::string& name) const {
 }
 
 int CUserList::Add(const std::string& name) {
-    UserEntry e;
-    e.text = MakeDisplayName(name);
-    e.name = FromWire(e.text);
-    e.key = e.name.toCaseFolded();
-    const auto [row, found] = m_pModel->Locate(e.key);
+    CUserEntry e = MakeEntry(name, 0);
+    const auto [row, found] = Locate(e.key);
     if (found)
         return row;
-    QFont bold = m_font;
-    bold.setWeight(QFont::Bold);
-    e.width = QFontMetrics(bold).horizontalAdvance(e.name);
-    const int before = HorizontalExtent();
-    m_pModel->Insert(row, std::move(e));
-    ExtentChanged(before);
+    Insert(row, std::move(e));
     return row;
 }
 
@@ -304,22 +268,12 @@ void CUserList::AddUser(const std::string& name) {
 
 void CUserList::AddOwnEntry(const std::string& name) {
     // Any entry of that name gives way to the own one at the top.
-    if (m_pModel->HasOwn())
-        m_pModel->Erase(0);
+    if (HasOwn())
+        Erase(0);
     const int existing = Find(name);
     if (existing >= 0)
-        m_pModel->Erase(existing);
-    UserEntry e;
-    e.text = MakeDisplayName(name);
-    e.name = FromWire(e.text);
-    e.key = e.name.toCaseFolded();
-    e.flags = FLAG_OWN;
-    QFont bold = m_font;
-    bold.setWeight(QFont::Bold);
-    e.width = QFontMetrics(bold).horizontalAdvance(e.name);
-    const int before = HorizontalExtent();
-    m_pModel->Insert(0, std::move(e));
-    ExtentChanged(before);
+        Erase(existing);
+    Insert(0, MakeEntry(name, FLAG_OWN));
 }
 
 void CUserList::RemoveUser(const std::string& name) {
@@ -327,23 +281,21 @@ void CUserList::RemoveUser(const std::string& name) {
     // The own entry stays until the next room clears the list.
     if (row < 0 || (FlagsAt(row) & FLAG_OWN))
         return;
-    const int before = HorizontalExtent();
-    m_pModel->Erase(row);
-    ExtentChanged(before);
+    Erase(row);
 }
 
 void CUserList::RefreshCount() {
-    viewport()->update();
+    ScheduleRefresh(false);
 }
 
 void CUserList::ChangeFlags(int row, std::uint32_t set, std::uint32_t clear) {
     if (row < 0)
         return;
-    std::uint32_t& flags = m_pModel->entries[std::size_t(row)].flags;
+    std::uint32_t& flags = m_entries[std::size_t(row)]->flags;
     const std::uint32_t next = (flags & ~clear) | set;
     if (next != flags) {
         flags = next;
-        m_pModel->Changed(row);
+        UpdateRow(row);
     }
 }
 
@@ -392,42 +344,51 @@ void CUserList::MarkWatched(const std::string& name, bool on) {
     ChangeFlags(row, on ? FLAG_WATCHED : 0, on ? 0 : FLAG_WATCHED);
 }
 
-void CUserList::SelectOnly(const std::string& name) {
-    clearSelection();
-    const int row = Find(name);
-    if (row < 0 || (FlagsAt(row) & FLAG_OWN))
+void CUserList::ClearSelection() {
+    for (auto& e : m_entries)
+        e->selected = false;
+    viewport()->update();
+}
+
+void CUserList::SetCurrent(int row) {
+    m_nCurrent = row;
+    if (row < 0)
         return;
-    const QModelIndex index = m_pModel->index(row);
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::Select);
+    if (row < m_nTop)
+        m_nTop = row;
+    else if (row >= m_nTop + VisibleRows())
+        m_nTop = row - VisibleRows() + 1;
+    Refresh();
+    viewport()->update();
+}
+
+void CUserList::SelectOnly(const std::string& name) {
+    SelectNames({name});
 }
 
 void CUserList::SelectNames(const std::vector<std::string>& names) {
-    clearSelection();
+    ClearSelection();
     for (const std::string& name : names) {
         const int row = Find(name);
-        if (row >= 0 && !(FlagsAt(row) & FLAG_OWN))
-            selectionModel()->setCurrentIndex(m_pModel->index(row), QItemSelectionModel::Select);
+        if (row >= 0 && !(FlagsAt(row) & FLAG_OWN)) {
+            m_entries[std::size_t(row)]->selected = true;
+            SetCurrent(row);
+        }
     }
 }
 
 std::vector<std::string> CUserList::Selection() const {
-    std::vector<int> rows;
-    for (const QModelIndex& index : selectionModel()->selectedIndexes())
-        if (!(FlagsAt(index.row()) & FLAG_OWN))
-            rows.push_back(index.row());
-    std::sort(rows.begin(), rows.end());
     std::vector<std::string> names;
-    names.reserve(rows.size());
-    for (int row : rows)
-        names.push_back(NameAt(row));
+    for (const auto& e : m_entries)
+        if (e->selected && !(e->flags & FLAG_OWN))
+            names.push_back(e->text);
     return names;
 }
 
 std::string CUserList::CurrentName() const {
-    const QModelIndex index = currentIndex();
-    if (!index.isValid() || (FlagsAt(index.row()) & FLAG_OWN))
+    if (m_nCurrent < 0 || (FlagsAt(m_nCurrent) & FLAG_OWN))
         return {};
-    return NameAt(index.row());
+    return NameAt(m_nCurrent);
 }
 
 void CUserList::StartPrivateMessage() {
@@ -440,11 +401,11 @@ const ChatPicture* CUserList::WatchMarker() const {
 
 std::vector<std::string> CUserList::DumpLines() const {
     std::vector<std::string> lines;
-    lines.reserve(m_pModel->entries.size());
-    for (const UserEntry& e : m_pModel->entries) {
+    lines.reserve(m_entries.size());
+    for (const auto& e : m_entries) {
         char flags[16];
-        std::snprintf(flags, sizeof flags, "0x%03x", unsigned(e.flags));
-        lines.push_back("[user] " + std::string(flags) + " " + e.text);
+        std::snprintf(flags, sizeof flags, "0x%03x", unsigned(e->flags));
+        lines.push_back("[user] " + std::string(flags) + " " + e->text);
     }
     return lines;
 }
@@ -545,39 +506,148 @@ bool CUserList::event(QEvent* event) {
             return true;
         }
     }
-    return QListView::event(event);
+    return QAbstractScrollArea::event(event);
 }
 
 void CUserList::mousePressEvent(QMouseEvent* event) {
-    const QModelIndex index = indexAt(event->position().toPoint());
-    if (event->button() == Qt::RightButton) {
-        event->accept(); // the menu works on the selection as it stands
+    event->accept();
+    if (event->button() != Qt::LeftButton)
+        return; // the menu works on the selection as it stands
+    const int row = RowAt(event->position().toPoint());
+    if (row < 0)
+        return;
+    if (FlagsAt(row) & FLAG_OWN) {
+        ClearSelection();
         return;
     }
-    if (event->button() == Qt::LeftButton && index.isValid() && (FlagsAt(index.row()) & FLAG_OWN)) {
-        clearSelection();
-        event->accept();
-        return;
-    }
-    QListView::mousePressEvent(event);
+    // A click adds the entry to the selection or takes it out.
+    CUserEntry& e = *m_entries[std::size_t(row)];
+    e.selected = !e.selected;
+    SetCurrent(row);
 }
 
 void CUserList::mouseReleaseEvent(QMouseEvent* event) {
-    QListView::mouseReleaseEvent(event);
-    const QModelIndex index = indexAt(event->position().toPoint());
-    if (event->button() == Qt::LeftButton && index.isValid() && (FlagsAt(index.row()) & FLAG_OWN))
-        selectionModel()->select(index, QItemSelectionModel::Deselect);
+    event->accept();
+    const int row = RowAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && row >= 0 && (FlagsAt(row) & FLAG_OWN) &&
+        m_entries[std::size_t(row)]->selected) {
+        m_entries[std::size_t(row)]->selected = false;
+        UpdateRow(row);
+    }
 }
 
 void CUserList::mouseDoubleClickEvent(QMouseEvent* event) {
-    QListView::mouseDoubleClickEvent(event);
-    const QModelIndex index = indexAt(event->position().toPoint());
-    if (event->button() != Qt::LeftButton || !index.isValid() ||
-        (FlagsAt(index.row()) & FLAG_OWN))
+    event->accept();
+    const int row = RowAt(event->position().toPoint());
+    if (event->button() != Qt::LeftButton || row < 0 || (FlagsAt(row) & FLAG_OWN))
         return;
     const std::vector<std::string> selected = Selection();
-    if (selected.size() == 1 && selected.front() == NameAt(index.row()))
+    if (selected.size() == 1 && m_entries[std::size_t(row)]->selected)
         StartPrivateMessage();
+}
+
+void CUserList::keyPressEvent(QKeyEvent* event) {
+    int row = m_nCurrent;
+    switch (event->key()) {
+    case Qt::Key_Up:
+        row = std::max(0, row - 1);
+        break;
+    case Qt::Key_Down:
+        row = std::min(Count() - 1, row + 1);
+        break;
+    case Qt::Key_PageUp:
+        row = std::max(0, row - VisibleRows());
+        break;
+    case Qt::Key_PageDown:
+        row = std::min(Count() - 1, row + VisibleRows());
+        break;
+    case Qt::Key_Home:
+        row = 0;
+        break;
+    case Qt::Key_End:
+        row = Count() - 1;
+        break;
+    case Qt::Key_Space:
+        if (row >= 0 && !(FlagsAt(row) & FLAG_OWN)) {
+            m_entries[std::size_t(row)]->selected = !m_entries[std::size_t(row)]->selected;
+            UpdateRow(row);
+        }
+        return;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    SetCurrent(row);
+}
+
+void CUserList::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    UpdateRow(m_nCurrent);
+}
+
+void CUserList::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    UpdateRow(m_nCurrent);
+}
+
+void CUserList::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollRanges();
+}
+
+void CUserList::scrollContentsBy(int, int) {
+    if (m_bQuietScroll)
+        return;
+    m_nTop = verticalScrollBar()->value();
+    viewport()->update();
+}
+
+void CUserList::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    const QRect dirty = event->rect();
+    const int first = TopRow() + std::max(0, dirty.top()) / m_nEntryHeight;
+    const int last = std::min(Count() - 1, TopRow() + dirty.bottom() / m_nEntryHeight);
+    const bool focus = hasFocus();
+    for (int row = first; row <= last; ++row)
+        PaintEntry(painter, *m_entries[std::size_t(row)], EntryRect(row),
+                   focus && row == m_nCurrent);
+}
+
+void CUserList::PaintEntry(QPainter& painter, const CUserEntry& entry, const QRect& r,
+                           bool focus) const {
+    const QPalette& pal = palette();
+    const bool selected = entry.selected;
+    painter.fillRect(r, selected ? pal.highlight() : pal.base());
+    const int centre = r.top() + r.height() / 2;
+    for (int place = 0; place < 2; ++place) {
+        const int id = IconFor(entry.flags, place);
+        if (id != 0)
+            painter.drawPixmap(r.left() + (place == 0 ? kFirstIconX : kSecondIconX), centre - 5,
+                               Bitmap(id));
+    }
+    QFont font = m_font;
+    QColor colour = pal.color(QPalette::Text);
+    if (entry.flags & FLAG_IGNORED) {
+        font.setWeight(QFont::Bold);
+        font.setItalic(true);
+        colour = QColor(0xFF, 0x00, 0x00);
+    } else if (entry.flags & FLAG_WATCHED) {
+        font.setWeight(QFont::Bold);
+        colour = QColor(0x40, 0x80, 0x40);
+    }
+    if (selected)
+        colour = pal.color(QPalette::HighlightedText);
+    painter.setFont(font);
+    painter.setPen(colour);
+    painter.drawText(QRect(r.left() + kNameX, r.top(), r.width() - kNameX, r.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, entry.name);
+    if (focus) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = r;
+        option.backgroundColor = pal.color(selected ? QPalette::Highlight : QPalette::Base);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
 }
 
 void CUserList::contextMenuEvent(QContextMenuEvent* event) {

@@ -9,9 +9,11 @@
 #include "useractions.h"
 #include "viewcommands.h"
 
+#include <QAbstractScrollArea>
 #include <QFont>
-#include <QListView>
+#include <QFontMetrics>
 #include <QPixmap>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -20,9 +22,21 @@
 #include <vector>
 
 class QMenu;
-class CUserListModel;
 
-class CUserList : public QListView, public IUserList {
+// One entry: the name as shown, its folded form for ordering, its bytes, the flag word, the
+// name's pixel width (kept so that a leave measures nothing) and whether it is selected.
+struct CUserEntry {
+    QString name;
+    QString key;
+    std::string text;
+    std::uint32_t flags = 0;
+    int width = 0;
+    bool selected = false;
+};
+
+// Drawn by hand over a scroll area: only the visible entries are ever laid out or painted, so
+// an arrival or departure costs the same in a room of five users or of five thousand.
+class CUserList : public QAbstractScrollArea, public IUserList {
 public:
     static constexpr std::uint32_t FLAG_FOLLOWS_ME = 0x001;
     static constexpr std::uint32_t FLAG_I_FOLLOW = 0x002;
@@ -39,6 +53,7 @@ public:
     static constexpr int kSecondIconX = 20;
     static constexpr int kNameX = 36;
     static constexpr int kMinEntryHeight = 15;
+    static constexpr int kRefreshMs = 50;
 
     CUserList(CChatContext& context, IViewCommands& commands, CUserActions& actions,
               QWidget* parent = nullptr);
@@ -72,6 +87,11 @@ public:
     int HorizontalExtent() const;
     int EntryHeight() const { return m_nEntryHeight; }
     const QFont& ListFont() const { return m_font; }
+    // Where entry `row` is drawn in the viewport; the row under a viewport point, or -1.
+    QRect EntryRect(int row) const;
+    int RowAt(const QPoint& pos) const;
+    int TopRow() const;
+    int CurrentRow() const { return m_nCurrent; }
     // Selects exactly these users (display names; unknown ones and the own user are skipped).
     void SelectNames(const std::vector<std::string>& names);
     // "[user] 0xFLAGS NAME" for each entry in list order.
@@ -90,6 +110,12 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -97,14 +123,39 @@ protected:
 
 private:
     std::string CurrentName() const;
+    bool HasOwn() const;
+    // The row holding `key`, or where it would go among the others.
+    std::pair<int, bool> Locate(const QString& key) const;
+    CUserEntry MakeEntry(const std::string& name, std::uint32_t flags) const;
+    void Insert(int row, CUserEntry entry);
+    void Erase(int row);
     void ChangeFlags(int row, std::uint32_t set, std::uint32_t clear);
-    void ExtentChanged(int before);
+    void ClearSelection();
+    void SetCurrent(int row);
+    void UpdateRow(int row);
+    int VisibleRows() const;
+    void UpdateScrollRanges();
+    void ScheduleRefresh(bool repaint);
+    void Refresh();
+    void PaintEntry(QPainter& painter, const CUserEntry& entry, const QRect& rect, bool focus) const;
 
     CChatContext& m_context;
     IViewCommands& m_commands;
     CUserActions& m_actions;
-    CUserListModel* m_pModel;
+    // Held by pointer so that an insertion moves pointers, not entries.
+    std::vector<std::unique_ptr<CUserEntry>> m_entries;
+    std::map<int, int> m_widthCount; // width -> names of that width
+    int m_nCurrent = -1;
+    // The first entry shown. The scroll bars and the picture follow changes of the entries at
+    // most every kRefreshMs, so a room filling or emptying user by user repaints a few times a
+    // second, not once a user.
+    int m_nTop = 0;
+    QTimer m_refresh;
+    bool m_bRepaint = false;
+    bool m_bQuietScroll = false;
     QFont m_font;
+    // The bold face measures every name, made once.
+    QFontMetrics m_boldMetrics;
     int m_nEntryHeight = kMinEntryHeight;
     ChatPicture m_watchMarker;
 };

@@ -343,8 +343,8 @@ TEST(UserList, MouseRulesForTheOwnEntryAndDoubleClick) {
     ListRig rig;
     rig.Block({"<newroom>", "<user> bob"});
     rig.list.show();
-    const QRect own = rig.list.visualRect(rig.list.model()->index(0, 0));
-    const QRect bob = rig.list.visualRect(rig.list.model()->index(1, 0));
+    const QRect own = rig.list.EntryRect(0);
+    const QRect bob = rig.list.EntryRect(1);
     QTest::mouseClick(rig.list.viewport(), Qt::LeftButton, {}, bob.center());
     EXPECT_EQ(rig.list.Selection(), std::vector<std::string>{"bob"});
     QTest::mouseClick(rig.list.viewport(), Qt::LeftButton, {}, own.center());
