@@ -1,8 +1,8 @@
 #include "chatpanel.h"
 
+#include "buddydlg.h"
 #include "chatprotocol.h"
 #include "chatsession.h"
-#include "buddydlg.h"
 #include "chatsocket.h"
 #include "chatstrings.h"
 #include "dialogservice.h"

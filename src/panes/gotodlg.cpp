@@ -30,8 +30,8 @@ CGotoDlg::CGotoDlg(CChatContext& context, CUserActions& actions,
 }
 
 void CGotoDlg::accept() {
-    std::string name = CUserActions::CleanName(
-        kivra::platform::ToWireString(m_pName->text().trimmed()));
+    std::string name =
+        CUserActions::CleanName(kivra::platform::ToWireString(m_pName->text().trimmed()));
     if (name.size() > 256)
         name.resize(256);
     if (name.empty()) {

@@ -133,9 +133,10 @@ std::pair<int, bool> CUserList::Locate(const QString& key) const {
     if (start == 1 && m_entries[0]->key == key)
         return {0, true};
     // The entries after the own one are kept in order, so the walk is a binary search.
-    const auto it = std::lower_bound(
-        m_entries.begin() + start, m_entries.end(), key,
-        [](const std::unique_ptr<CUserEntry>& e, const QString& k) { return e->key.compare(k) < 0; });
+    const auto it = std::lower_bound(m_entries.begin() + start, m_entries.end(), key,
+                                     [](const std::unique_ptr<CUserEntry>& e, const QString& k) {
+                                         return e->key.compare(k) < 0;
+                                     });
     return {int(it - m_entries.begin()), it != m_entries.end() && (*it)->key == key};
 }
 
@@ -467,8 +468,8 @@ QMenu* CUserList::BuildMenu(QWidget* parent) {
             AddItem(menu, QStringLiteral("Allow Messages From %1").arg(u), CUserActions::ID_ALLOW,
                     connected);
         else
-            AddItem(menu, QStringLiteral("Ignore Messages From %1").arg(u),
-                    CUserActions::ID_IGNORE, current);
+            AddItem(menu, QStringLiteral("Ignore Messages From %1").arg(u), CUserActions::ID_IGNORE,
+                    current);
         if (!ignored) {
             if (m_commands.IsWatching(name))
                 AddItem(menu, QStringLiteral("Stop Watching Messages From %1").arg(u),
@@ -500,8 +501,7 @@ void CUserList::OnCommand(int id) {
 bool CUserList::event(QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier) &&
-            m_focusInput) {
+        if (key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier) && m_focusInput) {
             m_focusInput();
             return true;
         }

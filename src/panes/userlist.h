@@ -137,7 +137,8 @@ private:
     void UpdateScrollRanges();
     void ScheduleRefresh(bool repaint);
     void Refresh();
-    void PaintEntry(QPainter& painter, const CUserEntry& entry, const QRect& rect, bool focus) const;
+    void PaintEntry(QPainter& painter, const CUserEntry& entry, const QRect& rect,
+                    bool focus) const;
 
     CChatContext& m_context;
     IViewCommands& m_commands;

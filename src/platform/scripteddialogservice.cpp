@@ -193,7 +193,8 @@ QWidget* FindFieldControl(QWidget* dialog, const QString& key) {
                 return w;
     }
     for (QLabel* label : dialog->findChildren<QLabel*>())
-        if (label->buddy() && LabelKey(label->text()).compare(LabelKey(key), Qt::CaseInsensitive) == 0)
+        if (label->buddy() &&
+            LabelKey(label->text()).compare(LabelKey(key), Qt::CaseInsensitive) == 0)
             return label->buddy();
     return nullptr;
 }

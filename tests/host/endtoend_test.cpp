@@ -145,9 +145,8 @@ TEST_F(EndToEnd, UserListShowsWhatTheServerConfirmed) {
     const auto login = [&](QTcpSocket& s, const char* name) {
         s.connectToHost("127.0.0.1", port);
         ASSERT_TRUE(s.waitForConnected(5000));
-        s.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
-                "\x01<begin>\n<username> " + name +
-                "\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n");
+        s.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) + "\x01<begin>\n<username> " +
+                name + "\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n");
         s.waitForBytesWritten(5000);
     };
     QTcpSocket bob;
@@ -181,7 +180,8 @@ TEST_F(EndToEnd, UserListShowsWhatTheServerConfirmed) {
     ASSERT_TRUE(UsersShow("[user] 0x010 Ann"));
     QElapsedTimer t;
     t.start();
-    while (!clientErr.contains("[box] Goto Failed: You can't goto yourself") && t.elapsed() < 5000) {
+    while (!clientErr.contains("[box] Goto Failed: You can't goto yourself") &&
+           t.elapsed() < 5000) {
         client.waitForReadyRead(100);
         clientErr += QString::fromLocal8Bit(client.readAllStandardError());
     }

@@ -53,7 +53,9 @@ struct ListRig {
         };
         commands.m_selectedEmotion = [this] { return emotion; };
         commands.m_transferState = [this] { return transfer; };
-        actions.m_startPrivate = [this](const std::vector<std::string>& n) { privates.push_back(n); };
+        actions.m_startPrivate = [this](const std::vector<std::string>& n) {
+            privates.push_back(n);
+        };
         list.resize(200, 300);
     }
     void Feed(std::string bytes) {
@@ -113,20 +115,30 @@ TEST(UserList, FlagWordFollowsTheServer) {
     };
     const std::vector<Case> cases = {
         {"role in any case", {"<enter role=RoomAdmin> bob"}, 0x100, 0},
-        {"roles are exclusive", {"<enter role=worldadmin> bob", "<enter role=realmadmin> bob"}, 0x080, 0},
+        {"roles are exclusive",
+         {"<enter role=worldadmin> bob", "<enter role=realmadmin> bob"},
+         0x080,
+         0},
         {"unknown role clears", {"<enter role=roomop> bob", "<enter role=janitor> bob"}, 0, 0},
         {"no role keeps it", {"<enter role=roomop> bob", "<enter> bob", "<user> bob"}, 0x200, 0},
         {"follower", {"<followingme> bob"}, 0x001, 0},
         {"followed clears follower", {"<followingme> bob", "<iamfollowing> bob"}, 0x002, 0},
         {"one followed user", {"<iamfollowing> bob", "<iamfollowing> carol"}, 0, 0x002},
         {"no longer following", {"<iamfollowing> bob", "<nolongerfollowing>"}, 0, 0},
-        {"ignored and allowed", {"<iamignoring> bob", "<iamignoring> carol", "<stoppedignoring> bob"}, 0, 0x008},
+        {"ignored and allowed",
+         {"<iamignoring> bob", "<iamignoring> carol", "<stoppedignoring> bob"},
+         0,
+         0x008},
         {"stopped following me", {"<followingme> bob", "<stoppedfollowingme> bob"}, 0, 0},
         {"sets kept for who comes back",
          {"<followingme> bob", "<iamignoring> Bob", "<iamfollowing> carol", "<leave> bob",
           "<leave> carol", "<enter> bob", "<enter role=roomop> carol"},
-         0x009, 0x202},
-        {"confirmations for absent users", {"<iamignoring> zed", "<followingme> zed", "<stoppedignoring> ghost"}, 0, 0},
+         0x009,
+         0x202},
+        {"confirmations for absent users",
+         {"<iamignoring> zed", "<followingme> zed", "<stoppedignoring> ghost"},
+         0,
+         0},
     };
     for (const Case& c : cases) {
         ListRig rig;
@@ -165,8 +177,10 @@ TEST(UserList, ExtentFollowsTheWidestNameAndBigRoomsStayWhole) {
     // Every name twice: in other letter case, with "+" or a blank.
     for (int i = 0; i < 3000; ++i) {
         const int k = i % 1500;
-        lines.push_back(std::string("<user> ") + (i < 1500 ? "user" : "USER") +
-                        std::to_string(k) + (k % 2 ? "" : i < 1500 ? "+x" : " x"));
+        lines.push_back(std::string("<user> ") + (i < 1500 ? "user" : "USER") + std::to_string(k) +
+                        (k % 2      ? ""
+                         : i < 1500 ? "+x"
+                                    : " x"));
     }
     lines.push_back("<user> " + std::string(1000, 'W'));
     rig.Block(lines);
@@ -206,18 +220,18 @@ TEST(UserList, MenuTextsAndGreyStates) {
     rig.context.m_nOptionFlags = CHATOPT_NOWHOIS;
     EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
               (std::vector<std::string>{"Send Private Message to bob... (32775) grey",
-                                        "Add bob To Buddy List (278)",
-                                        "Cancel File Transfer (138)", "Start Following bob (32803)",
-                                        "---", "Allow Messages From bob (32777) grey"}));
+                                        "Add bob To Buddy List (278)", "Cancel File Transfer (138)",
+                                        "Start Following bob (32803)", "---",
+                                        "Allow Messages From bob (32777) grey"}));
     rig.list.SelectNames({"bob", "Ann Lee", "Me Myself"});
     rig.transport.connected = true;
     rig.context.m_nOptionFlags = CHATOPT_NOFILEXFER;
     EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
               (std::vector<std::string>{
-                  "Send Private Message to Selected... (32775)",
-                  "Add Selected To Buddy List (278)", "Who Is This Person... (134)",
-                  "Follow This Person (32803) grey", "---", "Ignore Messages From Selected (32776)",
-                  "Allow Messages From Selected (32777)", "Watch Messages From Selected (32823)",
+                  "Send Private Message to Selected... (32775)", "Add Selected To Buddy List (278)",
+                  "Who Is This Person... (134)", "Follow This Person (32803) grey", "---",
+                  "Ignore Messages From Selected (32776)", "Allow Messages From Selected (32777)",
+                  "Watch Messages From Selected (32823)",
                   "Stop Watching Messages From Selected (32824)"}));
 }
 
@@ -374,9 +388,18 @@ TEST(BuddyDlg, SendsWhatChangedInItsOrder) {
     };
     const std::vector<Case> cases = {
         {"nothing changed", [](CBuddyDlg&) {}, ""},
-        {"added then removed", [&](CBuddyDlg& d) { add(d, "  Zed Zee  "); removeRow(d, 0); }, ""},
+        {"added then removed",
+         [&](CBuddyDlg& d) {
+             add(d, "  Zed Zee  ");
+             removeRow(d, 0);
+         },
+         ""},
         {"server buddy removed and added again",
-         [&](CBuddyDlg& d) { removeRow(d, 0); add(d, "ann lee"); }, "buddy add ann+lee\n"},
+         [&](CBuddyDlg& d) {
+             removeRow(d, 0);
+             add(d, "ann lee");
+         },
+         "buddy add ann+lee\n"},
         {"adds top first, then removals in order",
          [&](CBuddyDlg& d) {
              add(d, "Xa");
