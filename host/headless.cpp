@@ -1,5 +1,7 @@
 #include "headless.h"
 
+#include "codepage.h"
+
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -74,6 +76,19 @@ HeadlessCommand ParseHeadlessCommand(const std::string& line) {
     } else if (StartsWith(line, "!answer ", rest)) {
         c.kind = rest.empty() ? HeadlessCommand::Kind::Bad : HeadlessCommand::Kind::Answer;
         c.text = rest.empty() ? "!answer needs a word" : rest;
+    } else if (StartsWith(line, "!field ", rest)) {
+        const std::size_t eq = rest.find('=');
+        if (eq == std::string::npos || eq == 0) {
+            c.kind = HeadlessCommand::Kind::Bad;
+            c.text = "!field needs KEY=TEXT";
+        } else {
+            c.kind = HeadlessCommand::Kind::Field;
+            c.key = rest.substr(0, eq);
+            c.text = rest.substr(eq + 1);
+        }
+    } else if (StartsWith(line, "!dump ", rest)) {
+        c.kind = rest.empty() ? HeadlessCommand::Kind::Bad : HeadlessCommand::Kind::Dump;
+        c.text = rest.empty() ? "!dump needs what to dump" : rest;
     } else if (line == "!quit") {
         c.kind = HeadlessCommand::Kind::Quit;
     } else {
@@ -181,8 +196,22 @@ void HeadlessRunner::RunLine(const std::string& line) {
         m_pScript->SaveTranscript();
         break;
     case K::Answer:
-        m_dialogs.QueueAnswer(QString::fromStdString(c.text));
+        m_dialogs.QueueAnswer(kivra::platform::FromWire(c.text));
         break;
+    case K::Field:
+        m_dialogs.QueueField(kivra::platform::FromWire(c.key), kivra::platform::FromWire(c.text));
+        break;
+    case K::Dump: {
+        std::vector<std::string> lines;
+        if (!(m_pScript && m_pScript->Dump(c.text, lines))) {
+            m_errors << "kivra: cannot dump " << c.text << std::endl;
+            break;
+        }
+        for (const std::string& l : lines)
+            m_errors << l << '\n';
+        m_errors << "[end " << c.text << "]" << std::endl;
+        break;
+    }
     case K::Quit:
         m_pInput->setEnabled(false);
         m_pInput = nullptr;

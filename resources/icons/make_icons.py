@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the panel's button icons as 24x24 PNGs (run again after changing a shape)."""
+"""Draws the panel's button icons as 24x24 PNGs and the user list's 14x11 bitmaps (named by
+their resource numbers); run again after changing a shape."""
 import math
 import struct
 import zlib
@@ -8,6 +9,7 @@ S = 24
 
 
 def png(path, px):
+    w, h = len(px[0]), len(px)
     raw = b"".join(b"\0" + bytes(c for p in row for c in p) for row in px)
 
     def chunk(tag, data):
@@ -15,13 +17,13 @@ def png(path, px):
 
     with open(path, "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", S, S, 8, 6, 0, 0, 0)))
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)))
         f.write(chunk(b"IDAT", zlib.compress(raw, 9)))
         f.write(chunk(b"IEND", b""))
 
 
-def canvas():
-    return [[(0, 0, 0, 0) for _ in range(S)] for _ in range(S)]
+def canvas(w=S, h=S):
+    return [[(0, 0, 0, 0) for _ in range(w)] for _ in range(h)]
 
 
 def hexrgb(h):
@@ -31,8 +33,8 @@ def hexrgb(h):
 def fill(px, inside, colour):
     """Sets every pixel whose 4x4 subsamples are mostly inside; edges get partial alpha."""
     c = hexrgb(colour)
-    for y in range(S):
-        for x in range(S):
+    for y in range(len(px)):
+        for x in range(len(px[0])):
             n = sum(inside(x + (i + .5) / 4, y + (j + .5) / 4) for i in range(4) for j in range(4))
             if n:
                 a = n / 16
@@ -129,6 +131,83 @@ fill(p, disc(7, 17, 2.2), "#555555")
 fill(p, disc(7, 17, 1.2), "#ffffff")
 fill(p, disc(4, 21, 1.3), "#555555")
 icons["think"] = p
+
+# The user list's bitmaps: 14 wide, 11 high, drawn with their top 5 pixels above an entry's
+# centre line.
+W, H = 14, 11
+
+
+def small():
+    return canvas(W, H)
+
+
+p = small()  # 158: the own user, a figure in the tool buttons' blue
+fill(p, disc(7, 3, 2.6), "#2b4c7e")
+fill(p, ellipse(7, 11, 5.5, 4.8), "#2b4c7e")
+icons["158"] = p
+
+p = small()  # 216: somebody follows me, an arrow coming from behind
+fill(p, line(12.5, 5.5, 3, 5.5, 2), "#b5651d")
+fill(p, line(2.5, 5.5, 6.5, 1.5, 2), "#b5651d")
+fill(p, line(2.5, 5.5, 6.5, 9.5, 2), "#b5651d")
+icons["216"] = p
+
+p = small()  # 217: I follow this user, an arrow going after them
+fill(p, line(1.5, 5.5, 11, 5.5, 2), "#1f7a4d")
+fill(p, line(11.5, 5.5, 7.5, 1.5, 2), "#1f7a4d")
+fill(p, line(11.5, 5.5, 7.5, 9.5, 2), "#1f7a4d")
+icons["217"] = p
+
+p = small()  # 218: ignored, a barred circle
+fill(p, ring(7, 5.5, 4.3, 1.6), "#c0392b")
+fill(p, line(4, 2.5, 10, 8.5, 1.6), "#c0392b")
+icons["218"] = p
+
+p = small()  # 282: watched, an eye
+fill(p, lambda x, y: ellipse(7, 5.5, 6.3, 3.8)(x, y), "#1f7a4d")
+fill(p, ellipse(7, 5.5, 5, 2.6), "#ffffff")
+fill(p, disc(7, 5.5, 2.1), "#1f7a4d")
+fill(p, disc(7, 5.5, 0.9), "#10301f")
+icons["282"] = p
+
+p = small()  # 284: world administrator, a globe
+fill(p, disc(7, 5.5, 5.2), "#2b4c7e")
+fill(p, disc(7, 5.5, 3.9), "#d9ecf7")
+fill(p, lambda x, y: abs(((x - 7) / 1.8) ** 2 + ((y - 5.5) / 4.6) ** 2 - 1) < .35, "#2b4c7e")
+fill(p, line(2, 5.5, 12, 5.5, 1), "#2b4c7e")
+icons["284"] = p
+
+p = small()  # 285: realm administrator, a crown
+fill(p, rect(2, 7, 12, 9.5), "#9a7a00")
+for cx in (2.5, 7, 11.5):
+    fill(p, lambda x, y, cx=cx: y <= 7.5 and abs(x - cx) <= (y - 1) * .45, "#d4a017")
+fill(p, rect(2, 7, 12, 9.5), "#d4a017")
+fill(p, outline(2, 7, 12, 9.5, .8), "#9a7a00")
+icons["285"] = p
+
+p = small()  # 286: room administrator, a key
+fill(p, ring(4, 5.5, 2.6, 1.6), "#8e44ad")
+fill(p, line(6.5, 5.5, 13, 5.5, 1.6), "#8e44ad")
+fill(p, line(11, 5.5, 11, 8.5, 1.4), "#8e44ad")
+fill(p, line(13, 5.5, 13, 8, 1.4), "#8e44ad")
+icons["286"] = p
+
+p = small()  # 287: room operator, a star
+star = [(7 + (4.8 if i % 2 == 0 else 2) * math.sin(i * math.pi / 5),
+         6 - (4.8 if i % 2 == 0 else 2) * math.cos(i * math.pi / 5)) for i in range(10)]
+
+
+def inside_star(x, y):
+    hit = False
+    for i in range(10):
+        (x0, y0), (x1, y1) = star[i], star[(i + 1) % 10]
+        if (y0 > y) != (y1 > y) and x < x0 + (y - y0) * (x1 - x0) / (y1 - y0):
+            hit = not hit
+    return hit
+
+
+fill(p, inside_star, "#1f7a4d")
+icons["287"] = p
 
 for name, pixels in icons.items():
     png(name + ".png", pixels)

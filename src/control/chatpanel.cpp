@@ -1,13 +1,17 @@
 #include "chatpanel.h"
 
+#include "buddydlg.h"
 #include "chatprotocol.h"
 #include "chatsession.h"
 #include "chatsocket.h"
 #include "chatstrings.h"
 #include "dialogservice.h"
+#include "gotodlg.h"
 #include "inputline.h"
 #include "pgedit.h"
 #include "settingsstore.h"
+#include "useractions.h"
+#include "userlist.h"
 #include "viewcommands.h"
 #include "viewmirror.h"
 
@@ -86,7 +90,9 @@ CChatPanel::~CChatPanel() {
     // The panes hold references to the context and the commands, which go before the QWidget
     // base would delete its children.
     m_context.m_pOutput = nullptr;
+    m_context.m_pUserList = nullptr;
     m_context.m_pPanel = nullptr;
+    m_pBuddyDlg.reset();
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
@@ -136,10 +142,24 @@ void CChatPanel::BuildItems() {
     m_pProgress->setValue(0);
     m_pProgress->installEventFilter(this); // its tip follows the transfer
 
-    m_pUserList = MakePane(this, IDC_USERLIST, "userlist", true);
     m_pEmotionList = MakePane(this, IDC_EMOTIONLIST, "emotionlist", true);
     m_pOutputFrame = MakePane(this, 0, "outputframe", true);
     m_pCommands = std::make_unique<CContextCommands>(m_context);
+    m_pUserActions = std::make_unique<CUserActions>(m_context, *m_pCommands);
+    m_pUsers = new CUserList(m_context, *m_pCommands, *m_pUserActions, this);
+    SetId(m_pUsers, IDC_USERLIST, "userlist");
+    m_pUserList = m_pUsers;
+    m_context.m_pUserList = m_pUsers;
+    m_pUsers->m_focusInput = [this] {
+        if (m_pInputLine != nullptr)
+            m_pInputLine->setFocus();
+    };
+    // The output view's user menu acts through the list's selection: one implementation.
+    m_pCommands->m_userCommand = [this](int id) {
+        m_pUsers->OnCommand(id);
+        return true;
+    };
+    m_pCommands->m_openGoto = [this] { OpenGotoDialog(); };
     m_pOutputView =
         new CPGEdit(m_context, *m_pCommands, m_site.Dialogs(), CPGEdit::KIND_MAIN, this);
     SetId(m_pOutputView, IDC_OUTPUTVIEW, "outputview");
@@ -328,6 +348,9 @@ void CChatPanel::OnCommand(int id) {
     case 141:
         SendToServer("\x01<begin>\n<userprefs>\n<end>\n");
         break;
+    case 140:
+        OpenGotoDialog();
+        break;
     case 145:
         SendToServer("\x01<begin>\n<getbuddylist>\n<end>\n");
         break;
@@ -352,6 +375,9 @@ void CChatPanel::OnCommand(int id) {
         SendToServer("\x01<begin>\n<emotions>\n<end>\n");
         break;
     default:
+        // The user menus' commands act on the list's selection.
+        if (m_pUsers != nullptr)
+            m_pUsers->OnCommand(id);
         break;
     }
 }
@@ -369,8 +395,14 @@ long CChatPanel::WindowProc(unsigned message, unsigned long wParam, long lParam)
         // so the next request starts from the server's answer again.
         m_context.m_pUserOptions.reset();
         return 0;
-    case WM_CHAT_EMOTIONS:
     case WM_CHAT_BUDDIES:
+        // The dialog the buddy block filled runs once and goes.
+        if (m_pBuddyDlg != nullptr) {
+            m_site.Dialogs().RunModal(m_pBuddyDlg.get());
+            m_pBuddyDlg.reset();
+        }
+        return 0;
+    case WM_CHAT_EMOTIONS:
         // Only a dialog filled by a server block runs; none is held.
         return 0;
     default:
@@ -408,7 +440,14 @@ IEmotionCollector* CChatPanel::EnsureEmotionDialog() {
     return nullptr;
 }
 IBuddyCollector* CChatPanel::EnsureBuddyDialog() {
-    return nullptr;
+    if (m_pBuddyDlg == nullptr && m_pUserActions != nullptr)
+        m_pBuddyDlg = std::make_unique<CBuddyDlg>(*m_pUserActions, this);
+    return m_pBuddyDlg.get();
+}
+
+void CChatPanel::OpenGotoDialog() {
+    CGotoDlg dialog(m_context, *m_pUserActions, m_site.Dialogs(), this);
+    m_site.Dialogs().RunModal(&dialog);
 }
 
 bool CChatPanel::TypeLine(const std::string& text) {
@@ -426,7 +465,18 @@ bool CChatPanel::TypeStyledLine(const std::string& text, bool emote) {
     m_pInputLine->OnButton(emote ? CInputLine::ID_EMOTE : CInputLine::ID_THINK);
     return true;
 }
-bool CChatPanel::SelectUsers(const std::vector<std::string>&) {
+bool CChatPanel::SelectUsers(const std::vector<std::string>& names) {
+    if (m_pUsers == nullptr)
+        return false;
+    m_pUsers->SelectNames(names);
+    return true;
+}
+
+bool CChatPanel::Dump(const std::string& what, std::vector<std::string>& lines) {
+    if (what == "users" && m_pUsers != nullptr) {
+        lines = m_pUsers->DumpLines();
+        return true;
+    }
     return false;
 }
 

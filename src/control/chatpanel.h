@@ -22,6 +22,9 @@ class CChatSocket;
 class CInputLine;
 class CPGEdit;
 class CContextCommands;
+class CUserActions;
+class CUserList;
+class CBuddyDlg;
 class QFrame;
 class QProgressBar;
 class QPushButton;
@@ -83,6 +86,7 @@ public:
     bool SelectUsers(const std::vector<std::string>& names) override;
     bool CanSaveTranscript() const override { return m_pOutputView != nullptr; }
     bool SaveTranscript() override;
+    bool Dump(const std::string& what, std::vector<std::string>& lines) override;
 
     // IKeyboardHookTarget
     QWidget* HookOutputView() override;
@@ -103,6 +107,7 @@ private:
     // Sends a line or block to the server through the protocol object; 0 when nothing went out.
     int SendToServer(const char* text);
     void ToggleDisplaySwitch(bool CChatContext::*flag, const char* valueName);
+    void OpenGotoDialog();
 
     IRazarSite& m_site;
     ISettingsStore& m_settings;
@@ -124,6 +129,9 @@ private:
     std::unique_ptr<CChatProtocol> m_pProtocol;
     std::unique_ptr<CChatSession> m_pSession;
     std::unique_ptr<CContextCommands> m_pCommands;
+    std::unique_ptr<CUserActions> m_pUserActions;
+    CUserList* m_pUsers = nullptr;
+    std::unique_ptr<CBuddyDlg> m_pBuddyDlg;
     CPGEdit* m_pOutputView = nullptr;
     CInputLine* m_pInputLine = nullptr;
     std::array<QPushButton*, 3> m_smallButtons{};

@@ -56,6 +56,10 @@ public:
     // The output view's "Save To File"; the file name comes from the dialog service. False when
     // there is no output view.
     virtual bool SaveTranscript() = 0;
+    // The lines of `!dump WHAT` (without the closing line); false when WHAT is not known.
+    virtual bool Dump(const std::string& /*what*/, std::vector<std::string>& /*lines*/) {
+        return false;
+    }
 };
 
 } // namespace kivra::control

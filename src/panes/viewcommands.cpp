@@ -3,15 +3,6 @@
 #include "chatcontext.h"
 #include "chatprotocol.h"
 
-namespace {
-std::string Plussed(std::string name) {
-    for (char& c : name)
-        if (c == ' ')
-            c = '+';
-    return name;
-}
-} // namespace
-
 bool CContextCommands::IsConnected() const {
     return m_context.m_pTransport && m_context.m_pTransport->IsConnected();
 }
@@ -67,50 +58,7 @@ void CContextCommands::OpenGotoDialog() {
 }
 
 void CContextCommands::UserCommand(int id) {
-    if (m_userCommand && m_userCommand(id))
-        return;
-    IUserList* list = m_context.m_pUserList;
-    CChatProtocol* protocol = m_context.m_pProtocol;
-    if (!list || !protocol)
-        return;
-    const std::vector<std::string> selected = list->Selection();
-    if (selected.empty())
-        return;
-    const std::string& first = selected.front();
-    switch (id) {
-    case 32775: // send private message
-        list->StartPrivateMessage();
-        break;
-    case 278: // add to buddy list, every selected user in list order
-        for (const std::string& name : selected)
-            if (!name.empty())
-                protocol->SendSay(("buddy add " + Plussed(name) + "\n").c_str());
-        break;
-    case 134:
-        protocol->SendWhoisRequest(first.c_str());
-        break;
-    case 32803:
-        protocol->SetFollow(Plussed(first).c_str(), 1);
-        break;
-    case 122:
-        protocol->SetFollow(Plussed(first).c_str(), 0);
-        break;
-    case 32776:
-    case 32777:
-        if (first != m_context.UserName()) {
-            protocol->SetIgnore(first.c_str(), id == 32776 ? 1 : 0);
-            // Ignoring a user also stops watching them.
-            if (id == 32776)
-                protocol->RemoveWatch(first.c_str());
-        }
-        break;
-    case 32823:
-        protocol->AddWatch(first.c_str());
-        break;
-    case 32824:
-        protocol->RemoveWatch(first.c_str());
-        break;
-    default: // emotion at a user, file transfer: their panes take them through the hook
-        break;
-    }
+    // The user list carries out every user command (the panel plugs it in here).
+    if (m_userCommand)
+        m_userCommand(id);
 }

@@ -43,7 +43,7 @@ public:
     std::function<std::string()> m_selectedEmotion;
     std::function<int()> m_transferState;
     std::function<void()> m_openGoto;
-    // Takes a user-menu command first; returns true when it carried it out.
+    // Carries out a user-menu command on the user list's selection; true when it did.
     std::function<bool(int commandId)> m_userCommand;
 
     bool IsConnected() const override;

@@ -1,7 +1,13 @@
 #include "scripteddialogservice.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 
 namespace kivra::platform {
 
@@ -169,12 +175,71 @@ std::optional<QFont> ScriptedDialogService::GetFont(QWidget*, const QFont& initi
     return chosen;
 }
 
+namespace {
+QString LabelKey(QString text) {
+    text.remove(QLatin1Char('&'));
+    text = text.trimmed();
+    if (text.endsWith(QLatin1Char(':')))
+        text.chop(1);
+    return text.trimmed();
+}
+
+QWidget* FindFieldControl(QWidget* dialog, const QString& key) {
+    bool numeric = false;
+    const int id = key.toInt(&numeric);
+    if (numeric) {
+        for (QWidget* w : dialog->findChildren<QWidget*>())
+            if (w->property("controlId").isValid() && w->property("controlId").toInt() == id)
+                return w;
+    }
+    for (QLabel* label : dialog->findChildren<QLabel*>())
+        if (label->buddy() &&
+            LabelKey(label->text()).compare(LabelKey(key), Qt::CaseInsensitive) == 0)
+            return label->buddy();
+    return nullptr;
+}
+} // namespace
+
+bool ScriptedDialogService::ApplyField(QWidget* dialog, const QString& key, const QString& text) {
+    QWidget* w = dialog ? FindFieldControl(dialog, key) : nullptr;
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        edit->setText(text);
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
+        plain->setPlainText(QString(text).replace(QLatin1String("\\n"), QLatin1String("\n")));
+    } else if (auto* rich = qobject_cast<QTextEdit*>(w)) {
+        rich->setPlainText(QString(text).replace(QLatin1String("\\n"), QLatin1String("\n")));
+    } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+        check->setChecked(text.trimmed() == QLatin1String("1"));
+    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        const int index = combo->findText(text);
+        if (index >= 0)
+            combo->setCurrentIndex(index);
+        else if (combo->isEditable())
+            combo->setEditText(text);
+        else
+            return false;
+    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+        const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
+        if (found.isEmpty())
+            return false;
+        list->setCurrentItem(found.front());
+    } else {
+        return false;
+    }
+    return true;
+}
+
 int ScriptedDialogService::RunModal(QDialog* dialog) {
     DialogRequest r;
     r.kind = DialogRequest::Kind::Modal;
     r.caption = dialog ? dialog->windowTitle() : QString();
     r.answer = TakeAnswer();
     Echo(QStringLiteral("[dialog] %1").arg(r.caption));
+    std::vector<std::pair<QString, QString>> fields;
+    fields.swap(m_fields);
+    for (const auto& [key, text] : fields)
+        if (!ApplyField(dialog, key, text))
+            Echo(QStringLiteral("kivra: no control %1 in %2").arg(key, r.caption));
     if (dialog) {
         if (!r.answer.isEmpty() && !IsAnyWord(r.answer)) {
             if (auto* edit = dialog->findChild<QLineEdit*>())

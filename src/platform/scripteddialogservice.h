@@ -35,6 +35,14 @@ struct DialogRequest {
 class ScriptedDialogService : public DialogService {
 public:
     void QueueAnswer(const QString& answer) { m_answers.push_back(answer); }
+    // Queues `text` for one control of the next dialog that runs, applied before its answer.
+    // `key` is the control's id (its "controlId" property) or the text of the label in front of
+    // it (mnemonic "&" and a trailing ":" ignored). An edit takes the text ("\n" between lines
+    // of a multi-line edit), a check box "1"/"0", a list or combo box the entry with that text
+    // (an editable combo takes any text).
+    void QueueField(const QString& key, const QString& text) { m_fields.push_back({key, text}); }
+    // Puts `text` into the control of `dialog` that `key` names; false when none takes it.
+    static bool ApplyField(QWidget* dialog, const QString& key, const QString& text);
     std::size_t PendingAnswers() const { return m_answers.size(); }
     // Lines for each request go here (nullptr: none).
     void SetEcho(std::ostream* out) { m_echo = out; }
@@ -60,6 +68,7 @@ private:
     QString TakeAnswer();
     void Echo(const QString& line);
     std::deque<QString> m_answers;
+    std::vector<std::pair<QString, QString>> m_fields;
     std::vector<DialogRequest> m_requests;
     std::ostream* m_echo = nullptr;
 };

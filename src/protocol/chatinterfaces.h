@@ -130,6 +130,8 @@ public:
     virtual void MarkFollower(const std::string& name, bool on) = 0;
     virtual void MarkIgnored(const std::string& name, bool on) = 0;
     virtual void MarkFollowed(const std::string& name, bool on) = 0;
+    // The watch mark the user menus set and clear (never on an ignored entry).
+    virtual void MarkWatched(const std::string& /*name*/, bool /*on*/) {}
     // Deselects all, then selects the entry with this name.
     virtual void SelectOnly(const std::string& name) = 0;
     // Texts of the selected entries, in list order.

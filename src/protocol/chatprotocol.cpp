@@ -7,8 +7,18 @@ namespace {
 constexpr char kSoh = '\x01';
 constexpr char kTelnetLoginOptions[] = "\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18";
 
+// A name inside a command line: a CR or LF would end the line early and start another
+// command, so they are dropped.
+std::string LineSafe(const char* name) {
+    std::string s;
+    for (const char* p = name ? name : ""; *p; ++p)
+        if (*p != '\r' && *p != '\n')
+            s.push_back(*p);
+    return s;
+}
+
 std::string Plussed(const char* name) {
-    std::string s = name ? name : "";
+    std::string s = LineSafe(name);
     for (char& c : s) {
         if (c == ' ')
             c = '+';
@@ -117,10 +127,11 @@ int CChatProtocol::SetIgnore(const char* name, int on) {
 }
 
 int CChatProtocol::SendWhoisRequest(const char* name) {
-    m_whois.name = Safe(name);
+    const std::string safe = LineSafe(name);
+    m_whois.name = safe;
     if (m_whois.name.size() > 255)
         m_whois.name.resize(255);
-    return SendFormatted("\x01<begin>\n<whois> ", Safe(name), "\n<end>\n");
+    return SendFormatted("\x01<begin>\n<whois> ", safe, "\n<end>\n");
 }
 
 const CStringArray* CChatProtocol::GetMenuList(int id) {
@@ -163,7 +174,7 @@ int CChatProtocol::DoMenuCommand(int id, int index) {
 }
 
 int CChatProtocol::SetFollow(const char* name, int on) {
-    return SendFormatted(on ? "follow " : "stopfollow ", Safe(name), "\n");
+    return SendFormatted(on ? "follow " : "stopfollow ", LineSafe(name), "\n");
 }
 
 int CChatProtocol::RequestUsers() {

@@ -61,6 +61,25 @@ protected:
         return clientOut.contains(text);
     }
 
+    // Asks for the user list until a dump shows `line` (or, with `absent`, no longer shows it).
+    bool UsersShow(const QString& line, bool absent = false, int ms = 10000) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            clientErr.clear();
+            client.write("!dump users\n");
+            client.waitForBytesWritten(1000);
+            while (!clientErr.contains("[end users]") && t.elapsed() < ms) {
+                client.waitForReadyRead(100);
+                clientErr += QString::fromLocal8Bit(client.readAllStandardError());
+                clientOut += QString::fromLocal8Bit(client.readAllStandardOutput());
+            }
+            if (clientErr.split('\n').contains(line) != absent)
+                return true;
+        }
+        return false;
+    }
+
     static bool SocketShows(QTcpSocket& s, QByteArray& seen, const QByteArray& text,
                             int ms = 10000) {
         QElapsedTimer t;
@@ -118,6 +137,60 @@ TEST_F(EndToEnd, HeadlessClientLogsInHearsOthersAndSpeaks) {
     client.waitForBytesWritten(5000);
     EXPECT_TRUE(client.waitForFinished(10000));
     EXPECT_EQ(client.exitCode(), 0);
+}
+
+TEST_F(EndToEnd, UserListShowsWhatTheServerConfirmed) {
+    StartClient("Ann");
+    ASSERT_TRUE(ClientShows("Exits: ")) << clientOut.toStdString() << clientErr.toStdString();
+    const auto login = [&](QTcpSocket& s, const char* name) {
+        s.connectToHost("127.0.0.1", port);
+        ASSERT_TRUE(s.waitForConnected(5000));
+        s.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) + "\x01<begin>\n<username> " +
+                name + "\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n");
+        s.waitForBytesWritten(5000);
+    };
+    QTcpSocket bob;
+    login(bob, "Bob Lee");
+    ASSERT_TRUE(UsersShow("[user] 0x000 Bob Lee")) << clientErr.toStdString();
+    EXPECT_TRUE(clientErr.startsWith("[user] 0x010 Ann\n")) << clientErr.toStdString();
+
+    auto send = [&](const char* line) {
+        client.write(line);
+        client.waitForBytesWritten(5000);
+    };
+    send("!select Bob Lee\n!command 32803\n");
+    ASSERT_TRUE(UsersShow("[user] 0x002 Bob Lee")) << clientErr.toStdString();
+    send("!command 32823\n");
+    ASSERT_TRUE(UsersShow("[user] 0x022 Bob Lee")) << clientErr.toStdString();
+    send("!command 32776\n");
+    ASSERT_TRUE(UsersShow("[user] 0x00a Bob Lee")) << clientErr.toStdString();
+
+    bob.write("quit\r\n");
+    bob.waitForBytesWritten(5000);
+    ASSERT_TRUE(UsersShow("[user] 0x00a Bob Lee", true)) << clientErr.toStdString();
+    EXPECT_FALSE(clientErr.contains("Bob Lee")) << clientErr.toStdString();
+
+    // Back again, under another spelling of the name: still ignored, no longer followed.
+    QTcpSocket again;
+    login(again, "bob+lee");
+    ASSERT_TRUE(UsersShow("[user] 0x008 bob lee")) << clientErr.toStdString();
+
+    // The goto dialog through !field and !answer refuses the own name.
+    send("!field 1102=ann\n!answer ok\n!command 140\n");
+    ASSERT_TRUE(UsersShow("[user] 0x010 Ann"));
+    QElapsedTimer t;
+    t.start();
+    while (!clientErr.contains("[box] Goto Failed: You can't goto yourself") &&
+           t.elapsed() < 5000) {
+        client.waitForReadyRead(100);
+        clientErr += QString::fromLocal8Bit(client.readAllStandardError());
+    }
+    EXPECT_TRUE(clientErr.contains("[dialog] Go To User")) << clientErr.toStdString();
+    EXPECT_TRUE(clientErr.contains("[box] Goto Failed: You can't goto yourself"));
+
+    client.write("!quit\n");
+    client.waitForBytesWritten(5000);
+    EXPECT_TRUE(client.waitForFinished(10000));
 }
 
 } // namespace

@@ -34,3 +34,14 @@ TEST(HeadlessCommands, Selection) {
     EXPECT_EQ(ParseHeadlessCommand("!select Ann,,Bob,").names,
               (std::vector<std::string>{"Ann", "Bob"}));
 }
+
+TEST(HeadlessCommands, FieldsAndDumps) {
+    const auto field = ParseHeadlessCommand("!field User name=Ann = Lee");
+    EXPECT_EQ(field.kind, K::Field);
+    EXPECT_EQ(field.key, "User name");
+    EXPECT_EQ(field.text, "Ann = Lee");
+    EXPECT_EQ(ParseHeadlessCommand("!field 1102=").text, "");
+    EXPECT_EQ(ParseHeadlessCommand("!dump users").text, "users");
+    for (const char* bad : {"!field", "!field novalue", "!field =x", "!dump", "!dump "})
+        EXPECT_EQ(ParseHeadlessCommand(bad).kind, K::Bad) << bad;
+}

@@ -4,8 +4,13 @@
 #include "qtdialogservice.h"
 #include "scripteddialogservice.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -80,6 +85,48 @@ TEST(ScriptedDialogs, ModalDialogGetsTextInItsLineEditAndAcceptRules) {
     } picky;
     d.QueueAnswer("ok");
     EXPECT_EQ(d.RunModal(&picky), QDialog::Rejected);
+}
+
+TEST(ScriptedDialogs, FieldsReachControlsByIdOrLabelBeforeTheAnswer) {
+    QDialog dlg;
+    auto* first = new QLineEdit(&dlg);
+    auto* name = new QLineEdit(&dlg);
+    name->setProperty("controlId", 1102);
+    auto* notes = new QPlainTextEdit(&dlg);
+    auto* label = new QLabel("&Notes:", &dlg);
+    label->setBuddy(notes);
+    auto* check = new QCheckBox(&dlg);
+    check->setProperty("controlId", 7);
+    auto* list = new QListWidget(&dlg);
+    list->addItems({"ann", "bob"});
+    list->setProperty("controlId", 8);
+    auto* combo = new QComboBox(&dlg);
+    combo->setEditable(true);
+    combo->setProperty("controlId", 9);
+    std::ostringstream echo;
+    ScriptedDialogService d;
+    d.SetEcho(&echo);
+    d.QueueField("1102", "Ann Lee");
+    d.QueueField("notes", "one\\ntwo");
+    d.QueueField("7", "1");
+    d.QueueField("8", "bob");
+    d.QueueField("9", "free text");
+    d.QueueField("8", "nobody");
+    d.QueueField("4711", "x");
+    d.QueueAnswer("typed");
+    EXPECT_EQ(d.RunModal(&dlg), QDialog::Accepted);
+    EXPECT_EQ(first->text(), "typed");
+    EXPECT_EQ(name->text(), "Ann Lee");
+    EXPECT_EQ(notes->toPlainText(), "one\ntwo");
+    EXPECT_TRUE(check->isChecked());
+    EXPECT_EQ(list->currentItem()->text(), "bob");
+    EXPECT_EQ(combo->currentText(), "free text");
+    EXPECT_NE(echo.str().find("no control 8"), std::string::npos);
+    EXPECT_NE(echo.str().find("no control 4711"), std::string::npos);
+    // Fields are for the next dialog only.
+    name->clear();
+    d.RunModal(&dlg);
+    EXPECT_TRUE(name->text().isEmpty());
 }
 
 TEST(ScriptedDialogs, TranscriptLines) {

@@ -1,0 +1,459 @@
+// The user list driven through the protocol object with server bytes, its menu, and every user
+// action's wire bytes, with the buddy and goto dialogs.
+
+#include "buddydlg.h"
+#include "chatprotocol.h"
+#include "gotodlg.h"
+#include "panefakes.h"
+#include "useractions.h"
+#include "userlist.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct WireRecorder : IChatTransport {
+    std::string wire;
+    bool connected = true;
+    bool IsConnected() const override { return connected; }
+    int SendText(const char* text) override {
+        wire += text;
+        return int(std::strlen(text));
+    }
+    int SendData(const char* data, int length) override {
+        wire.append(data, std::size_t(length));
+        return length;
+    }
+};
+
+struct ListRig {
+    CChatContext context;
+    WireRecorder transport;
+    CChatProtocol protocol{&context};
+    CContextCommands commands{context};
+    CUserActions actions{context, commands};
+    CUserList list{context, commands, actions};
+    FakeDialogs dialogs;
+    std::vector<std::vector<std::string>> privates;
+    std::string emotion;
+    int transfer = 1;
+
+    ListRig() {
+        CopyParam(context.m_params.szUserName, "Me Myself");
+        context.m_pTransport = &transport;
+        context.m_pProtocol = &protocol;
+        context.m_pUserList = &list;
+        commands.m_userCommand = [this](int id) {
+            list.OnCommand(id);
+            return true;
+        };
+        commands.m_selectedEmotion = [this] { return emotion; };
+        commands.m_transferState = [this] { return transfer; };
+        actions.m_startPrivate = [this](const std::vector<std::string>& n) {
+            privates.push_back(n);
+        };
+        list.resize(200, 300);
+    }
+    void Feed(std::string bytes) {
+        std::vector<char> buffer(bytes.begin(), bytes.end());
+        buffer.push_back('\0');
+        int incomplete = 0;
+        protocol.ProcessReceived(buffer.data(), int(bytes.size()), &incomplete);
+    }
+    // One block of keyword lines, each "<keyword> value".
+    void Block(const std::vector<std::string>& lines) {
+        std::string b = "\x01<begin>\n";
+        for (const std::string& l : lines)
+            b += l + "\n";
+        Feed(b + "<end>\n");
+    }
+    std::string Dump() const {
+        std::string s;
+        for (const std::string& l : list.DumpLines())
+            s += l + "\n";
+        return s;
+    }
+    std::uint32_t Flags(const std::string& name) const { return list.FlagsAt(list.Find(name)); }
+    std::string TakeWire() { return std::exchange(transport.wire, std::string()); }
+};
+
+// Each menu item as "TEXT (ID)" with " grey" when disabled; "---" for a separator.
+std::vector<std::string> MenuLines(QMenu* menu) {
+    std::vector<std::string> out;
+    for (QAction* a : menu->actions())
+        out.push_back(a->isSeparator()
+                          ? std::string("---")
+                          : a->text().toStdString() + " (" + std::to_string(a->data().toInt()) +
+                                ")" + (a->isEnabled() ? "" : " grey"));
+    delete menu;
+    return out;
+}
+
+TEST(UserList, OrdersOwnFirstThenCaseInsensitiveWithoutDuplicates) {
+    ListRig rig;
+    rig.Block({"<newroom>", "<user> bob", "<user> Alice", "<user role=roomop> carol", "<enter> BOB",
+               "<user> Ann+Lee", "<enter> ann lee", "<user> Me+Myself", "<user> Al"});
+    EXPECT_EQ(rig.Dump(), "[user] 0x010 Me Myself\n[user] 0x000 Al\n[user] 0x000 Alice\n"
+                          "[user] 0x000 Ann Lee\n[user] 0x000 bob\n[user] 0x200 carol\n");
+    rig.Block({"<leave> CAROL", "<leave> Nobody", "<leave> Me+Myself", "<leave> Ann Lee"});
+    EXPECT_EQ(rig.Dump(), "[user] 0x010 Me Myself\n[user] 0x000 Al\n[user] 0x000 Alice\n"
+                          "[user] 0x000 bob\n");
+    // A new room forgets everybody and every flag.
+    rig.Block({"<iamignoring> bob", "<newroom>", "<user> Zed"});
+    EXPECT_EQ(rig.Dump(), "[user] 0x010 Me Myself\n[user] 0x000 Zed\n");
+}
+
+TEST(UserList, FlagWordFollowsTheServer) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        std::uint32_t bob, carol;
+    };
+    const std::vector<Case> cases = {
+        {"role in any case", {"<enter role=RoomAdmin> bob"}, 0x100, 0},
+        {"roles are exclusive",
+         {"<enter role=worldadmin> bob", "<enter role=realmadmin> bob"},
+         0x080,
+         0},
+        {"unknown role clears", {"<enter role=roomop> bob", "<enter role=janitor> bob"}, 0, 0},
+        {"no role keeps it", {"<enter role=roomop> bob", "<enter> bob", "<user> bob"}, 0x200, 0},
+        {"follower", {"<followingme> bob"}, 0x001, 0},
+        {"followed clears follower", {"<followingme> bob", "<iamfollowing> bob"}, 0x002, 0},
+        {"one followed user", {"<iamfollowing> bob", "<iamfollowing> carol"}, 0, 0x002},
+        {"no longer following", {"<iamfollowing> bob", "<nolongerfollowing>"}, 0, 0},
+        {"ignored and allowed",
+         {"<iamignoring> bob", "<iamignoring> carol", "<stoppedignoring> bob"},
+         0,
+         0x008},
+        {"stopped following me", {"<followingme> bob", "<stoppedfollowingme> bob"}, 0, 0},
+        {"sets kept for who comes back",
+         {"<followingme> bob", "<iamignoring> Bob", "<iamfollowing> carol", "<leave> bob",
+          "<leave> carol", "<enter> bob", "<enter role=roomop> carol"},
+         0x009,
+         0x202},
+        {"confirmations for absent users",
+         {"<iamignoring> zed", "<followingme> zed", "<stoppedignoring> ghost"},
+         0,
+         0},
+    };
+    for (const Case& c : cases) {
+        ListRig rig;
+        rig.Block({"<newroom>", "<user> bob", "<user> carol"});
+        rig.Block(c.lines);
+        EXPECT_EQ(rig.Flags("bob"), c.bob) << c.what;
+        EXPECT_EQ(rig.Flags("carol"), c.carol) << c.what;
+        EXPECT_EQ(rig.list.Count(), 3) << c.what;
+    }
+}
+
+TEST(UserList, IconsByFlagWord) {
+    struct Case {
+        std::uint32_t flags;
+        int first, second;
+    };
+    for (const Case& c : std::vector<Case>{{0x010 | 0x002, 158, 0},
+                                           {0x040 | 0x020 | 0x008, 284, 0},
+                                           {0x080, 285, 0},
+                                           {0x100 | 0x001, 286, 216},
+                                           {0x200 | 0x002 | 0x001, 287, 217},
+                                           {0x020 | 0x008, 282, 0},
+                                           {0x008, 218, 0},
+                                           {0, 0, 0}}) {
+        EXPECT_EQ(CUserList::IconFor(c.flags, 0), c.first) << c.flags;
+        EXPECT_EQ(CUserList::IconFor(c.flags, 1), c.second) << c.flags;
+        if (c.first) {
+            EXPECT_FALSE(CUserList::Bitmap(c.first).isNull()) << c.first;
+        }
+    }
+}
+
+TEST(UserList, ExtentFollowsTheWidestNameAndBigRoomsStayWhole) {
+    ListRig rig;
+    std::vector<std::string> lines = {"<newroom>"};
+    // Every name twice: in other letter case, with "+" or a blank.
+    for (int i = 0; i < 3000; ++i) {
+        const int k = i % 1500;
+        lines.push_back(std::string("<user> ") + (i < 1500 ? "user" : "USER") + std::to_string(k) +
+                        (k % 2      ? ""
+                         : i < 1500 ? "+x"
+                                    : " x"));
+    }
+    lines.push_back("<user> " + std::string(1000, 'W'));
+    rig.Block(lines);
+    EXPECT_EQ(rig.list.Count(), 1 + 1500 + 1);
+    const int wide = rig.list.HorizontalExtent();
+    rig.Block({"<leave> " + std::string(1000, 'w')});
+    EXPECT_LT(rig.list.HorizontalExtent(), wide);
+    EXPECT_GT(rig.list.HorizontalExtent(), 0);
+    EXPECT_GE(rig.list.EntryHeight(), CUserList::kMinEntryHeight);
+}
+
+TEST(UserList, MenuTextsAndGreyStates) {
+    ListRig rig;
+    rig.Block({"<newroom>", "<user> Ann+Lee", "<user> bob", "<iamignoring> bob"});
+    rig.emotion = "wave";
+    EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
+              (std::vector<std::string>{
+                  "Send Private Message... (32775) grey", "Add Selected To Buddy List (278) grey",
+                  "Who Is This Person... (134) grey", "Send File To ... (123) grey",
+                  "Follow This Person (32803) grey", "wave at Selected Persons (32814) grey", "---",
+                  "Ignore Messages From Selected (32776) grey",
+                  "Allow Messages From Selected (32777) grey",
+                  "Watch Messages From Selected (32823) grey",
+                  "Stop Watching Messages From Selected (32824) grey"}));
+    rig.list.SelectOnly("ann lee");
+    EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
+              (std::vector<std::string>{
+                  "Send Private Message to Ann Lee... (32775)", "Add Ann Lee To Buddy List (278)",
+                  "Who Is Ann Lee... (134)", "Send File To Ann Lee... (123)",
+                  "Start Following Ann Lee (32803)", "wave at Ann Lee (32814)", "---",
+                  "Ignore Messages From Ann Lee (32776)", "Watch Messages From Ann Lee (32823)"}));
+    // Ignored, while disconnected, a transfer running, who-is and private messages off.
+    rig.list.SelectOnly("bob");
+    rig.transport.connected = false;
+    rig.transfer = 2;
+    rig.emotion.clear();
+    rig.context.m_nOptionFlags = CHATOPT_NOWHOIS;
+    EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
+              (std::vector<std::string>{"Send Private Message to bob... (32775) grey",
+                                        "Add bob To Buddy List (278)", "Cancel File Transfer (138)",
+                                        "Start Following bob (32803)", "---",
+                                        "Allow Messages From bob (32777) grey"}));
+    rig.list.SelectNames({"bob", "Ann Lee", "Me Myself"});
+    rig.transport.connected = true;
+    rig.context.m_nOptionFlags = CHATOPT_NOFILEXFER;
+    EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
+              (std::vector<std::string>{
+                  "Send Private Message to Selected... (32775)", "Add Selected To Buddy List (278)",
+                  "Who Is This Person... (134)", "Follow This Person (32803) grey", "---",
+                  "Ignore Messages From Selected (32776)", "Allow Messages From Selected (32777)",
+                  "Watch Messages From Selected (32823)",
+                  "Stop Watching Messages From Selected (32824)"}));
+}
+
+TEST(UserList, FollowItemInItsFiveSituations) {
+    struct Case {
+        const char* followed;
+        bool followsMe;
+        const char* text;
+        int id;
+        bool enabled;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"", false, "Start Following Ann Lee", 32803, true},
+             {"", true, "Kick Ann Lee Off Your Tail!", 122, true},
+             {"ANN+LEE", false, "Stop Following Ann Lee", 122, true},
+             {"Zed", false, "Stop Following Zed, Start Following Ann Lee", 32803, true},
+             {"Zed", true, "Kick Ann Lee Off Your Tail!", 122, true}}) {
+        ListRig rig;
+        rig.Block({"<newroom>", "<user> Ann+Lee", "<user> Zed"});
+        if (*c.followed)
+            rig.Block({std::string("<iamfollowing> ") + c.followed});
+        if (c.followsMe)
+            rig.Block({"<followingme> ann+lee"});
+        const CUserActions::MenuItem item = rig.actions.FollowItem("Ann Lee");
+        EXPECT_EQ(item.text.toStdString(), c.text);
+        EXPECT_EQ(item.id, c.id) << c.text;
+        EXPECT_EQ(item.enabled, c.enabled) << c.text;
+    }
+    ListRig rig;
+    EXPECT_FALSE(rig.actions.FollowItem("").enabled);
+}
+
+TEST(UserList, EveryCommandSendsItsExactBytes) {
+    struct Case {
+        int id;
+        std::string wire;
+    };
+    const std::vector<Case> cases = {
+        {32775, ""},
+        {278, "buddy add Ann+Lee\nbuddy add bob\n"},
+        {134, "\x01<begin>\n<whois> Ann+Lee\n<end>\n"}, // the current entry, selected last
+        {32803, "follow Ann+Lee\n"},
+        {122, "stopfollow Ann+Lee\n"},
+        {32814, "wave Ann+Lee\nwave bob\n"},
+        {32776, "ignore add Ann+Lee\nignore add bob\n"},
+        {32777, ""},
+        {32823, ""},
+        {123, ""},
+    };
+    for (const Case& c : cases) {
+        ListRig rig;
+        rig.Block({"<newroom>", "<user> Ann+Lee", "<user> bob"});
+        rig.emotion = "wave";
+        rig.list.SelectNames({"bob", "Ann Lee"});
+        rig.TakeWire();
+        rig.context.m_nScrollHold = 1;
+        rig.list.OnCommand(c.id);
+        EXPECT_EQ(rig.TakeWire(), c.wire) << c.id;
+        if (c.id == 32775) {
+            EXPECT_EQ(rig.privates, (std::vector<std::vector<std::string>>{{"Ann Lee", "bob"}}));
+        }
+        if (c.id == 32814) {
+            EXPECT_EQ(rig.context.m_nScrollHold, 0);
+        }
+    }
+    // Nothing selected: nothing at all.
+    ListRig rig;
+    rig.Block({"<newroom>", "<user> bob"});
+    rig.TakeWire();
+    for (const Case& c : cases)
+        rig.list.OnCommand(c.id);
+    EXPECT_EQ(rig.TakeWire(), "");
+}
+
+TEST(UserList, IgnoreAllowAndWatchKeepTheSetsAndFlagsTrue) {
+    ListRig rig;
+    rig.Block({"<newroom>", "<user> bob", "<user> carol"});
+    rig.list.SelectNames({"bob", "carol"});
+    rig.list.OnCommand(32823);
+    rig.list.OnCommand(32823); // twice: one stop still ends it
+    EXPECT_EQ(rig.Flags("bob"), 0x020u);
+    rig.list.SelectOnly("carol");
+    rig.list.OnCommand(32824);
+    EXPECT_EQ(rig.Flags("carol"), 0u);
+    EXPECT_FALSE(rig.protocol.IsWatching("carol"));
+    // Ignoring stops watching at once; the ignore mark waits for the server.
+    rig.list.SelectOnly("bob");
+    rig.TakeWire();
+    rig.list.OnCommand(32776);
+    EXPECT_EQ(rig.TakeWire(), "ignore add bob\n");
+    EXPECT_EQ(rig.Flags("bob"), 0u);
+    EXPECT_FALSE(rig.protocol.IsWatching("bob"));
+    rig.Block({"<iamignoring> bob"});
+    rig.list.OnCommand(32776); // already ignored: not asked again
+    rig.list.OnCommand(32823); // an ignored user is not watched
+    EXPECT_EQ(rig.TakeWire(), "");
+    EXPECT_EQ(rig.Flags("bob"), 0x008u);
+    rig.list.OnCommand(32777);
+    EXPECT_EQ(rig.TakeWire(), "ignore remove bob\n");
+    // A server ignore of a watched user clears the watch mark too.
+    rig.list.SelectOnly("carol");
+    rig.list.OnCommand(32823);
+    rig.Block({"<iamignoring> carol"});
+    EXPECT_EQ(rig.Flags("carol"), 0x008u);
+}
+
+TEST(UserActions, NamesNeverSplitIntoTwoCommands) {
+    ListRig rig;
+    rig.actions.AddBuddies({"eve\r\nquit", "\n"});
+    rig.actions.Follow("eve\nquit", true);
+    rig.actions.Whois("eve\rquit");
+    rig.actions.Goto("eve\nquit");
+    rig.protocol.SetIgnore("eve\nquit", 1);
+    EXPECT_EQ(rig.TakeWire(), "buddy add evequit\nfollow evequit\n"
+                              "\x01<begin>\n<whois> evequit\n<end>\ngoto evequit\n"
+                              "ignore add evequit\n");
+    // The own name is never ignored.
+    rig.actions.Ignore("me+myself");
+    EXPECT_EQ(rig.TakeWire(), "");
+}
+
+TEST(UserList, MouseRulesForTheOwnEntryAndDoubleClick) {
+    ListRig rig;
+    rig.Block({"<newroom>", "<user> bob"});
+    rig.list.show();
+    const QRect own = rig.list.EntryRect(0);
+    const QRect bob = rig.list.EntryRect(1);
+    QTest::mouseClick(rig.list.viewport(), Qt::LeftButton, {}, bob.center());
+    EXPECT_EQ(rig.list.Selection(), std::vector<std::string>{"bob"});
+    QTest::mouseClick(rig.list.viewport(), Qt::LeftButton, {}, own.center());
+    EXPECT_TRUE(rig.list.Selection().empty());
+    QTest::mouseClick(rig.list.viewport(), Qt::LeftButton, {}, bob.center());
+    QTest::mouseDClick(rig.list.viewport(), Qt::LeftButton, {}, bob.center());
+    EXPECT_EQ(rig.privates, (std::vector<std::vector<std::string>>{{"bob"}}));
+    bool focused = false;
+    rig.list.m_focusInput = [&] { focused = true; };
+    QTest::keyClick(&rig.list, Qt::Key_Tab);
+    EXPECT_TRUE(focused);
+}
+
+TEST(BuddyDlg, SendsWhatChangedInItsOrder) {
+    struct Case {
+        const char* what;
+        std::function<void(CBuddyDlg&)> steps;
+        std::string wire;
+    };
+    auto add = [](CBuddyDlg& d, const char* name) {
+        d.NameField()->setText(QString::fromLatin1(name));
+        d.OnAdd();
+    };
+    auto removeRow = [](CBuddyDlg& d, int row) {
+        d.List()->setCurrentRow(row);
+        d.OnRemove();
+    };
+    const std::vector<Case> cases = {
+        {"nothing changed", [](CBuddyDlg&) {}, ""},
+        {"added then removed",
+         [&](CBuddyDlg& d) {
+             add(d, "  Zed Zee  ");
+             removeRow(d, 0);
+         },
+         ""},
+        {"server buddy removed and added again",
+         [&](CBuddyDlg& d) {
+             removeRow(d, 0);
+             add(d, "ann lee");
+         },
+         "buddy add ann+lee\n"},
+        {"adds top first, then removals in order",
+         [&](CBuddyDlg& d) {
+             add(d, "Xa");
+             add(d, "Yb");
+             add(d, "bob"); // already there
+             add(d, "   ");
+             removeRow(d, 3);
+             removeRow(d, 2);
+         },
+         "buddy add Yb\nbuddy add Xa\nbuddy remove bob\nbuddy remove Ann+Lee\n"},
+        {"remove all", [](CBuddyDlg& d) { d.OnRemoveAll(); },
+         "buddy remove Ann+Lee\nbuddy remove bob\n"},
+        {"a typed name counts at Ok", [](CBuddyDlg& d) { d.NameField()->setText("Quinn"); },
+         "buddy add Quinn\n"},
+    };
+    for (const Case& c : cases) {
+        ListRig rig;
+        rig.TakeWire();
+        rig.Block({"<buddy> Ann+Lee", "<buddy> bob", "<buddy> BOB"});
+        CBuddyDlg dialog(rig.actions);
+        for (const char* b : {"Ann+Lee", "bob", "BOB"})
+            dialog.AddServerBuddy(b);
+        c.steps(dialog);
+        dialog.accept();
+        EXPECT_EQ(rig.TakeWire(), c.wire) << c.what;
+        EXPECT_TRUE(dialog.Removed().empty()) << c.what;
+    }
+}
+
+TEST(GotoDlg, ChecksTheNameBeforeSending) {
+    struct Case {
+        const char* typed;
+        std::string wire;
+        int boxes;
+        bool closed;
+    };
+    for (const Case& c : std::vector<Case>{{"  Ann Lee \t", "goto Ann+Lee\n", 0, true},
+                                           {"   ", "", 0, false},
+                                           {"ME+myself", "", 1, false},
+                                           {"me myself", "", 1, false}}) {
+        ListRig rig;
+        CGotoDlg dialog(rig.context, rig.actions, rig.dialogs);
+        dialog.setResult(QDialog::Rejected);
+        dialog.NameField()->setText(QString::fromLatin1(c.typed));
+        dialog.accept();
+        EXPECT_EQ(rig.TakeWire(), c.wire) << c.typed;
+        ASSERT_EQ(int(rig.dialogs.boxes.size()), c.boxes) << c.typed;
+        if (c.boxes) {
+            EXPECT_EQ(rig.dialogs.boxes[0].caption, "Goto Failed");
+            EXPECT_EQ(rig.dialogs.boxes[0].text, "You can't goto yourself");
+            EXPECT_TRUE(dialog.NameField()->hasSelectedText());
+        }
+        EXPECT_EQ(dialog.result() == QDialog::Accepted, c.closed) << c.typed;
+    }
+}
+
+} // namespace
