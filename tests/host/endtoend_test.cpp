@@ -108,11 +108,12 @@ TEST_F(EndToEnd, HeadlessClientLogsInHearsOthersAndSpeaks) {
     EXPECT_TRUE(line.contains("Bob")) << line.toStdString();
     EXPECT_FALSE(clientOut.contains('\x1b')) << "escapes reached the terminal";
 
-    // What is typed goes out as Ann's speech, and Bob hears it.
-    client.write("two sugars please\n");
+    // What is typed goes out as Ann's speech, byte for byte in the wire's code page (0x80 is
+    // the euro sign), and Bob hears it.
+    client.write("two sugars, \x80 1 please\n");
     ASSERT_TRUE(client.waitForBytesWritten(5000));
-    ASSERT_TRUE(SocketShows(bob, bobSeen, "two sugars please")) << bobSeen.toStdString();
-    EXPECT_TRUE(ClientShows("two sugars please")) << "Ann sees her own words";
+    ASSERT_TRUE(SocketShows(bob, bobSeen, "two sugars, \x80 1 please")) << bobSeen.toStdString();
+    EXPECT_TRUE(ClientShows("two sugars")) << "Ann sees her own words";
 
     client.write("!quit\n");
     client.waitForBytesWritten(5000);

@@ -1,6 +1,7 @@
 #include "headless.h"
 
 #include <gtest/gtest.h>
+#include <sstream>
 
 using namespace kivra::host;
 using K = HeadlessCommand::Kind;
@@ -33,4 +34,16 @@ TEST(HeadlessCommands, Selection) {
     EXPECT_TRUE(ParseHeadlessCommand("!select").names.empty());
     EXPECT_EQ(ParseHeadlessCommand("!select Ann,,Bob,").names,
               (std::vector<std::string>{"Ann", "Bob"}));
+}
+
+TEST(HeadlessCommands, DialogLinesLeaveInTheWireCodePage) {
+    std::ostringstream err;
+    {
+        WireLineStream wire(err);
+        kivra::platform::ScriptedDialogService dialogs;
+        dialogs.SetEcho(&wire);
+        dialogs.MessageBox(nullptr, QString::fromUtf8("Price: 5 \u20ac\nPaid"),
+                           QString::fromUtf8("Caf\u00e9"), 0);
+    }
+    EXPECT_EQ(err.str(), "[box] Caf\xE9: Price: 5 \x80\\nPaid\n");
 }
