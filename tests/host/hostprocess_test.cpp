@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <arpa/inet.h>
@@ -170,26 +171,21 @@ protected:
 TEST_F(HostProcess, PrintParamsFromAPageAndOverrides) {
     const QString page = ObjectPage(R"(<param name="server" value="127.0.0.1">
         <PARAM NAME="PORT" VALUE="7000"><param name="UserName" value="Ann Lee">
-        <param name="DISABLEFILEXFER" value="true"><param name="PWREQUIRED" value="0">
-        <param name="TICKERTEXT" value="0">)");
+        <param name="DISABLEFILEXFER" value="true"><param name="PWREQUIRED" value="0">)");
     const RunResult r = Start({"--print-params", "--page", page, "--param", "room=Lobby", "--param",
                                "DisableWhois=-1", "--param", "pwrequired=TRUE"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    // Every PARAM in exchange order, then STANDALONE as the control answers it; later wins.
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 28);
-    EXPECT_EQ(lines[0], "TITLE=");
-    EXPECT_EQ(lines[2], "SERVER=127.0.0.1");
-    EXPECT_EQ(lines[26], "DISABLEPRIVATEMSG=FALSE");
     EXPECT_EQ(lines[27], "STANDALONE=FALSE");
     for (const auto& [name, value] :
-         std::vector<std::pair<QString, QString>>{{"USERNAME", "Ann Lee"},
+         std::vector<std::pair<QString, QString>>{{"SERVER", "127.0.0.1"},
+                                                  {"USERNAME", "Ann Lee"},
                                                   {"ROOM", "Lobby"},
-                                                  {"TICKERTEXT", "0"},
-                                                  {"POLLING", "0"},
                                                   {"DISABLEFILEXFER", "TRUE"},
                                                   {"DISABLEWHOIS", "TRUE"},
-                                                  {"PWREQUIRED", "TRUE"},
-                                                  {"CONNECTONSTARTUP", "TRUE"}})
+                                                  {"PWREQUIRED", "TRUE"}})
         EXPECT_EQ(Value(r.out, name), value) << name.toStdString();
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     // The first run registered the bundled module under its own path.
@@ -279,6 +275,59 @@ TEST_F(HostProcess, HeadlessRunsCommandsAndAnswersBoxes) {
     EXPECT_FALSE(quit.err.contains("input line")) << quit.err.toStdString();
 }
 
+// Against a running kivra-server: it logs in, shows what another user says without the wire's
+// escapes, and what is typed goes out as speech, byte for byte in the wire's code page.
+TEST_F(HostProcess, HeadlessClientLogsInHearsOthersAndSpeaks) {
+    QProcess server, client;
+    server.start(program + "-server",
+                 {"--open", "--port", "0", "--http-port", "-1", "--ticker-seconds", "0"});
+    ASSERT_TRUE(server.waitForReadyRead(5000));
+    const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
+    Prepare(client);
+    client.start(program, {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
+                           "--param", "USERNAME=Ann", "--param", "PASSWORD=pw"});
+    QByteArray out, err, bobSeen;
+    auto clientShows = [&](const QByteArray& text) {
+        return WaitFor([&] {
+            client.waitForReadyRead(50);
+            err += client.readAllStandardError();
+            return (out += client.readAllStandardOutput()).contains(text);
+        });
+    };
+    ASSERT_TRUE(clientShows("Exits: ")) << out.toStdString() << err.toStdString();
+    EXPECT_TRUE(out.contains("Connecting to host 127.0.0.1 ...\nConnected"));
+    EXPECT_FALSE(err.contains("[box]")) << err.toStdString();
+
+    QTcpSocket bob; // a second user on a plain connection, in the same room
+    bob.connectToHost("127.0.0.1", port.toUShort());
+    ASSERT_TRUE(bob.waitForConnected(5000));
+    auto bobSees = [&](const QByteArray& text) {
+        return WaitFor([&] {
+            bob.waitForReadyRead(50);
+            return (bobSeen += bob.readAll()).contains(text);
+        });
+    };
+    bob.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
+              "\x01<begin>\n<username> Bob\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n");
+    ASSERT_TRUE(bobSees("Exits: ")) << bobSeen.toStdString();
+    ASSERT_TRUE(clientShows("Bob")) << "Ann is told that Bob came in";
+    bob.write("say the kettle is on\r\n");
+    ASSERT_TRUE(bob.waitForBytesWritten(5000) && clientShows("the kettle is on"));
+    const QByteArray line = out.mid(out.lastIndexOf('\n', out.indexOf("the kettle is on")));
+    EXPECT_TRUE(line.left(line.indexOf("the kettle")).contains("Bob")) << line.toStdString();
+    EXPECT_FALSE(out.contains('\x1b')) << "escapes reached the terminal";
+
+    client.write("two sugars, \x80 1 please\n"); // 0x80 is the euro sign
+    client.waitForBytesWritten(5000);
+    ASSERT_TRUE(bobSees("two sugars, \x80 1 please")) << bobSeen.toStdString();
+    EXPECT_TRUE(clientShows("two sugars")) << "Ann sees her own words";
+    client.write("!quit\n");
+    EXPECT_TRUE(client.waitForFinished(10000));
+    EXPECT_EQ(client.exitCode(), 0);
+    server.kill();
+    server.waitForFinished(3000);
+}
+
 // However kivra ends, the demo server it started ends too and frees its ports; a signal that
 // asks it to end ends it in order, with status 0.
 TEST_F(HostProcess, DemoServerNeverOutlivesKivra) {
@@ -320,6 +369,8 @@ TEST_F(HostProcess, DemoServerNeverOutlivesKivra) {
             EXPECT_EQ(p.exitCode(), 0);
         }
         EXPECT_TRUE(WaitFor([&] { return !Alive(server); })) << "server " << server << " lives on";
+        if (Alive(server))
+            ::kill(server, SIGKILL);
         for (int port : ports)
             EXPECT_TRUE(WaitFor([&] { return PortFree(port); })) << "port " << port << " held";
     }
@@ -338,8 +389,6 @@ TEST_F(HostProcess, InstalledTreeRuns) {
                              "share/icons/hicolor/scalable/apps/kivra.svg",
                              "share/kivra/demo/page.html", "share/doc/kivra/headless.md"})
         EXPECT_TRUE(QFile::exists(prefix + "/" + file)) << file;
-    const QStringList modules = QDir(prefix).entryList({"lib*"}, QDir::Dirs);
-    ASSERT_FALSE(modules.isEmpty());
 
     const RunResult r = Start({"--print-params", "--page", prefix + "/share/kivra/demo/page.html"},
                               {}, prefix + "/bin/kivra");
@@ -349,4 +398,17 @@ TEST_F(HostProcess, InstalledTreeRuns) {
     const std::string hive = Slurp((dir.path() + "/registry/HKEY_CLASSES_ROOT.reg").toStdString());
     EXPECT_NE(hive.find(prefix.toStdString() + "/lib"), std::string::npos) << hive;
     EXPECT_NE(hive.find("/kivra/libmskivra50.so"), std::string::npos) << hive;
+
+    // The installed demo: the installed server with its installed page files, logged in to.
+    QProcess demo;
+    Prepare(demo);
+    demo.start(prefix + "/bin/kivra", {"--headless", "--demo"});
+    QByteArray out;
+    EXPECT_TRUE(WaitFor([&] {
+        demo.waitForReadyRead(50);
+        return (out += demo.readAllStandardOutput()).contains("Connected");
+    })) << out.toStdString();
+    demo.write("!quit\n");
+    EXPECT_TRUE(demo.waitForFinished(10000));
+    EXPECT_EQ(demo.exitCode(), 0);
 }
