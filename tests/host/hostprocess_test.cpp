@@ -118,24 +118,21 @@ protected:
         program = QString::fromLocal8Bit(bin) + "/kivra";
     }
 
-    QString WritePage(const std::string& body, const char* name = "page.html") {
+    // A page file; `params` inside an <object> of `clsid` unless `clsid` is empty.
+    QString Page(const std::string& params, const std::string& clsid = kClsid,
+                 const char* name = "page.html") {
         const QString path = dir.path() + "/" + name;
-        std::ofstream(path.toStdString()) << body;
+        std::ofstream(path.toStdString())
+            << (clsid.empty() ? params
+                              : "<object classid=\"clsid:" + clsid + "\">" + params + "</object>");
         return path;
     }
-    QString ObjectPage(const std::string& params, const std::string& clsid = kClsid,
-                       const char* name = "page.html") {
-        return WritePage("<html><body><object classid=\"clsid:" + clsid + "\">" + params +
-                             "</object></body></html>",
-                         name);
-    }
 
-    void Prepare(QProcess& p, bool offscreen = true) {
+    void Prepare(QProcess& p) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("KIVRA_REGISTRY_DIR", dir.path() + "/registry");
         env.insert("XDG_DATA_HOME", dir.path() + "/data");
-        if (offscreen)
-            env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
         p.setProcessEnvironment(env);
     }
 
@@ -155,11 +152,10 @@ protected:
     }
 
     static QString Value(const QString& out, const QString& name) {
-        for (const QString& line : out.split('\n')) {
-            if (line.startsWith(name + "="))
-                return line.mid(name.size() + 1);
-        }
-        return "<missing>";
+        const auto m =
+            QRegularExpression("^" + name + "=(.*)$", QRegularExpression::MultilineOption)
+                .match(out);
+        return m.hasMatch() ? m.captured(1) : "<missing>";
     }
 
     QTemporaryDir dir;
@@ -169,7 +165,7 @@ protected:
 } // namespace
 
 TEST_F(HostProcess, PrintParamsFromAPageAndOverrides) {
-    const QString page = ObjectPage(R"(<param name="server" value="127.0.0.1">
+    const QString page = Page(R"(<param name="server" value="127.0.0.1">
         <PARAM NAME="PORT" VALUE="7000"><param name="UserName" value="Ann Lee">
         <param name="DISABLEFILEXFER" value="true"><param name="PWREQUIRED" value="0">)");
     const RunResult r = Start({"--print-params", "--page", page, "--param", "room=Lobby", "--param",
@@ -214,10 +210,10 @@ TEST_F(HostProcess, HelpExplainsEveryOption) {
 }
 
 TEST_F(HostProcess, BadInputGivesOneLineAndStatusTwo) {
-    const QString noObject = WritePage("<html><body>nothing</body></html>", "none.html");
-    const QString unknown = ObjectPage("", "01234567-89AB-CDEF-0123-456789ABCDEF", "unknown.html");
-    const QString junkId = WritePage("<object classid=\"clsid:not-a-guid\"></object>", "junk.html");
-    const QString good = ObjectPage("<param name=SERVER value=h>");
+    const QString noObject = Page("<html><body>nothing</body></html>", "", "none.html");
+    const QString unknown = Page("", "01234567-89AB-CDEF-0123-456789ABCDEF", "unknown.html");
+    const QString junkId = Page("", "not-a-guid", "junk.html");
+    const QString good = Page("<param name=SERVER value=h>");
     const std::vector<std::pair<QStringList, const char*>> cases = {
         {{"--print-params", "--page", noObject}, "no <object>"},
         {{"--print-params", "--page", unknown}, "not registered"},
@@ -256,8 +252,8 @@ TEST_F(HostProcess, BadInputGivesOneLineAndStatusTwo) {
 }
 
 TEST_F(HostProcess, HeadlessRunsCommandsAndAnswersBoxes) {
-    const QString page = ObjectPage("<param name=SERVER value=127.0.0.1><param name=PORT "
-                                    "value=9><param name=USERNAME value=Ann>");
+    const QString page = Page("<param name=SERVER value=127.0.0.1><param name=PORT "
+                              "value=9><param name=USERNAME value=Ann>");
     // The !save path is Windows-1252 like every input line: 0xE9 is "é".
     const RunResult r = Start({"--headless", "--quit-on-eof", "--page", page},
                               "!command 109\n!command 129\n!command 130\n!bogus\n!save " +
