@@ -41,6 +41,16 @@ void* LoadedModule::Symbol(const char* name) const {
     return m_handle ? dlsym(m_handle, name) : nullptr;
 }
 
+std::string FindBeside(const std::filesystem::path& binDir, const std::string& name,
+                       const std::string& moduleDir) {
+    std::error_code ec;
+    const std::filesystem::path beside = binDir / name;
+    if (std::filesystem::is_regular_file(beside, ec) || moduleDir.empty())
+        return beside.string();
+    const std::filesystem::path installed = (binDir / moduleDir / name).lexically_normal();
+    return std::filesystem::is_regular_file(installed, ec) ? installed.string() : beside.string();
+}
+
 bool EnsureRegistered(RegistryStore& store, const std::string& bundledModule, std::string& error) {
     const auto clsid = ClsidFromProgId(store, kivra::control::kControlProgId);
     if (clsid) {

@@ -6,6 +6,7 @@
 #include "razarcontrol.h"
 #include "registrystore.h"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -28,6 +29,13 @@ public:
 private:
     void* m_handle = nullptr;
 };
+
+// Where a file installed with the host lies, for the host in `binDir`: beside it (a build folder,
+// or bin/ for kivra-server), else in `moduleDir` relative to it (an installed tree, where the
+// module lives in lib/kivra). The first that exists; the path beside when neither does, so the
+// error names the usual place.
+std::string FindBeside(const std::filesystem::path& binDir, const std::string& name,
+                       const std::string& moduleDir = KIVRA_MODULE_RELDIR);
 
 // Makes sure the control's ProgID is registered with a module file that exists; registers
 // `bundledModule` otherwise. False with `error` set when that fails.

@@ -5,7 +5,6 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,12 +12,6 @@
 namespace kivra::host {
 
 namespace {
-int g_termPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char c = 't';
-    [[maybe_unused]] const ssize_t n = ::write(g_termPipe[1], &c, 1);
-}
 
 bool StartsWith(const std::string& s, const char* prefix, std::string& rest) {
     const std::string p(prefix);
@@ -98,6 +91,37 @@ HeadlessCommand ParseHeadlessCommand(const std::string& line) {
     return c;
 }
 
+WireLineStream::WireLineStream(std::ostream& out) : std::ostream(nullptr), m_buffer(out) {
+    rdbuf(&m_buffer);
+}
+
+WireLineStream::~WireLineStream() {
+    m_buffer.Emit();
+}
+
+void WireLineStream::Buffer::Emit() {
+    if (m_line.empty())
+        return;
+    m_out << kivra::platform::ToWireString(
+        QString::fromUtf8(m_line.data(), qsizetype(m_line.size())));
+    m_line.clear();
+}
+
+WireLineStream::int_type WireLineStream::Buffer::overflow(int_type c) {
+    if (traits_type::eq_int_type(c, traits_type::eof()))
+        return traits_type::not_eof(c);
+    m_line.push_back(traits_type::to_char_type(c));
+    // A character's bytes are never split: only whole lines are converted.
+    if (m_line.back() == '\n')
+        Emit();
+    return c;
+}
+
+int WireLineStream::Buffer::sync() {
+    m_out.flush();
+    return m_out ? 0 : -1;
+}
+
 HeadlessRunner::HeadlessRunner(kivra::control::IRazarScript* script,
                                kivra::platform::ScriptedDialogService& dialogs, bool quitOnEof,
                                std::function<void(int)> quit, std::ostream& errors, int inputFd)
@@ -106,29 +130,9 @@ HeadlessRunner::HeadlessRunner(kivra::control::IRazarScript* script,
     ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
     m_pInput = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     connect(m_pInput, &QSocketNotifier::activated, this, [this] { OnReadable(); });
-    if (g_termPipe[0] >= 0) {
-        m_pTerm = new QSocketNotifier(g_termPipe[0], QSocketNotifier::Read, this);
-        connect(m_pTerm, &QSocketNotifier::activated, this, [this] { OnTerm(); });
-    }
 }
 
 HeadlessRunner::~HeadlessRunner() = default;
-
-void HeadlessRunner::InstallTermHandler() {
-    if (g_termPipe[0] >= 0 || ::pipe(g_termPipe) != 0)
-        return;
-    struct sigaction sa = {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-}
-
-void HeadlessRunner::OnTerm() {
-    char c;
-    [[maybe_unused]] const ssize_t n = ::read(g_termPipe[0], &c, 1);
-    m_quit(0);
-}
 
 void HeadlessRunner::OnReadable() {
     char buffer[4096];
@@ -192,7 +196,7 @@ void HeadlessRunner::RunLine(const std::string& line) {
             report(false, "there is no output view to save");
             break;
         }
-        m_dialogs.QueueAnswer(QString::fromStdString(c.text));
+        m_dialogs.QueueAnswer(kivra::platform::FromWire(c.text));
         m_pScript->SaveTranscript();
         break;
     case K::Answer:

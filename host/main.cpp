@@ -7,6 +7,7 @@
 // --param, an unreadable registry hive) gives one line on standard error and exit status 2.
 
 #include "browserservices.h"
+#include "codepage.h"
 #include "controlloader.h"
 #include "guids.h"
 #include "headless.h"
@@ -18,6 +19,7 @@
 #include "registrystore.h"
 #include "scripteddialogservice.h"
 #include "settingsstore.h"
+#include "signalwatcher.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -48,6 +50,28 @@ struct Options {
     bool demo = false;
     std::string grab;
 };
+
+const char kUsage[] =
+    "usage: kivra [--page FILE] [--param NAME=VALUE]... [--print-params]\n"
+    "             [--headless [--quit-on-eof]] [--demo] [--grab FILE.png]\n"
+    "\n"
+    "Embeds the Kivra chat control the way a web page does and runs one chat session.\n"
+    "\n"
+    "  --page FILE         read the control's CLSID and PARAMs from FILE's first <object>\n"
+    "  --param NAME=VALUE  set one PARAM (after the page's; may be given many times)\n"
+    "  --print-params      print the control's PARAMs as it holds them, one NAME=VALUE a line, "
+    "and exit\n"
+    "  --headless          run without a display, driven by the line protocol on standard input\n"
+    "  --quit-on-eof       with --headless: end when standard input ends\n"
+    "  --demo              start kivra-server --demo on loopback and log in to it\n"
+    "  --grab FILE.png     save a picture of the window after 2.5 s and exit (boxes answer "
+    "themselves)\n"
+    "  -h, --help          print this help and exit\n"
+    "\n"
+    "The headless line protocol (the three streams, the ! commands) is described in "
+    "docs/headless.md\n"
+    "beside this program's sources, and installed as share/doc/kivra/headless.md.\n"
+    "Bad input prints one line starting with \"kivra: \" on standard error; exit status 2.\n";
 
 [[noreturn]] void Fail(const std::string& line) {
     std::cerr << "kivra: " << line << std::endl;
@@ -82,8 +106,7 @@ Options ParseOptions(int argc, char** argv) {
         } else if (a == "--grab") {
             o.grab = value("a PNG file name");
         } else if (a == "--help" || a == "-h") {
-            std::cout << "usage: kivra [--page FILE] [--param NAME=VALUE]... [--print-params]\n"
-                         "             [--headless [--quit-on-eof]] [--demo] [--grab FILE.png]\n";
+            std::cout << kUsage;
             std::exit(0);
         } else {
             Fail("unknown option " + a);
@@ -134,26 +157,55 @@ platform::PropertyBag ReadPage(const std::string& file, platform::Guid& clsid) {
     return bag;
 }
 
-// Starts kivra-server --demo beside this program and answers its chat port.
-std::string StartDemoServer(QProcess& server) {
-    const QString program = QString::fromStdString((BinDir() / "kivra-server").string());
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(program, {QStringLiteral("--demo")});
-    if (!server.waitForStarted(5000))
-        Fail("cannot start " + program.toStdString());
-    // It announces "kivra-server listening chat=PORT[,PORT...] http=PORT" once it listens.
-    while (server.waitForReadyRead(10000)) {
-        while (server.canReadLine()) {
-            const QString line = QString::fromLocal8Bit(server.readLine()).trimmed();
-            const int at = line.indexOf(QStringLiteral("chat="));
-            if (at < 0)
-                continue;
-            const QString ports = line.mid(at + 5).section(QLatin1Char(' '), 0, 0);
-            return ports.section(QLatin1Char(','), 0, 0).toStdString();
+// kivra-server --demo beside this program. It never outlives the host: the kernel ends it when
+// the host ends in any way, and a host that ends in order stops it first.
+class DemoServer {
+public:
+    ~DemoServer() { Stop(); }
+
+    // Starts the server and answers its chat port.
+    std::string Start() {
+        const QString program = QString::fromStdString(host::FindBeside(BinDir(), "kivra-server"));
+        m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        const int self = static_cast<int>(::getpid());
+        m_server.setChildProcessModifier([self] { host::DieWithParent(self); });
+        QStringList args{QStringLiteral("--demo")};
+        // Installed, the server's page files live in the shared data folder.
+        std::error_code ec;
+        const fs::path pages =
+            (BinDir() / KIVRA_DATA_RELDIR / "demo" / "static").lexically_normal();
+        if (fs::is_directory(pages, ec))
+            args << QStringLiteral("--static") << QString::fromStdString(pages.string());
+        m_server.start(program, args);
+        if (!m_server.waitForStarted(5000))
+            Fail("cannot start " + program.toStdString());
+        // It announces "kivra-server listening chat=PORT[,PORT...] http=PORT" once it listens.
+        while (m_server.waitForReadyRead(10000)) {
+            while (m_server.canReadLine()) {
+                const QString line = QString::fromLocal8Bit(m_server.readLine()).trimmed();
+                const int at = line.indexOf(QStringLiteral("chat="));
+                if (at < 0)
+                    continue;
+                const QString ports = line.mid(at + 5).section(QLatin1Char(' '), 0, 0);
+                return ports.section(QLatin1Char(','), 0, 0).toStdString();
+            }
+        }
+        Fail("the demo server did not say where it listens");
+    }
+
+    void Stop() {
+        if (m_server.state() == QProcess::NotRunning)
+            return;
+        m_server.terminate();
+        if (!m_server.waitForFinished(3000)) {
+            m_server.kill();
+            m_server.waitForFinished(3000);
         }
     }
-    Fail("the demo server did not say where it listens");
-}
+
+private:
+    QProcess m_server;
+};
 
 } // namespace
 
@@ -171,6 +223,15 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kivra"));
+    // A signal that comes before the window is up is kept and acted on once it is.
+    std::function<void(int)> endOnSignal;
+    bool signalled = false;
+    host::SignalWatcher endSignals([&](int) {
+        if (endOnSignal)
+            endOnSignal(0);
+        else
+            signalled = true;
+    });
 
     CheckRegistry(platform::RegistryStore::DefaultDirectory());
     platform::RegistryStore& store = platform::RegistryStore::instance();
@@ -181,7 +242,7 @@ int main(int argc, char** argv) {
         bag = ReadPage(o.page, clsid);
 
     std::string error;
-    if (!host::EnsureRegistered(store, (BinDir() / "libmskivra50.so").string(), error))
+    if (!host::EnsureRegistered(store, host::FindBeside(BinDir(), "libmskivra50.so"), error))
         Fail(error);
     if (o.page.empty()) {
         const auto byProgId = platform::ClsidFromProgId(store, control::kControlProgId);
@@ -190,10 +251,10 @@ int main(int argc, char** argv) {
         clsid = *byProgId;
     }
 
-    QProcess demoServer;
+    DemoServer demoServer;
     if (o.demo) {
         bag.Write("SERVER", "127.0.0.1");
-        bag.Write("PORT", StartDemoServer(demoServer));
+        bag.Write("PORT", demoServer.Start());
         if (bag.ReadString("USERNAME", "").empty())
             bag.Write("USERNAME", "Guest" + std::to_string(::getpid() % 1000));
         // The demo server takes any password; a login block must carry one.
@@ -235,11 +296,12 @@ int main(int argc, char** argv) {
             if (headless)
                 std::cerr << "[navigate] " << frame << ' ' << url << std::endl;
             else
-                QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+                QDesktopServices::openUrl(QUrl(platform::FromWire(url)));
         },
         std::cerr);
     platform::ScriptedDialogService scripted;
-    scripted.SetEcho(&std::cerr);
+    host::WireLineStream echo(std::cerr);
+    scripted.SetEcho(&echo);
     platform::QtDialogService interactive;
     host::StreamMirror mirror(std::cout);
     // A grab runs unattended: boxes get their safe answers and are reported like headless ones.
@@ -276,10 +338,12 @@ int main(int argc, char** argv) {
         app.exit(code);
     };
     QObject::connect(&app, &QApplication::lastWindowClosed, [&] { end(0); });
+    endOnSignal = end;
+    if (signalled)
+        QTimer::singleShot(0, [&] { end(0); });
 
     std::unique_ptr<host::HeadlessRunner> runner;
     if (o.headless) {
-        host::HeadlessRunner::InstallTermHandler();
         runner = std::make_unique<host::HeadlessRunner>(ctrl->Script(), scripted, o.quitOnEof, end,
                                                         std::cerr);
     }
@@ -295,10 +359,6 @@ int main(int argc, char** argv) {
     end(status);
     delete top;
     ctrl.Reset();
-    if (demoServer.state() != QProcess::NotRunning) {
-        demoServer.terminate();
-        if (!demoServer.waitForFinished(3000))
-            demoServer.kill();
-    }
+    demoServer.Stop();
     return status;
 }

@@ -32,7 +32,8 @@ struct Tag {
     std::size_t end = 0;                           // just after '>'
 };
 
-// Reads the tag starting at html[at] == '<'. Comments and declarations are skipped by the caller.
+// Reads the tag starting at html[at] == '<'; nothing when the page ends inside it. Comments and
+// declarations are skipped by the caller.
 std::optional<Tag> ReadTag(std::string_view html, std::size_t at) {
     Tag tag;
     std::size_t i = at + 1;
@@ -104,11 +105,11 @@ std::optional<Tag> NextTag(std::string_view html, std::size_t& from) {
             from = close + 1;
             continue;
         }
+        // A tag still open at the end of the page swallows the rest, as in a browser. Reading
+        // on from the next '<' instead would rescan the tail once per '<' in it.
         auto tag = ReadTag(html, lt);
-        if (!tag) {
-            from = lt + 1;
-            continue;
-        }
+        if (!tag)
+            return std::nullopt;
         from = tag->end;
         return tag;
     }

@@ -240,7 +240,7 @@ void CRazarCtrl::OnCreate(CtrlWindow* window) {
     ctx.SetOption(CHATOPT_NOWHOIS, m_props.m_bDisableWhois);
     ctx.SetOption(CHATOPT_NOAVATARS, m_props.m_bDisableAvatars);
     ctx.SetOption(CHATOPT_NOPRIVATEMSG, m_props.m_bDisablePrivateMsg);
-    const int polling = WholeNumber(m_props.m_strPolling);
+    const int polling = PollingSeconds(m_props.m_strPolling);
     ctx.SetOption(CHATOPT_POLLING, polling > 0);
     ctx.m_nPollingPeriod = polling;
     ctx.m_bShowAvatars = !m_props.m_bDisableAvatars;

@@ -1,5 +1,6 @@
 #include "razarproperties.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 
@@ -128,6 +129,10 @@ int WholeNumber(const std::string& text) {
     if (value < INT_MIN)
         return INT_MIN;
     return static_cast<int>(value);
+}
+
+int PollingSeconds(const std::string& text) {
+    return std::clamp(WholeNumber(text), 0, kMaxPollingSeconds);
 }
 
 } // namespace kivra::control

@@ -77,5 +77,10 @@ std::optional<bool> ParseParamBool(const std::string& text);
 // The whole-number reading of a text property: leading blanks, an optional sign, the digits that
 // follow; anything else stops the reading (no digits gives 0). Clamped to the int range.
 int WholeNumber(const std::string& text);
+// POLLING as the keepalive period in seconds. The keepalive timer counts milliseconds in an int,
+// so a longer period is cut to the longest that fits (about 24 days); zero or less is no polling
+// and reads 0.
+inline constexpr int kMaxPollingSeconds = 2147483647 / 1000;
+int PollingSeconds(const std::string& text);
 
 } // namespace kivra::control

@@ -25,14 +25,18 @@ TEST(ChatControl, OptionFlagsFollowTheSwitchesWithPollingLast) {
         const char* noPrivate;
         const char* noAvatars;
         std::uint32_t flags;
+        int period; // seconds; its milliseconds must fit the keepalive timer's int
     };
     const Case cases[] = {
         // Clearing key 22 clears 0x02 and 0x04 again: private messages and avatars stay on.
-        {"0", "TRUE", "TRUE", 0x00},
-        {"0", "FALSE", "FALSE", 0x00},
+        {"0", "TRUE", "TRUE", 0x00, 0},
+        {"0", "FALSE", "FALSE", 0x00, 0},
+        {"-5", "FALSE", "FALSE", 0x00, 0},
         // Polling turns both off whatever the properties say.
-        {"20", "FALSE", "FALSE", 0x16},
-        {"20", "TRUE", "FALSE", 0x16},
+        {"20", "FALSE", "FALSE", 0x16, 20},
+        {"20", "TRUE", "FALSE", 0x16, 20},
+        {"2147484", "FALSE", "FALSE", 0x16, 2147483},
+        {"99999999999999", "FALSE", "FALSE", 0x16, 2147483},
     };
     for (const Case& c : cases) {
         ControlFixture f;
@@ -44,8 +48,8 @@ TEST(ChatControl, OptionFlagsFollowTheSwitchesWithPollingLast) {
         ASSERT_NE(panel, nullptr);
         const CChatContext& ctx = panel->Context();
         EXPECT_EQ(ctx.m_nOptionFlags, c.flags | 0x01 | 0x08) << c.polling << c.noPrivate;
-        EXPECT_EQ(ctx.IsPolling(), std::string(c.polling) != "0");
-        EXPECT_EQ(ctx.m_nPollingPeriod, std::atoi(c.polling));
+        EXPECT_EQ(ctx.IsPolling(), c.period > 0);
+        EXPECT_EQ(ctx.m_nPollingPeriod, c.period) << c.polling;
         // Show-avatars follows the property alone.
         EXPECT_EQ(ctx.m_bShowAvatars, std::string(c.noAvatars) != "TRUE");
     }

@@ -1,16 +1,107 @@
-// The kivra program end to end: pages, PARAMs, bad input and the headless contract.
+// The kivra program end to end: pages, PARAMs, bad input, signals, the demo server's lifetime and
+// the installed tree.
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <set>
 #include <sstream>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
 
 namespace {
 
 const char kClsid[] = "EAF7BB83-42E7-4CE7-AF3B-06FEC4E951A4";
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Fields of /proc/PID/stat after the command name: state, parent, ...
+std::istringstream StatFields(const std::string& pid) {
+    const std::string stat = Slurp("/proc/" + pid + "/stat");
+    const auto close = stat.rfind(')');
+    return std::istringstream(close == std::string::npos ? "" : stat.substr(close + 2));
+}
+
+pid_t ServerChild(qint64 parent) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/proc", ec)) {
+        if (!std::isdigit(static_cast<unsigned char>(e.path().filename().string()[0])))
+            continue;
+        char state = 0;
+        qint64 ppid = 0;
+        StatFields(e.path().filename()) >> state >> ppid;
+        if (ppid == parent && Slurp(e.path() / "comm") == "kivra-server\n")
+            return std::stoi(e.path().filename());
+    }
+    return 0;
+}
+
+bool Alive(pid_t pid) {
+    char state = 'Z'; // a zombie holds nothing
+    StatFields(std::to_string(pid)) >> state;
+    return state != 'Z';
+}
+
+// The TCP ports `pid` listens on: its socket inodes in the kernel's tables, state 0A.
+std::vector<int> ListeningPorts(pid_t pid) {
+    std::set<std::string> inodes;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        const std::string target = fs::read_symlink(e.path(), ec).string();
+        if (target.starts_with("socket:["))
+            inodes.insert(target.substr(8, target.size() - 9));
+    }
+    std::vector<int> ports;
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        std::istringstream lines(Slurp(table));
+        std::string line, local, state, skip, inode;
+        while (std::getline(lines, line)) {
+            std::istringstream f(line);
+            f >> skip >> local >> skip >> state;
+            for (int i = 0; i < 6; ++i)
+                f >> inode;
+            if (state == "0A" && inodes.contains(inode))
+                ports.push_back(std::stoi(local.substr(local.find(':') + 1), nullptr, 16));
+        }
+    }
+    return ports;
+}
+
+bool PortFree(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a = {AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+template <typename F> bool WaitFor(F done, int ms = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QThread::msleep(50);
+    return done();
+}
 
 struct RunResult {
     int status = -1;
@@ -27,42 +118,44 @@ protected:
         program = QString::fromLocal8Bit(bin) + "/kivra";
     }
 
-    QString WritePage(const std::string& body, const char* name = "page.html") {
+    // A page file; `params` inside an <object> of `clsid` unless `clsid` is empty.
+    QString Page(const std::string& params, const std::string& clsid = kClsid,
+                 const char* name = "page.html") {
         const QString path = dir.path() + "/" + name;
-        std::ofstream(path.toStdString()) << body;
+        std::ofstream(path.toStdString())
+            << (clsid.empty() ? params
+                              : "<object classid=\"clsid:" + clsid + "\">" + params + "</object>");
         return path;
     }
-    QString ObjectPage(const std::string& params, const std::string& clsid = kClsid,
-                       const char* name = "page.html") {
-        return WritePage("<html><body><object classid=\"clsid:" + clsid + "\">" + params +
-                             "</object></body></html>",
-                         name);
-    }
 
-    RunResult Start(const QStringList& args, const QByteArray& input = {}, int waitMs = 30000) {
-        QProcess p;
+    void Prepare(QProcess& p) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("KIVRA_REGISTRY_DIR", dir.path() + "/registry");
         env.insert("XDG_DATA_HOME", dir.path() + "/data");
         env.insert("QT_QPA_PLATFORM", "offscreen");
         p.setProcessEnvironment(env);
-        p.start(program, args);
+    }
+
+    RunResult Start(const QStringList& args, const QByteArray& input = {},
+                    const QString& exe = {}) {
+        QProcess p;
+        Prepare(p);
+        p.start(exe.isEmpty() ? program : exe, args);
         EXPECT_TRUE(p.waitForStarted());
         if (!input.isEmpty())
             p.write(input);
         p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(waitMs));
+        EXPECT_TRUE(p.waitForFinished(30000));
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 QString::fromLocal8Bit(p.readAllStandardOutput()),
                 QString::fromLocal8Bit(p.readAllStandardError())};
     }
 
     static QString Value(const QString& out, const QString& name) {
-        for (const QString& line : out.split('\n')) {
-            if (line.startsWith(name + "="))
-                return line.mid(name.size() + 1);
-        }
-        return "<missing>";
+        const auto m =
+            QRegularExpression("^" + name + "=(.*)$", QRegularExpression::MultilineOption)
+                .match(out);
+        return m.hasMatch() ? m.captured(1) : "<missing>";
     }
 
     QTemporaryDir dir;
@@ -72,54 +165,55 @@ protected:
 } // namespace
 
 TEST_F(HostProcess, PrintParamsFromAPageAndOverrides) {
-    const QString page = ObjectPage(R"(<param name="server" value="127.0.0.1">
-        <PARAM NAME="PORT" VALUE="7000">
-        <param name="UserName" value="Ann Lee">
-        <param name="DISABLEFILEXFER" value="true">
-        <param name="PWREQUIRED" value="0">
-        <param name="TICKERTEXT" value="0">)");
+    const QString page = Page(R"(<param name="server" value="127.0.0.1">
+        <PARAM NAME="PORT" VALUE="7000"><param name="UserName" value="Ann Lee">
+        <param name="DISABLEFILEXFER" value="true"><param name="PWREQUIRED" value="0">)");
     const RunResult r = Start({"--print-params", "--page", page, "--param", "room=Lobby", "--param",
                                "DisableWhois=-1", "--param", "pwrequired=TRUE"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    // Every PARAM in exchange order, then STANDALONE as the control answers it; later wins.
     const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 28);
-    EXPECT_EQ(lines[0], "TITLE=");
-    EXPECT_EQ(lines[2], "SERVER=127.0.0.1");
-    EXPECT_EQ(lines[26], "DISABLEPRIVATEMSG=FALSE");
     EXPECT_EQ(lines[27], "STANDALONE=FALSE");
-    EXPECT_EQ(Value(r.out, "USERNAME"), "Ann Lee");
-    EXPECT_EQ(Value(r.out, "ROOM"), "Lobby");
-    EXPECT_EQ(Value(r.out, "TICKERTEXT"), "0");
-    EXPECT_EQ(Value(r.out, "POLLING"), "0");
-    EXPECT_EQ(Value(r.out, "DISABLEFILEXFER"), "TRUE");
-    EXPECT_EQ(Value(r.out, "DISABLEWHOIS"), "TRUE");
-    EXPECT_EQ(Value(r.out, "PWREQUIRED"), "TRUE");
-    EXPECT_EQ(Value(r.out, "CONNECTONSTARTUP"), "TRUE");
+    for (const auto& [name, value] :
+         std::vector<std::pair<QString, QString>>{{"SERVER", "127.0.0.1"},
+                                                  {"USERNAME", "Ann Lee"},
+                                                  {"ROOM", "Lobby"},
+                                                  {"DISABLEFILEXFER", "TRUE"},
+                                                  {"DISABLEWHOIS", "TRUE"},
+                                                  {"PWREQUIRED", "TRUE"}})
+        EXPECT_EQ(Value(r.out, name), value) << name.toStdString();
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
-
     // The first run registered the bundled module under its own path.
-    std::ifstream hive((dir.path() + "/registry/HKEY_CLASSES_ROOT.reg").toStdString());
-    std::stringstream text;
-    text << hive.rdbuf();
-    EXPECT_NE(text.str().find("libmskivra50.so"), std::string::npos);
-    EXPECT_NE(text.str().find("mskivra50.razar.1"), std::string::npos);
-}
+    const std::string hive = Slurp((dir.path() + "/registry/HKEY_CLASSES_ROOT.reg").toStdString());
+    EXPECT_NE(hive.find("libmskivra50.so"), std::string::npos);
+    EXPECT_NE(hive.find("mskivra50.razar.1"), std::string::npos);
 
-TEST_F(HostProcess, ByProgIdAndAPageLackingUserName) {
+    // By ProgID, without a page; a missing USERNAME empties the three connection PARAMs.
     const RunResult byProgId =
         Start({"--print-params", "--param", "SERVER=h", "--param", "PORT=1"});
     ASSERT_EQ(byProgId.status, 0) << byProgId.err.toStdString();
-    EXPECT_EQ(Value(byProgId.out, "SERVER"), "");
-    EXPECT_EQ(Value(byProgId.out, "PORT"), "");
-    EXPECT_EQ(Value(byProgId.out, "USERNAME"), "");
+    for (const char* name : {"SERVER", "PORT", "USERNAME"})
+        EXPECT_EQ(Value(byProgId.out, name), "") << name;
     EXPECT_EQ(Value(byProgId.out, "CONNECTONSTARTUP"), "FALSE");
 }
 
+TEST_F(HostProcess, HelpExplainsEveryOption) {
+    const RunResult r = Start({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* option : {"--page FILE", "--param NAME=VALUE", "--print-params", "--headless",
+                               "--quit-on-eof", "--demo", "--grab FILE.png"})
+        EXPECT_EQ(r.out.count(QRegularExpression(QString("\\n  [-, a-z]*%1 +\\S").arg(option))), 1)
+            << option << " has no line of its own\n"
+            << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("docs/headless.md"));
+}
+
 TEST_F(HostProcess, BadInputGivesOneLineAndStatusTwo) {
-    const QString noObject = WritePage("<html><body>nothing</body></html>", "none.html");
-    const QString unknown = ObjectPage("", "01234567-89AB-CDEF-0123-456789ABCDEF", "unknown.html");
-    const QString junkId = WritePage("<object classid=\"clsid:not-a-guid\"></object>", "junk.html");
-    const QString good = ObjectPage("<param name=SERVER value=h>");
+    const QString noObject = Page("<html><body>nothing</body></html>", "", "none.html");
+    const QString unknown = Page("", "01234567-89AB-CDEF-0123-456789ABCDEF", "unknown.html");
+    const QString junkId = Page("", "not-a-guid", "junk.html");
+    const QString good = Page("<param name=SERVER value=h>");
     const std::vector<std::pair<QStringList, const char*>> cases = {
         {{"--print-params", "--page", noObject}, "no <object>"},
         {{"--print-params", "--page", unknown}, "not registered"},
@@ -138,65 +232,252 @@ TEST_F(HostProcess, BadInputGivesOneLineAndStatusTwo) {
         EXPECT_TRUE(r.err.startsWith("kivra: ")) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(why)) << why << ": " << r.err.toStdString();
     }
-}
 
-TEST_F(HostProcess, UnreadableHiveIsRefused) {
-    std::filesystem::create_directories(
-        (dir.path() + "/registry/HKEY_CURRENT_USER.reg").toStdString());
-    const RunResult r = Start({"--print-params"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains("cannot read the registry hive")) << r.err.toStdString();
-}
-
-TEST_F(HostProcess, ModuleThatDoesNotLoad) {
-    // Registered first, then the registry pointed at a file that is no module.
-    ASSERT_EQ(Start({"--print-params"}).status, 0);
+    // A registry hive that cannot be read, and a registered module that is no module.
+    fs::create_directories((dir.path() + "/registry/HKEY_CURRENT_USER.reg").toStdString());
+    const RunResult hive = Start({"--print-params"});
+    EXPECT_EQ(hive.status, 2);
+    EXPECT_TRUE(hive.err.contains("cannot read the registry hive")) << hive.err.toStdString();
+    fs::remove((dir.path() + "/registry/HKEY_CURRENT_USER.reg").toStdString());
     const QString fake = dir.path() + "/libfake.so";
     std::ofstream(fake.toStdString()) << "not an ELF file";
-    const QString page = ObjectPage("", "01234567-89AB-CDEF-0123-456789ABCDEF");
-    // A class whose InprocServer32 names that file, added to the hive as a hand edit would.
-    std::ofstream hive((dir.path() + "/registry/HKEY_CLASSES_ROOT.reg").toStdString(),
-                       std::ios::app);
-    hive << "\n[HKEY_CLASSES_ROOT\\CLSID\\{01234567-89AB-CDEF-0123-456789ABCDEF}\\InprocServer32]\n"
-            "@=\""
-         << fake.toStdString() << "\"\n";
-    hive.close();
-    const RunResult r = Start({"--print-params", "--page", page});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(r.err.contains("cannot load the module")) << r.err.toStdString();
-    EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+    std::ofstream((dir.path() + "/registry/HKEY_CLASSES_ROOT.reg").toStdString(), std::ios::app)
+        << "\n[HKEY_CLASSES_ROOT\\CLSID\\{01234567-89AB-CDEF-0123-456789ABCDEF}\\InprocServer32]\n"
+           "@=\""
+        << fake.toStdString() << "\"\n";
+    const RunResult module = Start({"--print-params", "--page", unknown});
+    EXPECT_EQ(module.status, 2);
+    EXPECT_TRUE(module.err.contains("cannot load the module")) << module.err.toStdString();
+    EXPECT_EQ(module.err.count('\n'), 1) << module.err.toStdString();
 }
 
 TEST_F(HostProcess, HeadlessRunsCommandsAndAnswersBoxes) {
-    const QString page = ObjectPage("<param name=SERVER value=127.0.0.1><param name=PORT "
-                                    "value=9><param name=USERNAME value=Ann>");
+    const QString page = Page("<param name=SERVER value=127.0.0.1><param name=PORT "
+                              "value=9><param name=USERNAME value=Ann>");
+    // The !save path is Windows-1252 like every input line: 0xE9 is "é".
     const RunResult r = Start({"--headless", "--quit-on-eof", "--page", page},
-                              "!command 109\n!command 129\n!command 130\n!bogus\n");
+                              "!command 109\n!command 129\n!command 130\n!bogus\n!save " +
+                                  dir.path().toLocal8Bit() + "/caf\xE9.txt\n");
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("[navigate] kivrahelpdisplay https://")) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("[box] Not Connected: No current connection.\n"))
         << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("kivra: unknown command !bogus")) << r.err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.path() + QString::fromUtf8("/caf\u00e9.txt")))
+        << QDir(dir.path()).entryList().join(' ').toStdString();
 
     const RunResult quit = Start({"--headless", "--page", page}, "!quit\nignored after quit\n");
     EXPECT_EQ(quit.status, 0) << quit.err.toStdString();
     EXPECT_FALSE(quit.err.contains("input line")) << quit.err.toStdString();
 }
 
-TEST_F(HostProcess, HeadlessEndsOnSigterm) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("KIVRA_REGISTRY_DIR", dir.path() + "/registry");
-    env.insert("XDG_DATA_HOME", dir.path() + "/data");
-    p.setProcessEnvironment(env);
-    p.start(program, {"--headless", "--param", "SERVER=127.0.0.1"});
-    ASSERT_TRUE(p.waitForStarted());
-    // Still running after a moment: without --quit-on-eof the end of input does not stop it.
-    p.closeWriteChannel();
-    EXPECT_FALSE(p.waitForFinished(1500));
-    p.terminate();
-    ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 0);
+// Against a running kivra-server: it logs in, shows what another user says without the wire's
+// escapes, and what is typed goes out as speech, byte for byte in the wire's code page.
+TEST_F(HostProcess, HeadlessClientLogsInHearsOthersAndSpeaks) {
+    QProcess server, client;
+    server.start(program + "-server",
+                 {"--open", "--port", "0", "--http-port", "-1", "--ticker-seconds", "0"});
+    ASSERT_TRUE(server.waitForReadyRead(5000));
+    const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
+    Prepare(client);
+    client.start(program, {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
+                           "--param", "USERNAME=Ann", "--param", "PASSWORD=pw"});
+    QByteArray out, err, bobSeen;
+    auto clientShows = [&](const QByteArray& text) {
+        return WaitFor([&] {
+            client.waitForReadyRead(50);
+            err += client.readAllStandardError();
+            return (out += client.readAllStandardOutput()).contains(text);
+        });
+    };
+    ASSERT_TRUE(clientShows("Exits: ")) << out.toStdString() << err.toStdString();
+    EXPECT_TRUE(out.contains("Connecting to host 127.0.0.1 ...\nConnected"));
+    EXPECT_FALSE(err.contains("[box]")) << err.toStdString();
+
+    QTcpSocket bob; // a second user on a plain connection, in the same room
+    bob.connectToHost("127.0.0.1", port.toUShort());
+    ASSERT_TRUE(bob.waitForConnected(5000));
+    auto bobSees = [&](const QByteArray& text) {
+        return WaitFor([&] {
+            bob.waitForReadyRead(50);
+            return (bobSeen += bob.readAll()).contains(text);
+        });
+    };
+    bob.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
+              "\x01<begin>\n<username> Bob\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n");
+    ASSERT_TRUE(bobSees("Exits: ")) << bobSeen.toStdString();
+    ASSERT_TRUE(clientShows("Bob")) << "Ann is told that Bob came in";
+    bob.write("say the kettle is on\r\n");
+    ASSERT_TRUE(bob.waitForBytesWritten(5000) && clientShows("the kettle is on"));
+    const QByteArray line = out.mid(out.lastIndexOf('\n', out.indexOf("the kettle is on")));
+    EXPECT_TRUE(line.left(line.indexOf("the kettle")).contains("Bob")) << line.toStdString();
+    EXPECT_FALSE(out.contains('\x1b')) << "escapes reached the terminal";
+
+    client.write("two sugars, \x80 1 please\n"); // 0x80 is the euro sign
+    client.waitForBytesWritten(5000);
+    ASSERT_TRUE(bobSees("two sugars, \x80 1 please")) << bobSeen.toStdString();
+    EXPECT_TRUE(clientShows("two sugars")) << "Ann sees her own words";
+    client.write("!quit\n");
+    EXPECT_TRUE(client.waitForFinished(10000));
+    EXPECT_EQ(client.exitCode(), 0);
+    server.kill();
+    server.waitForFinished(3000);
+}
+
+// The user list shows the follow, watch and ignore marks once the server has confirmed them,
+// keeps the ignore across a leave and a login under another spelling of the name, and the goto
+// dialog is reachable through !field and !answer.
+TEST_F(HostProcess, UserListShowsWhatTheServerConfirmed) {
+    QProcess server, client;
+    server.start(program + "-server",
+                 {"--open", "--port", "0", "--http-port", "-1", "--ticker-seconds", "0"});
+    ASSERT_TRUE(server.waitForReadyRead(5000));
+    const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
+    Prepare(client);
+    client.start(program, {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
+                           "--param", "USERNAME=Ann", "--param", "PASSWORD=pw"});
+    QByteArray out, err;
+    auto send = [&](const QByteArray& line) {
+        client.write(line);
+        client.waitForBytesWritten(5000);
+    };
+    // Asks for the list until a dump shows `line` (with `absent`, until it no longer does).
+    auto usersShow = [&](const QByteArray& line, bool absent = false) {
+        return WaitFor([&] {
+            err.clear();
+            send("!dump users\n");
+            WaitFor([&] {
+                client.waitForReadyRead(50);
+                out += client.readAllStandardOutput();
+                return (err += client.readAllStandardError()).contains("[end users]");
+            });
+            return err.split('\n').contains(line) != absent;
+        });
+    };
+    auto login = [&](QTcpSocket& s, const QByteArray& name) {
+        s.connectToHost("127.0.0.1", port.toUShort());
+        ASSERT_TRUE(s.waitForConnected(5000));
+        s.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) + "\x01<begin>\n<username> " +
+                name + "\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n");
+        s.waitForBytesWritten(5000);
+    };
+    QTcpSocket bob;
+    login(bob, "Bob Lee");
+    ASSERT_TRUE(usersShow("[user] 0x000 Bob Lee")) << err.toStdString() << out.toStdString();
+    EXPECT_TRUE(err.startsWith("[user] 0x010 Ann\n")) << err.toStdString();
+
+    send("!select Bob Lee\n!command 32803\n"); // follow
+    ASSERT_TRUE(usersShow("[user] 0x002 Bob Lee")) << err.toStdString();
+    send("!command 32823\n"); // watch
+    ASSERT_TRUE(usersShow("[user] 0x022 Bob Lee")) << err.toStdString();
+    send("!command 32776\n"); // ignore
+    ASSERT_TRUE(usersShow("[user] 0x00a Bob Lee")) << err.toStdString();
+
+    bob.write("quit\r\n");
+    bob.waitForBytesWritten(5000);
+    ASSERT_TRUE(usersShow("[user] 0x00a Bob Lee", true)) << err.toStdString();
+    EXPECT_FALSE(err.contains("Bob Lee")) << err.toStdString();
+
+    // Back again under another spelling of the name: still ignored, no longer followed.
+    QTcpSocket again;
+    login(again, "bob+lee");
+    ASSERT_TRUE(usersShow("[user] 0x008 bob lee")) << err.toStdString();
+
+    send("!field 1102=ann\n!answer ok\n!command 140\n");
+    EXPECT_TRUE(WaitFor([&] {
+        client.waitForReadyRead(50);
+        return (err += client.readAllStandardError())
+            .contains("[box] Goto Failed: You can't goto yourself");
+    })) << err.toStdString();
+    EXPECT_TRUE(err.contains("[dialog] Go To User")) << err.toStdString();
+
+    send("!quit\n");
+    EXPECT_TRUE(client.waitForFinished(10000));
+    server.kill();
+    server.waitForFinished(3000);
+}
+
+// However kivra ends, the demo server it started ends too and frees its ports; a signal that
+// asks it to end ends it in order, with status 0.
+TEST_F(HostProcess, DemoServerNeverOutlivesKivra) {
+    struct Case {
+        bool headless;
+        int signal;
+    };
+    for (const Case c : {Case{false, SIGTERM}, Case{true, SIGTERM}, Case{false, SIGHUP},
+                         Case{true, SIGINT}, Case{false, SIGKILL}, Case{true, SIGKILL}}) {
+        SCOPED_TRACE(std::string(c.headless ? "headless " : "window ") + strsignal(c.signal));
+        QProcess p;
+        Prepare(p);
+        QStringList args{"--demo"};
+        if (c.headless)
+            args << "--headless";
+        p.start(program, args);
+        ASSERT_TRUE(p.waitForStarted());
+        // Without --quit-on-eof the end of input does not end it.
+        p.closeWriteChannel();
+        pid_t server = 0;
+        std::vector<int> ports;
+        ASSERT_TRUE(WaitFor([&] {
+            server = server ? server : ServerChild(p.processId());
+            ports = server ? ListeningPorts(server) : ports;
+            return ports.size() >= 2; // chat and HTTP
+        })) << "no demo server";
+        // Logged in: the session is up before the signal comes.
+        QByteArray out;
+        ASSERT_TRUE(WaitFor([&] {
+            p.waitForReadyRead(50);
+            out += p.readAllStandardOutput();
+            return !c.headless || out.contains("Connected");
+        })) << out.toStdString();
+        ASSERT_EQ(p.state(), QProcess::Running);
+        ::kill(static_cast<pid_t>(p.processId()), c.signal);
+        ASSERT_TRUE(p.waitForFinished(10000));
+        if (c.signal != SIGKILL) {
+            EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(p.exitCode(), 0);
+        }
+        EXPECT_TRUE(WaitFor([&] { return !Alive(server); })) << "server " << server << " lives on";
+        if (Alive(server))
+            ::kill(server, SIGKILL);
+        for (int port : ports)
+            EXPECT_TRUE(WaitFor([&] { return PortFree(port); })) << "port " << port << " held";
+    }
+}
+
+// cmake --install puts a tree that runs from wherever it lies: the host finds its module in
+// lib/kivra, the demo page reads, and the desktop finds the entry and the icon.
+TEST_F(HostProcess, InstalledTreeRuns) {
+    const QString build = QDir(QString::fromLocal8Bit(std::getenv("KIVRA_BIN_DIR"))).filePath("..");
+    const QString prefix = dir.path() + "/prefix";
+    QProcess install;
+    install.start(KIVRA_CMAKE_COMMAND, {"--install", build, "--prefix", prefix});
+    ASSERT_TRUE(install.waitForFinished(120000));
+    ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
+    for (const char* file : {"bin/kivra", "bin/kivra-server", "share/applications/kivra.desktop",
+                             "share/icons/hicolor/scalable/apps/kivra.svg",
+                             "share/kivra/demo/page.html", "share/doc/kivra/headless.md"})
+        EXPECT_TRUE(QFile::exists(prefix + "/" + file)) << file;
+
+    const RunResult r = Start({"--print-params", "--page", prefix + "/share/kivra/demo/page.html"},
+                              {}, prefix + "/bin/kivra");
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(Value(r.out, "SERVER"), "127.0.0.1");
+    EXPECT_EQ(Value(r.out, "TITLE"), "Kivra Demo World");
+    const std::string hive = Slurp((dir.path() + "/registry/HKEY_CLASSES_ROOT.reg").toStdString());
+    EXPECT_NE(hive.find(prefix.toStdString() + "/lib"), std::string::npos) << hive;
+    EXPECT_NE(hive.find("/kivra/libmskivra50.so"), std::string::npos) << hive;
+
+    // The installed demo: the installed server with its installed page files, logged in to.
+    QProcess demo;
+    Prepare(demo);
+    demo.start(prefix + "/bin/kivra", {"--headless", "--demo"});
+    QByteArray out;
+    EXPECT_TRUE(WaitFor([&] {
+        demo.waitForReadyRead(50);
+        return (out += demo.readAllStandardOutput()).contains("Connected");
+    })) << out.toStdString();
+    demo.write("!quit\n");
+    EXPECT_TRUE(demo.waitForFinished(10000));
+    EXPECT_EQ(demo.exitCode(), 0);
 }

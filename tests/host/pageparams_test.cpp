@@ -30,8 +30,15 @@ TEST(PageParams, PagesWithoutAnObject) {
     EXPECT_FALSE(ParsePageObject("<html><body><p>no control here</p></body></html>"));
     EXPECT_FALSE(ParsePageObject("<!-- <object classid=\"clsid:x\"> -->"));
     EXPECT_FALSE(ParsePageObject("<objectx classid=\"clsid:x\">"));
-    // An object cut off inside its tag is no object either.
+    // A tag open at the end of the page swallows the rest, as in a browser: an object cut off
+    // inside its tag, or after a tag whose quote never closes, is no object; and a long tail of
+    // open tags is read once, not once per '<'.
     EXPECT_FALSE(ParsePageObject("<object classid=\"clsid:EAF7"));
+    EXPECT_FALSE(ParsePageObject("<p title=\"open><object classid=\"clsid:x\"></object>"));
+    std::string tail = "<object classid=x><param name=a value=b>";
+    for (int i = 0; i < 200000; ++i)
+        tail += "<x y ";
+    EXPECT_EQ(ParsePageObject(tail)->params.size(), 1u);
     // An object without classid is found, with an empty id the host then refuses.
     const auto o = ParsePageObject("<object><param name=a value=b></object>");
     ASSERT_TRUE(o);

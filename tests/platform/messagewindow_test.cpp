@@ -46,7 +46,7 @@ void Spin(int ms) {
 
 } // namespace
 
-TEST(MessageWindow, SendIsSynchronousPostIsQueuedInOrder) {
+TEST(MessageWindow, SendIsSynchronousPostIsQueuedInOrderAndDiesWithTheWindow) {
     Recorder w;
     EXPECT_EQ(w.SendMessage(1128, 7, 3), 1131);
     EXPECT_EQ(w.log, std::vector<std::string>{"1128:7:3"});
@@ -60,18 +60,13 @@ TEST(MessageWindow, SendIsSynchronousPostIsQueuedInOrder) {
     // The message sent from inside the first handler runs inside it; the one it posted waits
     // behind what was already queued.
     EXPECT_EQ(w.log, (std::vector<std::string>{"1125:0:2", "1127:0:0", "1125:1:1", "1126:0:0"}));
-}
 
-TEST(MessageWindow, PostedMessagesDieWithTheWindow) {
-    std::vector<std::string> log;
-    {
-        auto* w = new Recorder;
-        w->PostMessage(1125, 0, 1);
-        w->SetTimer(1235, 1);
-        delete w;
-    }
-    Spin(30); // would crash under the sanitizers if anything reached the deleted window
-    SUCCEED();
+    // Nothing queued reaches a deleted window (the sanitizer build catches a stray delivery).
+    auto* gone = new Recorder;
+    gone->PostMessage(1125, 0, 1);
+    gone->SetTimer(1235, 1);
+    delete gone;
+    Spin(30);
 }
 
 TEST(MessageWindow, TimersRepeatByIdRestartAndStop) {

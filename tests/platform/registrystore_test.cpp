@@ -28,15 +28,20 @@ int WaitExit(pid_t pid) {
 
 } // namespace
 
-TEST(RegistryStore, ValuesPersistAcrossInstancesAndRootsStaySeparate) {
+TEST(RegistryStore, ValuesPersistRootsStaySeparateAndKeysComeOnAccess) {
     TempDir dir;
+    const std::string pm = "Software\\Kivra\\axkivractrl\\MSKIVRA50\\PM";
     {
         RegistryStore s(dir.path());
         EXPECT_TRUE(s.SetString(CU, kMain, "Font Family", "Times New Roman"));
         EXPECT_TRUE(s.SetDword(CU, kMain, "Max Cache", 42));
         EXPECT_TRUE(s.SetString(CR, "mskivra50.razar.1\\CLSID", "", "{X}"));
+        EXPECT_TRUE(s.CreateKey(CU, pm));
+        // Names that would break the one-line form are refused, not stored.
+        EXPECT_FALSE(s.SetString(CU, "Bad\nKey", "x", "y"));
     }
     RegistryStore s(dir.path());
+    RegistryStore other(dir.path());
     EXPECT_EQ(s.QueryString(CU, "SOFTWARE\\kivra\\AXKIVRACTRL\\mskivra50\\main", "font family"),
               "Times New Roman");
     EXPECT_EQ(s.QueryDword(CU, kMain, "Max Cache"), 42u);
@@ -45,42 +50,20 @@ TEST(RegistryStore, ValuesPersistAcrossInstancesAndRootsStaySeparate) {
     EXPECT_FALSE(s.QueryDword(CU, kMain, "Font Family"));
     EXPECT_FALSE(s.KeyExists(CU, "mskivra50.razar.1"));
     EXPECT_TRUE(s.KeyExists(CR, "mskivra50.razar.1"));
-    EXPECT_TRUE(std::filesystem::exists(s.HivePath(CU)));
     EXPECT_EQ(ReadAll(s.HivePath(CU)).rfind("REGEDIT4\n", 0), 0u);
-}
-
-TEST(RegistryStore, KeysCreatedOnAccessAndDeletedWithSubtree) {
-    TempDir dir;
-    RegistryStore s(dir.path());
-    EXPECT_FALSE(s.KeyExists(CU, "Software\\Kivra"));
-    EXPECT_TRUE(s.CreateKey(CU, "Software\\Kivra\\axkivractrl\\MSKIVRA50\\PM"));
-    EXPECT_TRUE(s.KeyExists(CU, "Software\\Kivra\\axkivractrl"));
     EXPECT_EQ(s.EnumSubKeys(CU, "Software\\Kivra\\axkivractrl\\MSKIVRA50"),
-              std::vector<std::string>{"PM"});
-    s.SetString(CU, "Software\\Kivra\\axkivractrl\\MSKIVRA50\\PM", "MAX PM", "10");
-    EXPECT_TRUE(s.DeleteValue(CU, "Software\\Kivra\\axkivractrl\\MSKIVRA50\\PM", "max pm"));
-    EXPECT_FALSE(s.QueryValue(CU, "Software\\Kivra\\axkivractrl\\MSKIVRA50\\PM", "MAX PM"));
+              (std::vector<std::string>{"Main", "PM"}));
+    s.SetString(CU, pm, "MAX PM", "10");
+    EXPECT_EQ(other.QueryString(CU, pm, "MAX PM"), "10"); // another store on the same folder
+    other.SetString(CU, kMain, "Two", "2");
+    // `s` re-reads under the lock, so its next write keeps what `other` wrote.
+    EXPECT_TRUE(s.DeleteValue(CU, pm, "max pm"));
+    EXPECT_FALSE(RegistryStore(dir.path()).QueryValue(CU, pm, "MAX PM"));
+    EXPECT_EQ(RegistryStore(dir.path()).QueryString(CU, kMain, "Two"), "2");
     EXPECT_TRUE(s.DeleteKey(CU, "Software\\Kivra"));
-    EXPECT_FALSE(s.KeyExists(CU, "Software\\Kivra\\axkivractrl\\MSKIVRA50\\PM"));
+    EXPECT_FALSE(s.KeyExists(CU, pm));
     EXPECT_TRUE(s.KeyExists(CU, "Software"));
-    // Names that would break the one-line form are refused, not stored.
-    EXPECT_FALSE(s.SetString(CU, "Bad\nKey", "x", "y"));
     EXPECT_FALSE(s.DeleteKey(CU, ""));
-}
-
-TEST(RegistryStore, SeesChangesOfAnotherStoreOnTheSameFolder) {
-    TempDir dir;
-    RegistryStore a(dir.path());
-    RegistryStore b(dir.path());
-    a.SetString(CU, kMain, "One", "1");
-    EXPECT_EQ(b.QueryString(CU, kMain, "One"), "1");
-    b.SetString(CU, kMain, "Two", "2");
-    // `a` re-reads under the lock, so its next write keeps what `b` wrote.
-    a.SetString(CU, kMain, "Three", "3");
-    RegistryStore c(dir.path());
-    EXPECT_EQ(c.QueryString(CU, kMain, "One"), "1");
-    EXPECT_EQ(c.QueryString(CU, kMain, "Two"), "2");
-    EXPECT_EQ(c.QueryString(CU, kMain, "Three"), "3");
 }
 
 TEST(RegistryStore, TwoProcessesWritingAtOnceBothSurvive) {
@@ -145,16 +128,12 @@ TEST(RegistryStore, WriterKilledHalfWayLeavesAReadableHive) {
     }
 }
 
-TEST(RegistryStore, LeftoverTruncatedTempFileAndLockDoNotHurt) {
+TEST(RegistryStore, LeftoverTruncatedTempFileDoesNotHurt) {
     TempDir dir;
-    {
-        RegistryStore s(dir.path());
-        s.SetString(CU, kMain, "Keep", "me");
-    }
+    RegistryStore(dir.path()).SetString(CU, kMain, "Keep", "me");
     WriteAll(dir / "HKEY_CURRENT_USER.reg.tmp", "REGEDIT4\n[HKEY_CURRENT_USER\\Softw");
     std::ostringstream warnings;
     RegistryStore s(dir.path(), &warnings);
-    EXPECT_EQ(s.QueryString(CU, kMain, "Keep"), "me");
     EXPECT_TRUE(s.SetString(CU, kMain, "More", "yes"));
     EXPECT_EQ(s.QueryString(CU, kMain, "Keep"), "me");
     EXPECT_FALSE(std::filesystem::exists(dir / "HKEY_CURRENT_USER.reg.tmp"));
@@ -248,27 +227,18 @@ TEST(RegistryStore, ImportOfRegFile) {
 }
 
 TEST(RegistryStore, DefaultDirectoryFollowsEnvironment) {
-    struct Saved {
-        const char* name;
-        std::optional<std::string> value;
-    };
-    std::vector<Saved> saved;
-    for (const char* n : {"KIVRA_REGISTRY_DIR", "XDG_CONFIG_HOME", "HOME"}) {
-        const char* v = std::getenv(n);
-        saved.push_back({n, v ? std::optional<std::string>(v) : std::nullopt});
-    }
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const char* n : {"KIVRA_REGISTRY_DIR", "XDG_CONFIG_HOME", "HOME"})
+        saved.emplace_back(n, std::getenv(n) ? std::optional<std::string>(std::getenv(n))
+                                             : std::nullopt);
     ::setenv("KIVRA_REGISTRY_DIR", "/some/where", 1);
     EXPECT_EQ(RegistryStore::DefaultDirectory(), "/some/where");
     ::unsetenv("KIVRA_REGISTRY_DIR");
     ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
     EXPECT_EQ(RegistryStore::DefaultDirectory(), "/cfg/kivra");
-    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    ::setenv("XDG_CONFIG_HOME", "relative", 1); // not absolute: ignored
     ::setenv("HOME", "/home/u", 1);
     EXPECT_EQ(RegistryStore::DefaultDirectory(), "/home/u/.config/kivra");
-    for (const Saved& s : saved) {
-        if (s.value)
-            ::setenv(s.name, s.value->c_str(), 1);
-        else
-            ::unsetenv(s.name);
-    }
+    for (const auto& [name, value] : saved)
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
 }
