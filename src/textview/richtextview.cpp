@@ -1,5 +1,7 @@
 #include "richtextview.h"
 
+#include "codepage.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QMimeData>
 #include <QScrollBar>
@@ -31,19 +33,25 @@ std::uint32_t FromQColor(const QColor& c) {
     return RtvRgb(unsigned(c.red()), unsigned(c.green()), unsigned(c.blue()));
 }
 
-// Single-byte text as the document holds it: CR LF and lone CR become one line break, and
-// control bytes that have no glyph are dropped rather than painted as boxes.
+// Wire text (Windows-1252) as the document holds it: CR LF and lone CR become one line break,
+// and control characters that have no glyph (C0, DEL, and the C1 codes the code page leaves
+// unassigned) are dropped rather than painted as boxes.
+bool Printable(char16_t u) {
+    return u == '\n' || u == '\t' || (u >= 0x20 && u != 0x7F && !(u >= 0x80 && u < 0xA0));
+}
+
 QString DecodeText(const char* text, std::size_t length) {
+    const QString wide = kivra::platform::FromWire(std::string_view(text, length));
     QString out;
-    out.reserve(qsizetype(length));
-    for (std::size_t i = 0; i < length; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\r') {
-            if (i + 1 < length && text[i + 1] == '\n')
+    out.reserve(wide.size());
+    for (qsizetype i = 0; i < wide.size(); ++i) {
+        const char16_t u = wide.at(i).unicode();
+        if (u == '\r') {
+            if (i + 1 < wide.size() && wide.at(i + 1) == QLatin1Char('\n'))
                 continue;
             out.append(QLatin1Char('\n'));
-        } else if (c == '\n' || c == '\t' || (c >= 0x20 && c != 0x7F)) {
-            out.append(QLatin1Char(char(c)));
+        } else if (Printable(u)) {
+            out.append(QChar(u));
         }
     }
     return out;
@@ -438,8 +446,8 @@ void RichTextView::MoveCaret(unsigned code, std::intptr_t position) {
 void RichTextView::SetFont(const RtvLogFont* lf, bool toExisting) {
     if (!lf)
         return;
-    const QString face = QString::fromLatin1(
-        lf->lfFaceName, qsizetype(strnlen(lf->lfFaceName, sizeof(lf->lfFaceName))));
+    const QString face = kivra::platform::FromWire(
+        std::string_view(lf->lfFaceName, strnlen(lf->lfFaceName, sizeof(lf->lfFaceName))));
     const int px = std::abs(lf->lfHeight);
     if (!face.isEmpty())
         m_format.setFontFamilies({face});
@@ -484,27 +492,25 @@ void RichTextView::GetFont(RtvLogFont* lf) const {
     lf->lfItalic = f.italic();
     lf->lfUnderline = f.underline();
     lf->lfStrikeOut = f.strikeOut();
-    const QByteArray face = f.family().toLatin1().left(sizeof(lf->lfFaceName) - 1);
+    const QByteArray face =
+        kivra::platform::ToWire(f.family()).left(qsizetype(sizeof(lf->lfFaceName) - 1));
     std::memcpy(lf->lfFaceName, face.constData(), std::size_t(face.size()));
 }
 
 QByteArray RichTextView::PlainText() const {
     const QString text = document()->toPlainText();
-    QByteArray out;
+    QString out;
     out.reserve(text.size());
     for (const QChar ch : text) {
         const char16_t u = ch.unicode();
-        if (u == '\n' || u == 0x2028 || u == 0x2029)
-            out.append('\n');
+        if (u == 0x2028 || u == 0x2029)
+            out.append(QLatin1Char('\n'));
         else if (u == '\t' || u == 0xA0)
-            out.append(' ');
-        else if (u == QChar::ObjectReplacementCharacter || u < 0x20 || u == 0x7F ||
-                 (u >= 0x80 && u < 0xA0))
-            continue;
-        else
-            out.append(u <= 0xFF ? char(u) : '?');
+            out.append(QLatin1Char(' '));
+        else if (u != QChar::ObjectReplacementCharacter && Printable(u))
+            out.append(ch);
     }
-    return out;
+    return kivra::platform::ToWire(out);
 }
 
 std::intptr_t RichTextView::SaveText(int fd) const {

@@ -70,11 +70,12 @@ TEST(InputLine, BlankLinesAndDisconnectedSessionsSendNothing) {
     EXPECT_EQ(r.line.text(), "lost");
     EXPECT_TRUE(r.commands.said.empty());
 
-    // A line break put into the line cannot split it into two server lines.
+    // A line break put into the line cannot split it into two server lines; typed text leaves
+    // in the wire's code page, "?" for what it lacks.
     r.commands.connected = true;
-    r.Type("one\ntwo");
+    r.Type(QString::fromUtf8("one\ntwo \u20ac \u201cq\u201d \u00e9 \u0416"));
     QTest::keyClick(&r.line, Qt::Key_Return);
-    EXPECT_EQ(r.commands.said.back(), "one two\r\n");
+    EXPECT_EQ(r.commands.said.back(), "one two \x80 \x93q\x94 \xe9 ?\r\n");
 }
 
 TEST(InputLine, BackspaceEdgeCases) {

@@ -39,6 +39,7 @@ struct FakeCommands : IViewCommands {
     std::vector<std::string> ignored, watched, followers, exits;
     std::string emotion;
     int transfer = 1;
+    bool gotoDialog = false;
     std::vector<std::string> said;
     std::vector<std::string> calls;
 
@@ -56,7 +57,11 @@ struct FakeCommands : IViewCommands {
     void DoMenuCommand(int id, int index) override {
         calls.push_back("menu " + std::to_string(id) + " " + std::to_string(index));
     }
-    std::vector<std::string> GetMenuList(int) override { return exits; }
+    std::vector<std::string> MenuEntries(int, int max) override {
+        return {exits.begin(),
+                exits.begin() + std::min<std::size_t>(exits.size(), std::size_t(max))};
+    }
+    bool CanOpenGotoDialog() const override { return gotoDialog; }
     void OpenGotoDialog() override { calls.push_back("goto"); }
     void UserCommand(int id) override { calls.push_back("user " + std::to_string(id)); }
 };
