@@ -2,7 +2,7 @@
 // Recorders standing in for the collaborators of the output view and the input line.
 
 #include "chatcontext.h"
-#include "dialogservice.h"
+#include "scripteddialogservice.h"
 #include "viewcommands.h"
 
 #include <QDialog>
@@ -11,27 +11,12 @@
 #include <string>
 #include <vector>
 
-struct FakeDialogs : kivra::platform::DialogService {
-    struct Box {
-        QString text, caption;
-        unsigned flags;
-    };
-    std::vector<Box> boxes;
-    std::optional<QString> saveName;
-    std::optional<QFont> font;
-    std::function<int(QDialog*)> modal = [](QDialog*) { return int(QDialog::Rejected); };
-
-    int MessageBox(QWidget*, const QString& text, const QString& caption, unsigned flags) override {
-        boxes.push_back({text, caption, flags});
-        return IDOK;
+// The scripted dialogs, with a hand on modal dialogs when a test wants one.
+struct FakeDialogs : kivra::platform::ScriptedDialogService {
+    std::function<int(QDialog*)> modal;
+    int RunModal(QDialog* d) override {
+        return modal ? modal(d) : ScriptedDialogService::RunModal(d);
     }
-    std::optional<QString> GetSaveFileName(QWidget*, const QString&, const QString&,
-                                           const QString&) override {
-        return saveName;
-    }
-    std::optional<QString> GetOpenFileName(QWidget*, const QString&) override { return {}; }
-    std::optional<QFont> GetFont(QWidget*, const QFont&) override { return font; }
-    int RunModal(QDialog* dialog) override { return modal(dialog); }
 };
 
 struct FakeCommands : IViewCommands {

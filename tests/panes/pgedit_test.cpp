@@ -6,7 +6,6 @@
 #include <QPaintEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -280,30 +279,6 @@ TEST(OutputView, AvatarsAreHotSpotsAndInlinePicturesAreNot) {
     EXPECT_EQ(display->actions().front()->text(), "Clear All");
 }
 
-TEST(OutputView, FontSettingsUseTwiceTheTenthsOfAPointPerSection) {
-    ViewRig r;
-    r.settings.strings["Main/Font Size"] = "201";
-    r.settings.strings["Main/Font Family"] = "Liberation Serif";
-    r.view.ApplyFontSettings();
-    EXPECT_EQ(r.view.CurrentFont().family(), "Liberation Serif");
-    EXPECT_DOUBLE_EQ(r.view.CurrentFont().pointSizeF(), 10.0);
-    RtvLogFont lf{};
-    r.view.SendMessage(RTV_GETFONT, 0, reinterpret_cast<std::intptr_t>(&lf));
-    EXPECT_EQ(lf.lfHeight, -13);
-
-    r.dialogs.font = QFont("Liberation Sans", 12);
-    r.view.AppendText("existing", 1);
-    r.view.OnCommand(CPGEdit::ID_FONT);
-    EXPECT_EQ(r.settings.strings["Main/Font Size"], "240");
-    EXPECT_EQ(r.settings.strings["Main/Font Family"], "Liberation Sans");
-    EXPECT_EQ(r.FormatAt(3).property(QTextFormat::FontPixelSize).toInt(), 16);
-
-    ViewRig pm(CPGEdit::KIND_PRIVATE);
-    pm.settings.strings["PM/Font Size"] = "300";
-    pm.view.ApplyFontSettings();
-    EXPECT_DOUBLE_EQ(pm.view.CurrentFont().pointSizeF(), 15.0);
-}
-
 TEST(OutputView, DisplayMenuShowsStateAndRunsItsCommands) {
     ViewRig r;
     r.commands.connected = false;
@@ -336,11 +311,18 @@ TEST(OutputView, DisplayMenuShowsStateAndRunsItsCommands) {
     r.view.OnCommand(CPGEdit::ID_EXIT_FIRST + 2);
     EXPECT_EQ(r.commands.calls, (std::vector<std::string>{"users", "goto", "menu 144 3"}));
 
+    // A private display: its own menu, sound switch and font section.
     ViewRig pm(CPGEdit::KIND_PRIVATE);
     std::unique_ptr<QMenu> pmMenu(pm.view.BuildDisplayMenu(nullptr));
     EXPECT_EQ(Items(pmMenu.get()).size(), 5u);
     pm.view.OnCommand(CPGEdit::ID_SOUND_INCOMING);
     EXPECT_EQ(pm.settings.ints["PM/Sound PM"], 1u);
+    pm.settings.strings["PM/Font Size"] = "300";
+    pm.view.ApplyFontSettings();
+    EXPECT_DOUBLE_EQ(pm.view.CurrentFont().pointSizeF(), 15.0);
+    pm.dialogs.QueueAnswer("Liberation Sans, 12");
+    pm.view.OnCommand(CPGEdit::ID_FONT);
+    EXPECT_EQ(pm.settings.strings["PM/Font Size"], "240");
 }
 
 TEST(OutputView, UserMenuFollowsIgnoreFollowAndTransferState) {
@@ -380,28 +362,4 @@ TEST(OutputView, UserMenuFollowsIgnoreFollowAndTransferState) {
               "Stop Following Cy Dee, Start Following Dan");
     s.view.OnCommand(CPGEdit::ID_IGNORE);
     EXPECT_EQ(s.commands.calls.back(), "user 32776");
-}
-
-TEST(OutputView, SaveToFileWritesWholePlainTextOrSaysItCouldNot) {
-    QTemporaryDir dir;
-    ViewRig r;
-    r.view.AppendText("hello \x1b[31mred\x07\r\n", 1);
-    r.view.InsertLink("a link", "x.org");
-    r.view.InsertPicture(Picture(4, 4), "Ann");
-    r.view.AppendText("\tend \x81\r\n", 1); // an unassigned byte is a control: dropped
-    r.dialogs.saveName = dir.filePath("display.txt");
-    r.view.OnCommand(CPGEdit::ID_SAVE_TO_FILE);
-    QFile saved(*r.dialogs.saveName);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), QByteArray("hello [31mred\na link end \n"));
-    EXPECT_TRUE(r.dialogs.boxes.empty());
-
-    r.dialogs.saveName = dir.filePath("missing/folder/display.txt");
-    r.view.OnCommand(CPGEdit::ID_SAVE_TO_FILE);
-    ASSERT_EQ(r.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(r.dialogs.boxes[0].caption, "Error");
-    EXPECT_FALSE(QFile::exists(*r.dialogs.saveName));
-    r.dialogs.saveName.reset(); // cancelled: nothing at all
-    r.view.OnCommand(CPGEdit::ID_SAVE_TO_FILE);
-    EXPECT_EQ(r.dialogs.boxes.size(), 1u);
 }
