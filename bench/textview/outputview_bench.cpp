@@ -101,8 +101,9 @@ int main(int argc, char** argv) {
         std::printf("  RSS KiB: start %ld, half-way %ld, end %ld\n", rssStart, rssHalf, RssKiB());
     }
     // A hostile line: 1 MiB without a blank, as the session hands it over (read passes of up to
-    // 256 KiB in reads of 64 KiB, each pass one batch), then a short line that must show at once.
-    {
+    // 256 KiB in reads of 64 KiB, each pass one batch; or a slow peer's 1 KiB per pass), then a
+    // short line that must show at once.
+    for (const int chunk : {64 * 1024, 1024}) {
         CChatContext context;
         NoDialogs dialogs;
         Offline commands;
@@ -111,13 +112,14 @@ int main(int argc, char** argv) {
         view.show();
         view.ApplyFontSettings();
         app.processEvents();
-        const std::string chunk(64 * 1024, 'w');
+        const std::string read(std::size_t(chunk), 'w');
+        const int readsPerPass = chunk >= 64 * 1024 ? 4 : 1;
         QElapsedTimer timer;
         timer.start();
-        for (int pass = 0; pass < 4; ++pass) {
+        for (int sent = 0; sent < 1024 * 1024;) {
             view.BeginBatch();
-            for (int read = 0; read < 4; ++read)
-                view.AppendText(chunk, 1);
+            for (int r = 0; r < readsPerPass && sent < 1024 * 1024; ++r, sent += chunk)
+                view.AppendText(read, 1);
             view.EndBatch();
             app.processEvents();
         }
@@ -127,7 +129,8 @@ int main(int argc, char** argv) {
         view.EndBatch();
         app.processEvents();
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
-        std::printf("one line of 1 MiB without a blank, then \"still here\"\n");
+        std::printf("one line of 1 MiB without a blank in reads of %d bytes, then \"still here\"\n",
+                    chunk);
         std::printf("  seconds until shown: %.3f\n", seconds);
         std::printf("  document characters at the end: %d\n", view.Document().TextSize());
     }

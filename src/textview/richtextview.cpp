@@ -22,6 +22,12 @@ QString g_defaultFace = QStringLiteral("Times New Roman");
 
 // The char-format property that marks a run as an embedded item, with the item's id.
 constexpr int kItemIdProperty = QTextFormat::UserProperty + 1;
+// The block-format property that marks a paragraph as the continuation of the one before: a
+// line is split into paragraphs of at most kMaxParagraph characters, because the layout breaks
+// a line without blanks in time that grows with the square of its paragraph's length, and an
+// insertion lays out its whole paragraph again. Plain text joins continuations back up.
+constexpr int kContinuationProperty = QTextFormat::UserProperty + 2;
+constexpr int kMaxParagraph = 2048;
 const QString kAnchorPrefix = QStringLiteral("rtv:");
 const QString kClipboardFormat = QStringLiteral("application/x-richtextview");
 
@@ -324,7 +330,31 @@ std::intptr_t RichTextView::InsertText(const RtvCountedText* counted) {
     if (text.isEmpty())
         return 0;
     m_insert.clearSelection();
-    m_insert.insertText(text, m_format);
+    // Every paragraph break is made here, so a new paragraph never inherits the continuation
+    // mark of the one it follows.
+    QTextBlockFormat continuation;
+    continuation.setProperty(kContinuationProperty, true);
+    // One edit, laid out once, however many pieces it is made of.
+    m_insert.beginEditBlock();
+    for (qsizetype start = 0; start <= text.size();) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = text.size();
+        while (start < end) {
+            const qsizetype room = kMaxParagraph - m_insert.positionInBlock();
+            if (room <= 0) {
+                m_insert.insertBlock(continuation, m_format);
+                continue;
+            }
+            const qsizetype n = std::min(room, end - start);
+            m_insert.insertText(text.mid(start, n), m_format);
+            start += n;
+        }
+        if (end < text.size())
+            m_insert.insertBlock(QTextBlockFormat(), m_format);
+        start = end + 1;
+    }
+    m_insert.endEditBlock();
     NotifyChanged();
     return 0;
 }
@@ -498,7 +528,12 @@ void RichTextView::GetFont(RtvLogFont* lf) const {
 }
 
 QByteArray RichTextView::PlainText() const {
-    const QString text = document()->toPlainText();
+    QString text;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        if (b != document()->begin() && !b.blockFormat().hasProperty(kContinuationProperty))
+            text.append(QLatin1Char('\n'));
+        text.append(b.text());
+    }
     QString out;
     out.reserve(text.size());
     for (const QChar ch : text) {

@@ -84,6 +84,14 @@ TEST(RichTextView, TextIsWindows1252WithLineBreaksAndNoControlBytes) {
     f.seek(0);
     EXPECT_EQ(f.readAll(), QByteArray("one\ntwo\nthree\nfour[1m\xe9\x80"));
     EXPECT_NE(v.SendMessage(RTV_SAVETEXT, std::uintptr_t(-1), 0), 0);
+
+    // A line without end is laid out in bounded paragraphs, and still reads as one line.
+    const std::string word(5000, 'w');
+    v.Text(word.c_str());
+    v.Text("\r\nx");
+    for (QTextBlock b = v.document()->begin(); b.isValid(); b = b.next())
+        EXPECT_LE(b.length(), 2049);
+    EXPECT_TRUE(v.PlainText().endsWith(QByteArray("\xe9\x80") + word.c_str() + "\nx"));
 }
 
 TEST(RichTextView, ItemsKeepTheProgramsFieldsAndAreFoundUnderTheMouse) {
