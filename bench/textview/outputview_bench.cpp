@@ -35,7 +35,8 @@ struct Offline : IViewCommands {
     void SendSay(const std::string&) override {}
     void RequestUsers() override {}
     void DoMenuCommand(int, int) override {}
-    std::vector<std::string> GetMenuList(int) override { return {}; }
+    std::vector<std::string> MenuEntries(int, int) override { return {}; }
+    bool CanOpenGotoDialog() const override { return false; }
     void OpenGotoDialog() override {}
     void UserCommand(int) override {}
 };
@@ -98,6 +99,40 @@ int main(int argc, char** argv) {
                     lines / seconds);
         std::printf("  document characters at the end: %d\n", view.Document().TextSize());
         std::printf("  RSS KiB: start %ld, half-way %ld, end %ld\n", rssStart, rssHalf, RssKiB());
+    }
+    // A hostile line: 1 MiB without a blank, as the session hands it over (read passes of up to
+    // 256 KiB in reads of 64 KiB, each pass one batch; or a slow peer's 1 KiB per pass), then a
+    // short line that must show at once.
+    for (const int chunk : {64 * 1024, 1024}) {
+        CChatContext context;
+        NoDialogs dialogs;
+        Offline commands;
+        CPGEdit view(context, commands, dialogs, CPGEdit::KIND_MAIN);
+        view.resize(640, 400);
+        view.show();
+        view.ApplyFontSettings();
+        app.processEvents();
+        const std::string read(std::size_t(chunk), 'w');
+        const int readsPerPass = chunk >= 64 * 1024 ? 4 : 1;
+        QElapsedTimer timer;
+        timer.start();
+        for (int sent = 0; sent < 1024 * 1024;) {
+            view.BeginBatch();
+            for (int r = 0; r < readsPerPass && sent < 1024 * 1024; ++r, sent += chunk)
+                view.AppendText(read, 1);
+            view.EndBatch();
+            app.processEvents();
+        }
+        view.BeginBatch();
+        view.AppendText("\r\nstill here\r\n", 1);
+        view.FinishAppend();
+        view.EndBatch();
+        app.processEvents();
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        std::printf("one line of 1 MiB without a blank in reads of %d bytes, then \"still here\"\n",
+                    chunk);
+        std::printf("  seconds until shown: %.3f\n", seconds);
+        std::printf("  document characters at the end: %d\n", view.Document().TextSize());
     }
     return 0;
 }

@@ -5,15 +5,16 @@
 #include "chatsession.h"
 #include "chatsocket.h"
 #include "chatstrings.h"
+#include "codepage.h"
 #include "dialogservice.h"
 #include "gotodlg.h"
 #include "inputline.h"
+#include "lineendfilter.h"
 #include "pgedit.h"
 #include "settingsstore.h"
 #include "useractions.h"
 #include "userlist.h"
 #include "viewcommands.h"
-#include "viewmirror.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -50,6 +51,11 @@ QFrame* MakePane(QWidget* parent, int id, const char* name, bool sunken) {
 CChatPanel::CChatPanel(QWidget* parent, IRazarSite& site, ISettingsStore& settings)
     : QWidget(parent), m_site(site), m_settings(settings) {
     setObjectName(QStringLiteral("CChatPanel"));
+    // One face for every pane and button: the output view's default, which the font settings
+    // may then change for the conversation alone.
+    QFont face(QStringLiteral("Arial"));
+    face.setPointSize(9);
+    setFont(face);
     CKeyboardHook::SetTarget(this);
     m_context.m_pPanel = this;
     m_context.m_pSettings = &m_settings;
@@ -163,30 +169,31 @@ void CChatPanel::BuildItems() {
     m_pOutputView =
         new CPGEdit(m_context, *m_pCommands, m_site.Dialogs(), CPGEdit::KIND_MAIN, this);
     SetId(m_pOutputView, IDC_OUTPUTVIEW, "outputview");
+    // The sunken output frame is the view's border.
+    m_pOutputView->setFrameShape(QFrame::NoFrame);
+    m_pOutputView->ApplyFontSettings();
     m_pInputLine = new CInputLine(m_context, *m_pCommands, m_site.Dialogs(), this);
     SetId(m_pInputLine, IDC_INPUTLINE, "inputline");
     m_pInputLine->setMaxLength(CInputLine::kMaxChars);
     m_context.m_pOutput = m_pOutputView;
 
     m_smallButtons = m_pInputLine->CreateButtons(this);
-    const char* smallIcons[3] = {nullptr, "emote", "think"};
+    const char* smallIcons[3] = {"send", "emote", "think"};
     for (int i = 0; i < 3; ++i) {
         QPushButton* button = m_smallButtons[i];
         button->setProperty(kIdProperty, kSmallButtonIds[i]);
         button->setToolTip(TooltipText(kSmallButtonIds[i]));
-        if (smallIcons[i] != nullptr) {
-            button->setText(QString());
-            button->setIcon(
-                QIcon(QStringLiteral(":/kivra/icons/%1.png").arg(QLatin1String(smallIcons[i]))));
-            button->setIconSize(QSize(22, 22));
-        }
+        button->setText(QString());
+        button->setIcon(
+            QIcon(QStringLiteral(":/kivra/icons/%1.png").arg(QLatin1String(smallIcons[i]))));
+        button->setIconSize(QSize(22, 22));
     }
 
     // A host that wants the conversation as text gets every append of the main view.
     if (IViewMirror* mirror = m_site.Mirror()) {
         auto filter = std::make_shared<LineEndFilter>();
         connect(m_pOutputView, &CPGEdit::textAppended, this, [mirror, filter](const QString& t) {
-            const QByteArray bytes = t.toLatin1();
+            const QByteArray bytes = kivra::platform::ToWire(t);
             const std::string plain =
                 filter->Feed(std::string_view(bytes.constData(), bytes.size()));
             if (!plain.empty())
@@ -206,7 +213,7 @@ QWidget* CChatPanel::CreateTicker() {
     const std::string welcome =
         kivra::resources::LoadChatString(kivra::resources::IDS_TICKER_WELCOME);
     if (m_context.m_nTickerMessageCount > 0 || !welcome.empty()) {
-        ticker->setToolTip(QString::fromStdString(welcome));
+        ticker->setToolTip(kivra::platform::FromWire(welcome));
         ticker->show();
     }
     RecalcLayout();
@@ -427,8 +434,8 @@ void CChatPanel::Navigate(const std::string& url, const std::string& frame) {
 }
 
 int CChatPanel::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
-    return m_site.Dialogs().MessageBox(this, QString::fromStdString(text),
-                                       QString::fromStdString(caption), flags);
+    return m_site.Dialogs().MessageBox(this, kivra::platform::FromWire(text),
+                                       kivra::platform::FromWire(caption), flags);
 }
 
 void CChatPanel::Beep() {
@@ -453,7 +460,7 @@ void CChatPanel::OpenGotoDialog() {
 bool CChatPanel::TypeLine(const std::string& text) {
     if (m_pInputLine == nullptr)
         return false;
-    m_pInputLine->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
+    m_pInputLine->setText(kivra::platform::FromWire(text));
     m_pInputLine->SendLine(QString(), true);
     return true;
 }
@@ -461,7 +468,7 @@ bool CChatPanel::TypeLine(const std::string& text) {
 bool CChatPanel::TypeStyledLine(const std::string& text, bool emote) {
     if (m_pInputLine == nullptr)
         return false;
-    m_pInputLine->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));
+    m_pInputLine->setText(kivra::platform::FromWire(text));
     m_pInputLine->OnButton(emote ? CInputLine::ID_EMOTE : CInputLine::ID_THINK);
     return true;
 }

@@ -136,10 +136,6 @@ private:
     CInputLine* m_pInputLine = nullptr;
     std::array<QPushButton*, 3> m_smallButtons{};
     QPointer<QWidget> m_pTicker;
-
-    // Copies of what the views show, for a host that asked for them.
-    std::unique_ptr<IOutputView> m_pMirroredOutput;
-    std::unique_ptr<IPrivateWindowMap> m_pMirroredPrivate;
 };
 
 } // namespace kivra::control

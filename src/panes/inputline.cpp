@@ -1,5 +1,6 @@
 #include "inputline.h"
 
+#include "codepage.h"
 #include "dialogservice.h"
 #include "insertsounddialog.h"
 #include "inserturldialog.h"
@@ -95,8 +96,8 @@ bool CInputLine::SendLine(const QString& prefix, bool fromEnter) {
             clear();
         return false;
     }
-    const QByteArray bytes = OneLine(prefix + line).toLatin1() + "\r\n";
-    m_commands.SendSay(std::string(bytes.constData(), std::size_t(bytes.size())));
+    // Typed text leaves in the wire's code page; a character it lacks goes as "?".
+    m_commands.SendSay(kivra::platform::ToWireString(OneLine(prefix + line)) + "\r\n");
     clear();
     m_context.m_nScrollHold = 0;
     return true;

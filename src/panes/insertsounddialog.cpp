@@ -1,6 +1,7 @@
 #include "insertsounddialog.h"
 
 #include "chatinterfaces.h"
+#include "codepage.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -34,8 +35,8 @@ QString CInsertSoundDialog::SoundsFolder(ISettingsStore* settings) {
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/kivra";
     QString install = fallback;
     if (settings)
-        install = QString::fromStdString(
-            settings->GetProfileString("Main", "InstallPath", fallback.toStdString()));
+        install = kivra::platform::FromWire(settings->GetProfileString(
+            "Main", "InstallPath", kivra::platform::ToWireString(fallback)));
     return install + QStringLiteral("/sounds");
 }
 

@@ -1,8 +1,10 @@
 #include "pgedit.h"
 
+#include "codepage.h"
 #include "dialogservice.h"
 
 #include <QContextMenuEvent>
+#include <QFontInfo>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QSaveFile>
@@ -21,8 +23,8 @@ constexpr ChatColor kGrey = 0x808080;
 constexpr ChatColor kGreen = 0x008000;
 const char kSeparatorLine[] = "___________________________________________\r\n";
 
-QString Latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+QString Wire(const std::string& s) {
+    return kivra::platform::FromWire(s);
 }
 
 std::string LowerWireName(const std::string& name) {
@@ -94,6 +96,16 @@ bool CPGEdit::IsAtEnd() const {
 void CPGEdit::AppendText(const char* text, std::size_t length, std::uint32_t code) {
     if (!text || length == 0)
         return;
+    const std::string_view whole(text, length);
+    // A text longer than the view holds shows only its end: its head would be trimmed anyway,
+    // and the engine lays out a paragraph again on every insertion into it, so a line that
+    // never ends must not grow the document past twice the limit before the next trim.
+    if (length > std::size_t(kTrimLimit)) {
+        text += length - std::size_t(kTrimLimit);
+        length = std::size_t(kTrimLimit);
+    }
+    while (Document().TextSize() + int(length) > 2 * kTrimLimit)
+        Document().DeleteRange(0, Document().TextSize() / 2, false);
     MoveToEndIfMoved();
     // Whether the user left the view at its end is decided before the new text lengthens it.
     const bool wasAtEnd = IsAtEnd();
@@ -145,7 +157,7 @@ void CPGEdit::AppendText(const char* text, std::size_t length, std::uint32_t cod
         Document().ScrollTo(-1, false);
     }
     Send(RTV_UPDATE, 0, 1);
-    emit textAppended(QString::fromLatin1(text, qsizetype(length)));
+    emit textAppended(kivra::platform::FromWire(whole));
 }
 
 void CPGEdit::AppendSeparator() {
@@ -157,9 +169,10 @@ void CPGEdit::FinishAppend() {
     const bool hold = ScrollHold();
     if (!hold)
         Document().ScrollTo(-1, false);
-    const int size = Document().TextSize();
-    if (size > kTrimLimit) {
-        Document().DeleteRange(0, size / 2, false);
+    if (Document().TextSize() > kTrimLimit) {
+        // Halved until within the limit: once is enough unless one line was longer than it.
+        while (Document().TextSize() > kTrimLimit)
+            Document().DeleteRange(0, Document().TextSize() / 2, false);
         Send(RTV_UPDATE, 0, 1);
         Send(RTV_MOVECARET, RTV_CARET_DOC_END, 0);
         if (!hold) {
@@ -261,7 +274,7 @@ void CPGEdit::InsertLink(const std::string& linkText, const std::string& url) {
         return;
     }
     Send(RTV_ATTACHITEM, 0, Ptr(&rec));
-    emit textAppended(Latin1(shown));
+    emit textAppended(Wire(shown));
 }
 
 void CPGEdit::InsertImage(const ChatPicture& picture, std::uint32_t kind, std::uintptr_t reference,
@@ -325,7 +338,8 @@ void CPGEdit::SetEngineFont(const QFont& font, bool toExisting) {
     RtvLogFont lf{};
     lf.lfHeight = -int(std::lround(font.pointSizeF() * 96.0 / 72.0));
     lf.lfWeight = 400;
-    const QByteArray face = font.family().toLatin1().left(sizeof(lf.lfFaceName) - 1);
+    const QByteArray face =
+        kivra::platform::ToWire(font.family()).left(qsizetype(sizeof(lf.lfFaceName) - 1));
     std::memcpy(lf.lfFaceName, face.constData(), std::size_t(face.size()));
     Send(RTV_SETFONT, toExisting ? 1 : 0, Ptr(&lf));
 }
@@ -341,10 +355,18 @@ void CPGEdit::ApplyFontSettings() {
     int tenths = std::atoi(size.c_str()) / 2;
     if (tenths <= 0 || tenths > 10000)
         tenths = 100;
-    QFont font(family.empty() ? QStringLiteral("Arial") : Latin1(family));
+    QFont font(family.empty() ? QStringLiteral("Arial") : Wire(family));
     font.setPointSizeF(tenths / 10.0);
     m_font = font;
     SetEngineFont(m_font, false);
+}
+
+QFont CPGEdit::CurrentFont() const {
+    // The family the text is drawn in: "Arial" is an alias the font configuration resolves, and
+    // the font dialog lists only real families.
+    QFont shown(QFontInfo(m_font).family());
+    shown.setPointSizeF(m_font.pointSizeF());
+    return shown;
 }
 
 bool CPGEdit::HotSpotAt(const QPoint& pos, RtvItem* item) const {
@@ -352,9 +374,10 @@ bool CPGEdit::HotSpotAt(const QPoint& pos, RtvItem* item) const {
     const std::intptr_t lParam =
         std::intptr_t((std::uint32_t(std::uint16_t(pos.y())) << 16) | std::uint16_t(pos.x()));
     const auto id = self->SendMessage(RTV_HITTEST, 0, lParam);
-    if (id == 0)
+    if (id == 0 || self->SendMessage(RTV_GETITEM, std::uintptr_t(id), Ptr(item)) == 0)
         return false;
-    return self->SendMessage(RTV_GETITEM, std::uintptr_t(id), Ptr(item)) != 0;
+    // Inline pictures are embedded items too, but carry no hot spot.
+    return item->kind == ITEM_PICTURE || item->kind == ITEM_LINK || item->kind == ITEM_USERNAME;
 }
 
 std::string CPGEdit::NormaliseUrl(const std::string& url) {
@@ -442,19 +465,22 @@ void CPGEdit::keyPressEvent(QKeyEvent* event) {
 }
 
 void CPGEdit::contextMenuEvent(QContextMenuEvent* event) {
+    if (QMenu* menu = MenuAt(event->pos(), this))
+        ShowMenu(menu, event->globalPos());
+}
+
+QMenu* CPGEdit::MenuAt(const QPoint& pos, QWidget* parent) {
     RtvItem item{};
-    if (HotSpotAt(event->pos(), &item)) {
-        if (item.kind != ITEM_PICTURE && item.kind != ITEM_USERNAME)
-            return;
-        const std::string name = ItemName(item);
-        if (name.empty() || IsOwnName(name) || !m_context.m_pUserList ||
-            !m_context.m_pUserList->Contains(name))
-            return;
-        m_context.m_pUserList->SelectOnly(name);
-        ShowMenu(BuildUserMenu(name, this), event->globalPos());
-        return;
-    }
-    ShowMenu(BuildDisplayMenu(this), event->globalPos());
+    if (!HotSpotAt(pos, &item))
+        return BuildDisplayMenu(parent);
+    if (item.kind != ITEM_PICTURE && item.kind != ITEM_USERNAME)
+        return nullptr;
+    const std::string name = ItemName(item);
+    if (name.empty() || IsOwnName(name) || !m_context.m_pUserList ||
+        !m_context.m_pUserList->Contains(name))
+        return nullptr;
+    m_context.m_pUserList->SelectOnly(name);
+    return BuildUserMenu(name, parent);
 }
 
 void CPGEdit::ShowMenu(QMenu* menu, const QPoint& globalPos) {
@@ -477,25 +503,20 @@ QMenu* CPGEdit::BuildDisplayMenu(QWidget* parent) {
     AddItem(menu, QStringLiteral("Save To File"), ID_SAVE_TO_FILE);
     if (m_nKind == KIND_MAIN) {
         AddItem(menu, QStringLiteral("Who's Online Now"), ID_WHOS_ONLINE, connected);
-        AddItem(menu, QStringLiteral("Goto User..."), ID_GOTO_USER);
-        std::vector<std::string> exits = m_commands.GetMenuList(kExitsList);
-        if (!exits.empty()) {
+        AddItem(menu, QStringLiteral("Goto User..."), ID_GOTO_USER, m_commands.CanOpenGotoDialog());
+        const std::vector<std::string> exits =
+            m_commands.MenuEntries(kExitsList, ID_EXIT_LAST - ID_EXIT_FIRST + 1);
+        if (!exits.empty())
             menu->addSeparator();
-            const int n = std::min<int>(int(exits.size()), ID_EXIT_LAST - ID_EXIT_FIRST + 1);
-            for (int i = 0; i < n; ++i) {
-                std::string& exit = exits[std::size_t(i)];
-                if (!exit.empty())
-                    exit[0] = char(std::toupper(static_cast<unsigned char>(exit[0])));
-                AddItem(menu, Latin1(exit), ID_EXIT_FIRST + i, connected);
-            }
-        }
+        for (std::size_t i = 0; i < exits.size(); ++i)
+            AddItem(menu, Wire(exits[i]), ID_EXIT_FIRST + int(i), connected);
     }
     return menu;
 }
 
 QMenu* CPGEdit::BuildUserMenu(const std::string& name, QWidget* parent) {
     auto* menu = new QMenu(parent);
-    const QString u = Latin1(name);
+    const QString u = Wire(name);
     const bool hasName = !name.empty();
     const bool ignored = m_commands.IsIgnoring(name);
     AddItem(menu, QStringLiteral("Send Private Message to %1...").arg(u), ID_SEND_PM,
@@ -520,7 +541,7 @@ QMenu* CPGEdit::BuildUserMenu(const std::string& name, QWidget* parent) {
         else if (followsMe)
             AddItem(menu, QStringLiteral("Kick %1 Off Your Tail!").arg(u), ID_STOP_FOLLOW, hasName);
         else
-            AddItem(menu, QStringLiteral("Stop Following %1, Start Following %2").arg(Latin1(f), u),
+            AddItem(menu, QStringLiteral("Stop Following %1, Start Following %2").arg(Wire(f), u),
                     ID_FOLLOW);
     } else if (followsMe) {
         AddItem(menu, QStringLiteral("Kick %1 Off Your Tail!").arg(u), ID_STOP_FOLLOW, hasName);
@@ -529,7 +550,7 @@ QMenu* CPGEdit::BuildUserMenu(const std::string& name, QWidget* parent) {
     }
     const std::string emotion = m_commands.SelectedEmotion();
     if (!emotion.empty())
-        AddItem(menu, QStringLiteral("%1 at %2").arg(Latin1(emotion), u), ID_EMOTE_AT);
+        AddItem(menu, QStringLiteral("%1 at %2").arg(Wire(emotion), u), ID_EMOTE_AT);
     menu->addSeparator();
     if (ignored) {
         AddItem(menu, QStringLiteral("Allow Messages From %1").arg(u), ID_ALLOW);
@@ -550,13 +571,13 @@ void CPGEdit::OnCommand(int id) {
         ClearAll();
         return;
     case ID_FONT: {
-        const auto font = m_dialogs.GetFont(this, m_font);
+        const auto font = m_dialogs.GetFont(this, CurrentFont());
         if (!font)
             return;
         const int tenths = int(std::lround(font->pointSizeF() * 10.0));
         if (m_context.m_pSettings) {
             const QByteArray size = QByteArray::number(tenths * 2);
-            const QByteArray family = font->family().toLatin1();
+            const QByteArray family = kivra::platform::ToWire(font->family());
             m_context.m_pSettings->WriteProfileString(Section(), "Font Size", size.constData());
             m_context.m_pSettings->WriteProfileString(Section(), "Font Family", family.constData());
         }

@@ -82,8 +82,9 @@ public:
     }
     // Reads "Font Size" and "Font Family" of this kind's section and makes it the default font.
     void ApplyFontSettings();
-    // The point font now in use (what the font dialog starts from).
-    const QFont& CurrentFont() const { return m_font; }
+    // The point font the text is shown in, under the family it resolved to (what the font
+    // dialog starts from).
+    QFont CurrentFont() const;
 
     // The hot spot under a point of the viewport: its record, or false over plain text.
     bool HotSpotAt(const QPoint& pos, RtvItem* item) const;
@@ -93,6 +94,9 @@ public:
     // The menus, built with their state for this moment; each action's data is its command.
     QMenu* BuildDisplayMenu(QWidget* parent);
     QMenu* BuildUserMenu(const std::string& name, QWidget* parent);
+    // The menu a right click at `pos` opens: the user menu over another user's name, the display
+    // menu away from hot spots, none over a link or the own name.
+    QMenu* MenuAt(const QPoint& pos, QWidget* parent);
     void OnCommand(int id);
 
     bool ScrollHold() const;

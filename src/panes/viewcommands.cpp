@@ -42,13 +42,19 @@ void CContextCommands::DoMenuCommand(int listId, int index) {
         m_context.m_pProtocol->DoMenuCommand(listId, index);
 }
 
-std::vector<std::string> CContextCommands::GetMenuList(int listId) {
+std::vector<std::string> CContextCommands::MenuEntries(int listId, int max) {
     std::vector<std::string> out;
     if (!m_context.m_pProtocol)
         return out;
-    if (const CStringArray* list = m_context.m_pProtocol->GetMenuList(listId))
-        for (std::size_t i = 0; i < list->Count(); ++i)
-            out.emplace_back(list->At(i) ? list->At(i) : "");
+    // The protocol object hands its lists out read-only; the list itself is its own member, and
+    // this capitalisation is the one change a menu makes to it.
+    auto* list = const_cast<CStringArray*>(m_context.m_pProtocol->GetMenuList(listId));
+    if (list == nullptr)
+        return out;
+    for (std::size_t i = 0; i < list->Count() && int(i) < max; ++i) {
+        list->UpperFirst(i);
+        out.emplace_back(list->At(i));
+    }
     return out;
 }
 

@@ -26,8 +26,12 @@ public:
     virtual void SendSay(const std::string& line) = 0;
     virtual void RequestUsers() = 0;
     virtual void DoMenuCommand(int listId, int index) = 0;
-    // The protocol's name list `listId` (144: the exits), in list order.
-    virtual std::vector<std::string> GetMenuList(int listId) = 0;
+    // The first `max` entries of the protocol's name list `listId` (144: the exits) in list
+    // order, for a menu: each entry's first letter is upper-cased in the list itself first, so
+    // the command later sent for it is the text that was shown.
+    virtual std::vector<std::string> MenuEntries(int listId, int max) = 0;
+    // False while no goto dialog exists to open.
+    virtual bool CanOpenGotoDialog() const = 0;
     virtual void OpenGotoDialog() = 0;
     // A command of the user menu, carried out on the user list's selection.
     virtual void UserCommand(int commandId) = 0;
@@ -55,7 +59,8 @@ public:
     void SendSay(const std::string& line) override;
     void RequestUsers() override;
     void DoMenuCommand(int listId, int index) override;
-    std::vector<std::string> GetMenuList(int listId) override;
+    std::vector<std::string> MenuEntries(int listId, int max) override;
+    bool CanOpenGotoDialog() const override { return bool(m_openGoto); }
     void OpenGotoDialog() override;
     void UserCommand(int commandId) override;
 

@@ -48,6 +48,16 @@ QStringList TranslateFileFilter(const QString& filter) {
     return out;
 }
 
+QString DefaultSuffix(const QString& defaultExt) {
+    QString suffix = defaultExt.trimmed();
+    while (suffix.startsWith(QLatin1Char('*')) || suffix.startsWith(QLatin1Char('.')))
+        suffix.remove(0, 1);
+    // A wildcard left inside ("*.*", "t?t") names no one suffix.
+    if (suffix.contains(QLatin1Char('*')) || suffix.contains(QLatin1Char('?')))
+        return {};
+    return suffix;
+}
+
 int QtDialogService::MessageBox(QWidget* owner, const QString& text, const QString& caption,
                                 unsigned flags) {
     QMessageBox box(owner);
@@ -107,8 +117,9 @@ std::optional<QString> QtDialogService::GetSaveFileName(QWidget* owner, const QS
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(TranslateFileFilter(filter));
-    if (!defaultExt.isEmpty())
-        dialog.setDefaultSuffix(defaultExt);
+    const QString suffix = DefaultSuffix(defaultExt);
+    if (!suffix.isEmpty())
+        dialog.setDefaultSuffix(suffix);
     if (!defaultName.isEmpty())
         dialog.selectFile(defaultName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -25,4 +25,8 @@ public:
 // patterns in parentheses gets them appended, since Qt reads the patterns from there.
 QStringList TranslateFileFilter(const QString& filter);
 
+// The suffix a save dialog adds to a name typed without one, from a default extension written
+// either bare ("txt") or as its pattern ("*.txt", ".txt"); empty when it names no suffix.
+QString DefaultSuffix(const QString& defaultExt);
+
 } // namespace kivra::platform

@@ -1,5 +1,8 @@
 #include "scripteddialogservice.h"
 
+#include "codepage.h"
+#include "qtdialogservice.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -89,7 +92,7 @@ QString ScriptedDialogService::TakeAnswer() {
 
 void ScriptedDialogService::Echo(const QString& line) {
     if (m_echo)
-        *m_echo << line.toStdString() << std::endl;
+        *m_echo << ToWireString(line) << std::endl;
 }
 
 int ScriptedDialogService::MessageBox(QWidget*, const QString& text, const QString& caption,
@@ -127,9 +130,10 @@ std::optional<QString> ScriptedDialogService::GetSaveFileName(QWidget*, const QS
     } else if (!r.answer.isEmpty() && !IsAnyWord(r.answer)) {
         chosen = r.answer;
     }
-    // The save dialog adds the default extension to a name that has none.
-    if (chosen && !defaultExt.isEmpty() && !chosen->section(QLatin1Char('/'), -1).contains('.'))
-        *chosen += QLatin1Char('.') + defaultExt;
+    // As the Qt save dialog does: the default suffix goes to a name that has none.
+    const QString suffix = DefaultSuffix(defaultExt);
+    if (chosen && !suffix.isEmpty() && !chosen->section(QLatin1Char('/'), -1).contains('.'))
+        *chosen += QLatin1Char('.') + suffix;
     r.result = chosen ? QDialog::Accepted : QDialog::Rejected;
     Echo(QStringLiteral("[dialog] %1").arg(r.caption));
     m_requests.push_back(r);
@@ -155,6 +159,7 @@ std::optional<QFont> ScriptedDialogService::GetFont(QWidget*, const QFont& initi
     DialogRequest r;
     r.kind = DialogRequest::Kind::Font;
     r.caption = QStringLiteral("Font");
+    r.font = initial;
     r.answer = TakeAnswer();
     std::optional<QFont> chosen;
     if (IsPositive(r.answer)) {

@@ -28,6 +28,7 @@ struct DialogRequest {
     QString text;    // box text; the default name of a save dialog
     unsigned flags = 0;
     QString filter;
+    QFont font;     // the font a font dialog opened on
     QString answer; // the answer word used, empty when the safe answer was given
     int result = 0; // IDOK..IDNO for boxes; QDialog::Accepted/Rejected otherwise
 };

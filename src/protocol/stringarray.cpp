@@ -19,6 +19,14 @@ const char* CStringArray::At(std::size_t index) const {
     return index < m_items.size() ? m_items[index].c_str() : nullptr;
 }
 
+void CStringArray::UpperFirst(std::size_t index) {
+    if (index < m_items.size() && !m_items[index].empty()) {
+        char& c = m_items[index][0];
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    }
+}
+
 bool CStringArray::Remove(std::string_view text) {
     for (auto it = m_items.begin(); it != m_items.end(); ++it) {
         if (*it == text) {

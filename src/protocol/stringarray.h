@@ -20,6 +20,9 @@ public:
     bool IsEmpty() const { return m_items.empty(); }
     // The entry at `index`, or null past the end.
     const char* At(std::size_t index) const;
+    // Upper-cases the first character of the entry at `index` (ASCII letters; nothing past the
+    // end): menus show list entries that way and the entry keeps the form it was shown in.
+    void UpperFirst(std::size_t index);
     // Removes the first entry equal to `text`; false when there is none.
     bool Remove(std::string_view text);
     // Removes every entry.

@@ -1,5 +1,7 @@
 #include "richtextview.h"
 
+#include "codepage.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QMimeData>
 #include <QScrollBar>
@@ -20,6 +22,12 @@ QString g_defaultFace = QStringLiteral("Times New Roman");
 
 // The char-format property that marks a run as an embedded item, with the item's id.
 constexpr int kItemIdProperty = QTextFormat::UserProperty + 1;
+// The block-format property that marks a paragraph as the continuation of the one before: a
+// line is split into paragraphs of at most kMaxParagraph characters, because the layout breaks
+// a line without blanks in time that grows with the square of its paragraph's length, and an
+// insertion lays out its whole paragraph again. Plain text joins continuations back up.
+constexpr int kContinuationProperty = QTextFormat::UserProperty + 2;
+constexpr int kMaxParagraph = 2048;
 const QString kAnchorPrefix = QStringLiteral("rtv:");
 const QString kClipboardFormat = QStringLiteral("application/x-richtextview");
 
@@ -31,19 +39,25 @@ std::uint32_t FromQColor(const QColor& c) {
     return RtvRgb(unsigned(c.red()), unsigned(c.green()), unsigned(c.blue()));
 }
 
-// Single-byte text as the document holds it: CR LF and lone CR become one line break, and
-// control bytes that have no glyph are dropped rather than painted as boxes.
+// Wire text (Windows-1252) as the document holds it: CR LF and lone CR become one line break,
+// and control characters that have no glyph (C0, DEL, and the C1 codes the code page leaves
+// unassigned) are dropped rather than painted as boxes.
+bool Printable(char16_t u) {
+    return u == '\n' || u == '\t' || (u >= 0x20 && u != 0x7F && !(u >= 0x80 && u < 0xA0));
+}
+
 QString DecodeText(const char* text, std::size_t length) {
+    const QString wide = kivra::platform::FromWire(std::string_view(text, length));
     QString out;
-    out.reserve(qsizetype(length));
-    for (std::size_t i = 0; i < length; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '\r') {
-            if (i + 1 < length && text[i + 1] == '\n')
+    out.reserve(wide.size());
+    for (qsizetype i = 0; i < wide.size(); ++i) {
+        const char16_t u = wide.at(i).unicode();
+        if (u == '\r') {
+            if (i + 1 < wide.size() && wide.at(i + 1) == QLatin1Char('\n'))
                 continue;
             out.append(QLatin1Char('\n'));
-        } else if (c == '\n' || c == '\t' || (c >= 0x20 && c != 0x7F)) {
-            out.append(QLatin1Char(char(c)));
+        } else if (Printable(u)) {
+            out.append(QChar(u));
         }
     }
     return out;
@@ -316,7 +330,31 @@ std::intptr_t RichTextView::InsertText(const RtvCountedText* counted) {
     if (text.isEmpty())
         return 0;
     m_insert.clearSelection();
-    m_insert.insertText(text, m_format);
+    // Every paragraph break is made here, so a new paragraph never inherits the continuation
+    // mark of the one it follows.
+    QTextBlockFormat continuation;
+    continuation.setProperty(kContinuationProperty, true);
+    // One edit, laid out once, however many pieces it is made of.
+    m_insert.beginEditBlock();
+    for (qsizetype start = 0; start <= text.size();) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = text.size();
+        while (start < end) {
+            const qsizetype room = kMaxParagraph - m_insert.positionInBlock();
+            if (room <= 0) {
+                m_insert.insertBlock(continuation, m_format);
+                continue;
+            }
+            const qsizetype n = std::min(room, end - start);
+            m_insert.insertText(text.mid(start, n), m_format);
+            start += n;
+        }
+        if (end < text.size())
+            m_insert.insertBlock(QTextBlockFormat(), m_format);
+        start = end + 1;
+    }
+    m_insert.endEditBlock();
     NotifyChanged();
     return 0;
 }
@@ -438,8 +476,8 @@ void RichTextView::MoveCaret(unsigned code, std::intptr_t position) {
 void RichTextView::SetFont(const RtvLogFont* lf, bool toExisting) {
     if (!lf)
         return;
-    const QString face = QString::fromLatin1(
-        lf->lfFaceName, qsizetype(strnlen(lf->lfFaceName, sizeof(lf->lfFaceName))));
+    const QString face = kivra::platform::FromWire(
+        std::string_view(lf->lfFaceName, strnlen(lf->lfFaceName, sizeof(lf->lfFaceName))));
     const int px = std::abs(lf->lfHeight);
     if (!face.isEmpty())
         m_format.setFontFamilies({face});
@@ -484,27 +522,30 @@ void RichTextView::GetFont(RtvLogFont* lf) const {
     lf->lfItalic = f.italic();
     lf->lfUnderline = f.underline();
     lf->lfStrikeOut = f.strikeOut();
-    const QByteArray face = f.family().toLatin1().left(sizeof(lf->lfFaceName) - 1);
+    const QByteArray face =
+        kivra::platform::ToWire(f.family()).left(qsizetype(sizeof(lf->lfFaceName) - 1));
     std::memcpy(lf->lfFaceName, face.constData(), std::size_t(face.size()));
 }
 
 QByteArray RichTextView::PlainText() const {
-    const QString text = document()->toPlainText();
-    QByteArray out;
+    QString text;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        if (b != document()->begin() && !b.blockFormat().hasProperty(kContinuationProperty))
+            text.append(QLatin1Char('\n'));
+        text.append(b.text());
+    }
+    QString out;
     out.reserve(text.size());
     for (const QChar ch : text) {
         const char16_t u = ch.unicode();
-        if (u == '\n' || u == 0x2028 || u == 0x2029)
-            out.append('\n');
+        if (u == 0x2028 || u == 0x2029)
+            out.append(QLatin1Char('\n'));
         else if (u == '\t' || u == 0xA0)
-            out.append(' ');
-        else if (u == QChar::ObjectReplacementCharacter || u < 0x20 || u == 0x7F ||
-                 (u >= 0x80 && u < 0xA0))
-            continue;
-        else
-            out.append(u <= 0xFF ? char(u) : '?');
+            out.append(QLatin1Char(' '));
+        else if (u != QChar::ObjectReplacementCharacter && Printable(u))
+            out.append(ch);
     }
-    return out;
+    return kivra::platform::ToWire(out);
 }
 
 std::intptr_t RichTextView::SaveText(int fd) const {

@@ -42,7 +42,7 @@ inline int BoxCount(const kivra::platform::ScriptedDialogService& dialogs, const
     return n;
 }
 
-class RecordingSite : public kivra::control::IRazarSite {
+class RecordingSite : public kivra::control::IRazarSite, public kivra::control::IViewMirror {
 public:
     void Navigate(const std::string& url, const std::string& frame) override {
         navigations.push_back(frame + " " + url);
@@ -50,9 +50,12 @@ public:
     int DownloadToCache(const char*, char*, std::size_t) override { return -2; }
     kivra::platform::DialogService& Dialogs() override { return dialogs; }
     void Beep() override { ++beeps; }
-    kivra::control::IViewMirror* Mirror() override { return nullptr; }
+    kivra::control::IViewMirror* Mirror() override { return mirrored ? this : nullptr; }
+    void MainText(std::string_view text) override { *mirrored += text; }
+    void PrivateLine(const std::string&, std::string_view) override {}
 
     kivra::platform::ScriptedDialogService dialogs;
+    std::optional<std::string> mirrored; // set: the site asks for the text copy
     std::vector<std::string> navigations;
     int beeps = 0;
 };

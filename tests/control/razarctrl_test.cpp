@@ -2,6 +2,7 @@
 
 #include "connectionpoint.h"
 
+#include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace kivra::control;
@@ -82,15 +83,13 @@ TEST(ChatControl, ConnectionBlockIsFilledAndCutToCapacity) {
     EXPECT_EQ(p.nTunnelMode, 3);
     EXPECT_EQ(p.nConnectKind, 2);
     EXPECT_EQ(p.nPasswordRequired, 0);
-}
 
-TEST(ChatControl, PageWithoutUserNameLeavesTheBlockEmpty) {
-    ControlFixture f;
-    CChatPanel* panel = f.Open({{"SERVER", "127.0.0.1"}, {"PORT", ClosedPort()}});
-    ASSERT_NE(panel, nullptr);
-    EXPECT_STREQ(panel->Context().m_params.szServer, "");
-    EXPECT_STREQ(panel->Context().m_params.szPortList, "");
-    EXPECT_STREQ(panel->Context().m_params.szUserName, "");
+    // A page without a user name leaves server, port and name empty.
+    f.Drop(f.controls.back());
+    CChatPanel* bare = f.Open({{"SERVER", "127.0.0.1"}, {"PORT", ClosedPort()}});
+    ASSERT_NE(bare, nullptr);
+    const ChatConnectionParams& q = bare->Context().m_params;
+    EXPECT_EQ(std::string(q.szServer) + q.szPortList + q.szUserName, "");
     EXPECT_FALSE(f.controls.back()->Properties().m_bConnectOnStartup);
 }
 
@@ -113,16 +112,16 @@ TEST(ChatControl, TickerExistsOnlyForAPositivePeriod) {
 TEST(ChatControl, DispatchInterfaceInMemberOrder) {
     ControlFixture f;
     IDispatch* d = f.NewControl(kLogin);
-    const char* members[] = {"CONNECTTYPE", "TITLE",           "SERVER",
-                             "PORT",        "USERNAME",        "PASSWORD",
-                             "ROOM",        "CHANNEL",         "CONNECTONSTARTUP",
-                             "COOKIE",      "DISABLEFILEXFER", "STANDALONE",
-                             "TICKERTEXT",  "LOGOFILE",        "DoConnect",
-                             "DoLoadURL",   "IsConnected",     "DoDisconnect"};
+    const QStringList members =
+        QString("CONNECTTYPE TITLE SERVER PORT USERNAME PASSWORD ROOM CHANNEL CONNECTONSTARTUP "
+                "COOKIE DISABLEFILEXFER STANDALONE TICKERTEXT LOGOFILE DoConnect DoLoadURL "
+                "IsConnected DoDisconnect")
+            .split(' ');
     for (int i = 0; i < 18; ++i) {
         DISPID id = 0;
-        ASSERT_EQ(d->GetIDOfName(members[i], &id), S_OK) << members[i];
-        EXPECT_EQ(id, i + 1) << members[i];
+        const std::string name = members[i].toStdString();
+        ASSERT_EQ(d->GetIDOfName(name.c_str(), &id), S_OK) << name;
+        EXPECT_EQ(id, i + 1) << name;
     }
     DISPID id = 0;
     EXPECT_EQ(d->GetIDOfName("AboutBox", &id), DISP_E_UNKNOWNNAME);
@@ -202,7 +201,7 @@ TEST(ChatControl, SecondInstanceIsRefusedWithTheBox) {
     EXPECT_NE(f.Open(kLogin), nullptr);
 }
 
-TEST(ChatControl, PanelReadsTheDisplaySwitchesAndMakesTheCacheFolder) {
+TEST(ChatControl, PanelReadsItsSwitchesMakesTheCacheFolderAndHooksTheKeyboard) {
     ControlFixture f;
     f.settings.WriteProfileString("Main", "Show Name List", "yes"); // only "Yes" counts
     f.settings.WriteProfileString("Main", "Show Emotion List", "Yes");
@@ -214,52 +213,7 @@ TEST(ChatControl, PanelReadsTheDisplaySwitchesAndMakesTheCacheFolder) {
     EXPECT_EQ(panel->Context().m_nMaxPM, 0);
     EXPECT_TRUE(std::filesystem::is_directory(panel->CacheFolder()));
     EXPECT_EQ(panel->Context().m_pPanel, static_cast<IChatPanel*>(panel));
-}
-
-TEST(ChatControl, ButtonsTooltipsAndCommands) {
-    ControlFixture f;
-    CChatPanel* panel = f.Open(kLogin);
-    ASSERT_NE(panel, nullptr);
-    const std::pair<int, const char*> tips[] = {
-        {102, "Open URL"},       {108, "Send Private Message"}, {109, "Help"},
-        {128, "Menu"},           {129, "Ask a Question"},       {130, "Show Rooms"},
-        {121, "Idle transfer."}, {1040, "Send Message"},        {211, "Emote Message"},
-        {1049, "Think Message"}};
-    for (const auto& [id, text] : tips) {
-        EXPECT_EQ(panel->TooltipText(id), QString::fromLatin1(text)) << id;
-        ASSERT_NE(panel->Item(id), nullptr) << id;
-    }
-    EXPECT_TRUE(panel->TooltipText(119).isEmpty());
-    // The Ask button shows only in an auditorium.
-    EXPECT_FALSE(panel->Item(129)->isVisibleTo(panel));
-    panel->ShowAskButton(true);
-    EXPECT_TRUE(panel->Item(129)->isVisibleTo(panel));
-
-    panel->OnCommand(109);
-    ASSERT_EQ(f.site.navigations.size(), 1u);
-    EXPECT_EQ(f.site.navigations[0].substr(0, 17), "kivrahelpdisplay ");
-
-    // Not connected: the box, with its caption and icon.
-    panel->OnCommand(129);
-    ASSERT_FALSE(f.site.dialogs.Requests().empty());
-    EXPECT_EQ(f.site.dialogs.Requests().back().caption, "Not Connected");
-    EXPECT_EQ(f.site.dialogs.Requests().back().text, "No current connection.");
-    EXPECT_EQ(f.site.dialogs.Requests().back().flags, unsigned(MB_ICONEXCLAMATION));
-
-    // Toggling a list stores the switch and lays out again.
-    panel->OnCommand(106);
-    EXPECT_FALSE(panel->Context().m_bShowNameList);
-    EXPECT_EQ(f.settings.GetProfileString("Main", "Show Name List", ""), "No");
-    EXPECT_FALSE(panel->Item(IDC_USERLIST)->isVisibleTo(panel));
-    panel->OnCommand(107);
-    EXPECT_EQ(f.settings.GetProfileString("Main", "Show Emotion List", ""), "Yes");
-    EXPECT_TRUE(panel->Item(IDC_EMOTIONLIST)->isVisibleTo(panel));
-}
-
-TEST(ChatControl, PanelTimersGoAwayWithTheWindow) {
-    ControlFixture f;
-    CChatPanel* panel = f.Open(kLogin);
-    ASSERT_NE(panel, nullptr);
+    // The keyboard hook serves the panel and goes with its window.
     EXPECT_TRUE(CKeyboardHook::IsInstalled());
     EXPECT_EQ(CKeyboardHook::Target(), static_cast<IKeyboardHookTarget*>(panel));
     f.Drop(f.controls.front());

@@ -2,6 +2,7 @@
 #include "razarctrl.h"
 #include "razarproperties.h"
 
+#include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace kivra::control;
@@ -37,35 +38,14 @@ const std::vector<std::pair<std::string, std::string>> kCredentials = {
 TEST(PropertyExchange, DefaultsAndOrderWithCredentials) {
     const Loaded l = LoadParams(kCredentials);
     ASSERT_EQ(l.saved.size(), kExchangedPropertyCount);
-    const char* order[] = {"TITLE",
-                           "CONNECTTYPE",
-                           "SERVER",
-                           "PORT",
-                           "USERNAME",
-                           "PASSWORD",
-                           "ROOM",
-                           "CHANNEL",
-                           "COOKIE",
-                           "LOGOFILE",
-                           "TICKERTEXT",
-                           "CHATPROMPT",
-                           "EMOTIONLIST",
-                           "USERLIST",
-                           "HTTPPROXY",
-                           "HTTPSERVER",
-                           "HTTPPORT",
-                           "TUNNELPREFIX",
-                           "TUNNELPAGE",
-                           "TUNNELMODE",
-                           "POLLING",
-                           "CONNECTONSTARTUP",
-                           "DISABLEFILEXFER",
-                           "PWREQUIRED",
-                           "DISABLEWHOIS",
-                           "DISABLEAVATARS",
-                           "DISABLEPRIVATEMSG"};
+    const QStringList order =
+        QString("TITLE CONNECTTYPE SERVER PORT USERNAME PASSWORD ROOM CHANNEL COOKIE LOGOFILE "
+                "TICKERTEXT CHATPROMPT EMOTIONLIST USERLIST HTTPPROXY HTTPSERVER HTTPPORT "
+                "TUNNELPREFIX TUNNELPAGE TUNNELMODE POLLING CONNECTONSTARTUP DISABLEFILEXFER "
+                "PWREQUIRED DISABLEWHOIS DISABLEAVATARS DISABLEPRIVATEMSG")
+            .split(' ');
     for (std::size_t i = 0; i < kExchangedPropertyCount; ++i)
-        EXPECT_EQ(l.saved[i].first, order[i]) << i;
+        EXPECT_EQ(l.saved[i].first, order[qsizetype(i)].toStdString()) << i;
     EXPECT_EQ(l.props.m_strTickerText, "30");
     EXPECT_EQ(l.props.m_strPolling, "0");
     EXPECT_TRUE(l.props.m_bConnectOnStartup);
@@ -113,11 +93,13 @@ TEST(PropertyExchange, NamesIgnoreCaseAndBooleansReadAsPagesWriteThem) {
 }
 
 TEST(PropertyExchange, WholeNumberReadsLeadingDigitsOnly) {
-    EXPECT_EQ(WholeNumber("20"), 20);
-    EXPECT_EQ(WholeNumber("  7 seconds"), 7);
-    EXPECT_EQ(WholeNumber("-3"), -3);
-    EXPECT_EQ(WholeNumber("NONE"), 0);
-    EXPECT_EQ(WholeNumber(""), 0);
-    EXPECT_EQ(WholeNumber("99999999999999999999"), 2147483647);
-    EXPECT_EQ(WholeNumber("-99999999999999999999"), -2147483647 - 1);
+    const std::pair<const char*, int> cases[] = {{"20", 20},
+                                                 {"  7 seconds", 7},
+                                                 {"-3", -3},
+                                                 {"NONE", 0},
+                                                 {"", 0},
+                                                 {"99999999999999999999", 2147483647},
+                                                 {"-99999999999999999999", -2147483647 - 1}};
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(WholeNumber(text), value) << text;
 }

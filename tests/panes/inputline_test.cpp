@@ -70,41 +70,39 @@ TEST(InputLine, BlankLinesAndDisconnectedSessionsSendNothing) {
     EXPECT_EQ(r.line.text(), "lost");
     EXPECT_TRUE(r.commands.said.empty());
 
-    // A line break put into the line cannot split it into two server lines.
+    // A line break put into the line cannot split it into two server lines; typed text leaves
+    // in the wire's code page, "?" for what it lacks.
     r.commands.connected = true;
-    r.Type("one\ntwo");
+    r.Type(QString::fromUtf8("one\ntwo \u20ac \u201cq\u201d \u00e9 \u0416"));
     QTest::keyClick(&r.line, Qt::Key_Return);
-    EXPECT_EQ(r.commands.said.back(), "one two\r\n");
+    EXPECT_EQ(r.commands.said.back(), "one two \x80 \x93q\x94 \xe9 ?\r\n");
 }
 
 TEST(InputLine, BackspaceEdgeCases) {
-    LineRig r;
-    QTest::keyClick(&r.line, Qt::Key_Backspace); // empty: nothing
-    EXPECT_TRUE(r.line.text().isEmpty());
-
-    r.Type("abc");
-    r.line.setCursorPosition(0);
-    QTest::keyClick(&r.line, Qt::Key_Backspace);
-    EXPECT_EQ(r.line.text(), "abc");
-    EXPECT_EQ(r.line.cursorPosition(), 0);
-
-    r.line.setCursorPosition(2);
-    QTest::keyClick(&r.line, Qt::Key_Backspace);
-    EXPECT_EQ(r.line.text(), "ac");
-    EXPECT_EQ(r.line.cursorPosition(), 1);
-
-    r.Type("abc");
-    r.line.selectAll();
-    QTest::keyClick(&r.line, Qt::Key_Backspace);
-    EXPECT_TRUE(r.line.text().isEmpty());
-    EXPECT_EQ(r.line.cursorPosition(), 0);
-
-    r.Type("hello world");
-    r.line.setSelection(8, -3); // "o w" selected backwards from 8
-    QTest::keyClick(&r.line, Qt::Key_Backspace);
-    EXPECT_EQ(r.line.text(), "hellorld");
-    EXPECT_EQ(r.line.cursorPosition(), 5);
-    EXPECT_FALSE(r.line.hasSelectedText());
+    struct Case {
+        const char* text;
+        int anchor, length; // the selection: from anchor, negative length backwards
+        const char* left;
+        int caret;
+    };
+    const Case cases[] = {
+        {"", 0, 0, "", 0},                     // empty: nothing
+        {"abc", 0, 0, "abc", 0},               // caret at 0: nothing deleted
+        {"abc", 2, 0, "ac", 1},                // the character before the caret
+        {"abc", 0, 3, "", 0},                  // all selected
+        {"hello world", 8, -3, "hellorld", 5}, // "o w" selected backwards
+    };
+    for (const Case& c : cases) {
+        LineRig r;
+        r.Type(c.text);
+        r.line.setSelection(c.anchor, c.length);
+        if (c.length == 0)
+            r.line.setCursorPosition(c.anchor);
+        QTest::keyClick(&r.line, Qt::Key_Backspace);
+        EXPECT_EQ(r.line.text(), c.left) << c.text << " " << c.anchor;
+        EXPECT_EQ(r.line.cursorPosition(), c.caret) << c.text << " " << c.anchor;
+        EXPECT_FALSE(r.line.hasSelectedText());
+    }
 }
 
 TEST(InputLine, ContextMenuGreysAndPastesPlainText) {

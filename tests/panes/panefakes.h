@@ -2,7 +2,7 @@
 // Recorders standing in for the collaborators of the output view and the input line.
 
 #include "chatcontext.h"
-#include "dialogservice.h"
+#include "scripteddialogservice.h"
 #include "viewcommands.h"
 
 #include <QDialog>
@@ -11,27 +11,12 @@
 #include <string>
 #include <vector>
 
-struct FakeDialogs : kivra::platform::DialogService {
-    struct Box {
-        QString text, caption;
-        unsigned flags;
-    };
-    std::vector<Box> boxes;
-    std::optional<QString> saveName;
-    std::optional<QFont> font;
-    std::function<int(QDialog*)> modal = [](QDialog*) { return int(QDialog::Rejected); };
-
-    int MessageBox(QWidget*, const QString& text, const QString& caption, unsigned flags) override {
-        boxes.push_back({text, caption, flags});
-        return IDOK;
+// The scripted dialogs, with a hand on modal dialogs when a test wants one.
+struct FakeDialogs : kivra::platform::ScriptedDialogService {
+    std::function<int(QDialog*)> modal;
+    int RunModal(QDialog* d) override {
+        return modal ? modal(d) : ScriptedDialogService::RunModal(d);
     }
-    std::optional<QString> GetSaveFileName(QWidget*, const QString&, const QString&,
-                                           const QString&) override {
-        return saveName;
-    }
-    std::optional<QString> GetOpenFileName(QWidget*, const QString&) override { return {}; }
-    std::optional<QFont> GetFont(QWidget*, const QFont&) override { return font; }
-    int RunModal(QDialog* dialog) override { return modal(dialog); }
 };
 
 struct FakeCommands : IViewCommands {
@@ -39,6 +24,7 @@ struct FakeCommands : IViewCommands {
     std::vector<std::string> ignored, watched, followers, exits;
     std::string emotion;
     int transfer = 1;
+    bool gotoDialog = false;
     std::vector<std::string> said;
     std::vector<std::string> calls;
 
@@ -56,7 +42,11 @@ struct FakeCommands : IViewCommands {
     void DoMenuCommand(int id, int index) override {
         calls.push_back("menu " + std::to_string(id) + " " + std::to_string(index));
     }
-    std::vector<std::string> GetMenuList(int) override { return exits; }
+    std::vector<std::string> MenuEntries(int, int max) override {
+        return {exits.begin(),
+                exits.begin() + std::min<std::size_t>(exits.size(), std::size_t(max))};
+    }
+    bool CanOpenGotoDialog() const override { return gotoDialog; }
     void OpenGotoDialog() override { calls.push_back("goto"); }
     void UserCommand(int id) override { calls.push_back("user " + std::to_string(id)); }
 };

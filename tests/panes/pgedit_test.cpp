@@ -1,14 +1,12 @@
 // The output view through its operations, menus and mouse, offscreen.
 #include "panefakes.h"
 #include "pgedit.h"
-#include <QPaintEvent>
 
 #include <QMenu>
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
 #include <gtest/gtest.h>
 
 namespace {
@@ -25,6 +23,19 @@ struct ViewRig : PaneRig {
         return c.charFormat();
     }
     QString Plain() const { return view.document()->toPlainText(); }
+    void Lines(const std::string& text, int n) {
+        for (int i = 0; i < n; ++i) {
+            view.AppendText(text + std::to_string(i) + "\r\n", 1);
+            view.FinishAppend();
+        }
+    }
+    // A point inside the item that starts at `pos`.
+    QPoint ItemPoint(int pos, int dx, int up = 5) {
+        QTextCursor c(view.document());
+        c.setPosition(pos);
+        const QRect r = view.cursorRect(c);
+        return {r.x() + dx, r.bottom() - up};
+    }
 };
 
 ChatPicture Picture(int w, int h) {
@@ -36,8 +47,9 @@ ChatPicture Picture(int w, int h) {
     return p;
 }
 
-std::vector<std::pair<QString, bool>> Items(QMenu* menu) {
-    std::vector<std::pair<QString, bool>> out;
+using MenuItems = std::vector<std::pair<QString, bool>>;
+MenuItems Items(QMenu* menu) {
+    MenuItems out;
     for (QAction* a : menu->actions())
         out.emplace_back(a->isSeparator() ? QStringLiteral("-") : a->text(), a->isEnabled());
     return out;
@@ -52,7 +64,7 @@ QAction* Find(QMenu* menu, int id) {
 
 } // namespace
 
-TEST(OutputView, StyleCodesGiveTheirColourAndStyle) {
+TEST(OutputView, StyleCodesAndBaseStyleGiveColourAndStyle) {
     struct Case {
         std::uint32_t code;
         QColor colour;
@@ -77,9 +89,6 @@ TEST(OutputView, StyleCodesGiveTheirColourAndStyle) {
         EXPECT_EQ(f.fontItalic(), c.italic) << std::hex << c.code;
         EXPECT_EQ(f.fontUnderline(), c.underline) << std::hex << c.code;
     }
-}
-
-TEST(OutputView, BaseStyleAndColourCarryIntoEveryAppend) {
     ViewRig r;
     r.view.SetBaseColour(0x00FF00);
     r.view.SetBold(true);
@@ -91,87 +100,72 @@ TEST(OutputView, BaseStyleAndColourCarryIntoEveryAppend) {
     EXPECT_EQ(r.FormatAt(1).foreground().color(), QColor(0, 255, 0));
     EXPECT_LT(r.FormatAt(2).fontWeight(), QFont::Bold);
     EXPECT_TRUE(r.FormatAt(2).fontItalic());
-
     QSignalSpy spy(&r.view, &CPGEdit::textAppended);
     r.view.AppendSeparator();
     ASSERT_EQ(spy.count(), 2);
     EXPECT_EQ(spy[1][0].toString(), "___________________________________________\r\n");
 }
 
-TEST(OutputView, FinishAppendTrimsExactlyTheFirstHalfPastTheLimit) {
+TEST(OutputView, TrimmingHalvesPastTheLimitAndBoundsOverlongLines) {
     ViewRig r;
     std::string line(99, 'x');
     line += "\r\n";
-    int n = 0;
-    while (r.view.Document().TextSize() + 100 <= CPGEdit::kTrimLimit) {
-        line[0] = char('A' + n++ % 26);
+    for (int n = 0; r.view.Document().TextSize() + 100 <= CPGEdit::kTrimLimit; ++n) {
+        line[0] = char('A' + n % 26);
         r.view.AppendText(line, 1);
     }
     r.view.FinishAppend();
     const int atLimit = r.view.Document().TextSize();
-    EXPECT_LE(atLimit, CPGEdit::kTrimLimit);
     EXPECT_EQ(r.view.Document().TextSize(), atLimit); // nothing trimmed yet
-
     r.view.AppendText(std::string(150, 't') + "tail past the limit\r\n", 1);
     const QString before = r.Plain();
     const int size = r.view.Document().TextSize();
     ASSERT_GT(size, CPGEdit::kTrimLimit);
     r.view.FinishAppend();
-    EXPECT_EQ(r.Plain(), before.mid(size / 2));
-    EXPECT_EQ(r.view.Document().TextSize(), size - size / 2);
-    // Appending goes on at the end after the cut.
+    EXPECT_EQ(r.Plain(), before.mid(size / 2)); // exactly the first half
     r.view.AppendText("next", 1);
     EXPECT_TRUE(r.Plain().endsWith("tail past the limit\nnext"));
+
+    // One line longer than the limit, in reads of any size, keeps the view within its bound,
+    // and what follows it shows.
+    for (const std::size_t chunk : {std::size_t(1000), std::size_t(64 * 1024)}) {
+        for (std::size_t sent = 0; sent < 300 * 1024; sent += chunk) {
+            r.view.AppendText(std::string(chunk, 'w'), 1);
+            EXPECT_LE(r.view.Document().TextSize(), 2 * CPGEdit::kTrimLimit);
+        }
+        r.view.AppendText("\r\nstill here\r\n", 1);
+        r.view.FinishAppend();
+        EXPECT_LE(r.view.Document().TextSize(), CPGEdit::kTrimLimit);
+        EXPECT_TRUE(r.view.PlainText().endsWith("wwww\nstill here\n"));
+    }
 }
 
-TEST(OutputView, ScrollHoldKeptWhileScrolledUpAndReleasedAtTheEnd) {
+TEST(OutputView, ScrollHoldAndBatchesFollowOrKeepThePlace) {
     ViewRig r;
     EXPECT_TRUE(r.view.IsAtEnd()); // empty counts as at the bottom
     EXPECT_EQ(r.view.SendMessage(RTV_GETHEIGHT, 0, 0), 0);
-    for (int i = 0; i < 60; ++i) {
-        r.view.AppendText("line " + std::to_string(i) + "\r\n", 1);
-        r.view.FinishAppend();
-    }
+    r.Lines("line ", 60);
     QScrollBar* bar = r.view.verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     EXPECT_TRUE(r.view.IsAtEnd());
     EXPECT_FALSE(r.view.ScrollHold());
 
     bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-    EXPECT_TRUE(r.view.ScrollHold());
     EXPECT_EQ(r.context.m_nScrollHold, 1);
-    const int held = bar->value();
-    for (int i = 0; i < 5; ++i) {
-        r.view.AppendText("while away\r\n", 1);
-        r.view.FinishAppend();
-    }
+    int held = bar->value();
+    r.Lines("while away ", 5);
     EXPECT_EQ(bar->value(), held);
     EXPECT_TRUE(r.view.ScrollHold());
-
     bar->triggerAction(QAbstractSlider::SliderToMaximum);
-    r.view.AppendText("back\r\n", 1);
-    r.view.FinishAppend();
+    r.Lines("back ", 2);
     EXPECT_FALSE(r.view.ScrollHold());
-    EXPECT_TRUE(r.view.IsAtEnd());
-    r.view.AppendText("more\r\n", 1);
-    r.view.FinishAppend();
     EXPECT_EQ(bar->value(), bar->maximum());
-}
 
-TEST(OutputView, ABatchLaysOutOnceAtItsEndAndThenFollowsOrHolds) {
-    ViewRig r;
-    QScrollBar* bar = r.view.verticalScrollBar();
-    for (int i = 0; i < 60; ++i) {
-        r.view.AppendText("before " + std::to_string(i) + "\r\n", 1);
-        r.view.FinishAppend();
-    }
+    // A batch (nested passes are one) lays out once at its end, then follows the end.
     const auto height = r.view.SendMessage(RTV_GETHEIGHT, 0, 0);
     r.view.BeginBatch();
-    r.view.BeginBatch(); // nested passes are one batch
-    for (int i = 0; i < 200; ++i) {
-        r.view.AppendText("batched line " + std::to_string(i) + "\r\n", 1);
-        r.view.FinishAppend(); // trims past the limit inside the batch too
-    }
+    r.view.BeginBatch();
+    r.Lines("batched line ", 200); // trims past the limit inside the batch too
     EXPECT_EQ(r.view.SendMessage(RTV_GETHEIGHT, 0, 0), height) << "not laid out line by line";
     r.view.EndBatch();
     EXPECT_TRUE(r.view.LayoutDeferred());
@@ -179,21 +173,15 @@ TEST(OutputView, ABatchLaysOutOnceAtItsEndAndThenFollowsOrHolds) {
     EXPECT_FALSE(r.view.LayoutDeferred());
     EXPECT_LE(r.view.Document().TextSize(), CPGEdit::kTrimLimit);
     EXPECT_TRUE(r.Plain().contains("batched line 199\n"));
-    EXPECT_NE(r.view.SendMessage(RTV_GETHEIGHT, 0, 0), height);
     EXPECT_EQ(bar->value(), bar->maximum()) << "follows the end once laid out";
-    EXPECT_TRUE(r.view.IsAtEnd());
 
     // Held by the user: a batch leaves the view where it was.
     bar->triggerAction(QAbstractSlider::SliderPageStepSub);
-    const int held = bar->value();
+    held = bar->value();
     r.view.BeginBatch();
-    for (int i = 0; i < 20; ++i) {
-        r.view.AppendText("while held\r\n", 1);
-        r.view.FinishAppend();
-    }
+    r.Lines("while held ", 20);
     r.view.EndBatch();
     EXPECT_EQ(bar->value(), held);
-    EXPECT_TRUE(r.view.ScrollHold());
 
     // A paint in the middle of a batch lays out what is there first.
     bar->triggerAction(QAbstractSlider::SliderToMaximum);
@@ -202,27 +190,45 @@ TEST(OutputView, ABatchLaysOutOnceAtItsEndAndThenFollowsOrHolds) {
     QPaintEvent paint(r.view.viewport()->rect());
     QCoreApplication::sendEvent(r.view.viewport(), &paint);
     EXPECT_FALSE(r.view.LayoutDeferred());
-    r.view.AppendText("after the paint\r\n", 1);
-    r.view.FinishAppend();
+    r.Lines("after the paint ", 1);
     r.view.EndBatch();
-    EXPECT_TRUE(r.Plain().contains("painted early\nafter the paint\n"));
+    EXPECT_TRUE(r.Plain().contains("painted early\nafter the paint 0\n"));
     EXPECT_TRUE(r.view.IsAtEnd());
 }
 
-TEST(OutputView, LinksToOneUrlShareAnEntryThatClearAllFreesOnce) {
+TEST(OutputView, LinksShareEntriesAndClicksOpenCheckedUrls) {
+    const std::pair<const char*, const char*> urls[] = {
+        {"WWW.EXAMPLE.COM/Page", "http://www.example.com/page"},
+        {"http://x.org", "http://x.org"},
+        {"HTTPS://Secure.org", "https://secure.org"},
+        {"", ""},
+        {"http://", ""},
+        {"a", "http://a"}};
+    for (const auto& [url, opened] : urls)
+        EXPECT_EQ(CPGEdit::NormaliseUrl(url), opened) << url;
+
     ViewRig r;
     r.view.InsertLink("one", "www.example.com");
     r.view.AppendText(" and ", 1);
     r.view.InsertLink("two", "www.example.com");
-    r.view.InsertLink("other", "www.other.org");
+    r.view.InsertLink("THE SITE", "WWW.KIVRA.EXAMPLE");
     ASSERT_EQ(r.view.LinkEntries().size(), 2u);
     EXPECT_EQ(r.view.LinkEntries().front().m_nCount, 2);
-    EXPECT_EQ(r.Plain(), "one and twoother");
+    EXPECT_EQ(r.Plain(), "one and twoTHE SITE");
     // The link is teal and underlined; text after it is back to what it was.
     EXPECT_TRUE(r.FormatAt(2).fontUnderline());
     EXPECT_EQ(r.FormatAt(2).foreground().color(), QColor(0, 0x80, 0x80));
     r.view.AppendText("plain", 1);
     EXPECT_FALSE(r.FormatAt(r.view.Document().TextSize() - 1).fontUnderline());
+
+    QTest::mouseClick(r.view.viewport(), Qt::LeftButton, {}, r.ItemPoint(13, 1));
+    ASSERT_EQ(r.panel.navigated.size(), 1u);
+    EXPECT_EQ(r.panel.navigated[0].first, "http://www.kivra.example");
+    EXPECT_EQ(r.panel.navigated[0].second, "kivranewwindow");
+    QTest::mouseClick(r.view.viewport(), Qt::LeftButton, {}, r.ItemPoint(5, 1)); // plain text
+    EXPECT_EQ(r.panel.navigated.size(), 1u);
+    std::unique_ptr<QMenu> none(r.view.MenuAt(r.ItemPoint(13, 1), nullptr));
+    EXPECT_EQ(none, nullptr); // a right click on a link does nothing
 
     // Trimming that drops one link lowers the shared count; Clear All frees the rest.
     r.view.Document().DeleteRange(0, 3, false);
@@ -230,34 +236,9 @@ TEST(OutputView, LinksToOneUrlShareAnEntryThatClearAllFreesOnce) {
     r.view.OnCommand(CPGEdit::ID_CLEAR_ALL);
     EXPECT_TRUE(r.view.LinkEntries().empty());
     EXPECT_EQ(r.view.Document().TextSize(), 0);
-    r.view.InsertLink("again", "www.example.com");
-    EXPECT_EQ(r.view.LinkEntries().front().m_nCount, 1);
 }
 
-TEST(OutputView, ClickedUrlsAreCheckedAndOpenedInTheNewWindowFrame) {
-    EXPECT_EQ(CPGEdit::NormaliseUrl("WWW.EXAMPLE.COM/Page"), "http://www.example.com/page");
-    EXPECT_EQ(CPGEdit::NormaliseUrl("http://x.org"), "http://x.org");
-    EXPECT_EQ(CPGEdit::NormaliseUrl("HTTPS://Secure.org"), "https://secure.org");
-    EXPECT_EQ(CPGEdit::NormaliseUrl(""), "");
-    EXPECT_EQ(CPGEdit::NormaliseUrl("http://"), "");
-    EXPECT_EQ(CPGEdit::NormaliseUrl("a"), "http://a");
-
-    ViewRig r;
-    r.view.AppendText("go to ", 1);
-    r.view.InsertLink("THE SITE", "WWW.KIVRA.EXAMPLE");
-    QTextCursor c(r.view.document());
-    c.setPosition(9);
-    const QRect rect = r.view.cursorRect(c);
-    QTest::mouseClick(r.view.viewport(), Qt::LeftButton, {}, rect.center() + QPoint(1, 0));
-    ASSERT_EQ(r.panel.navigated.size(), 1u);
-    EXPECT_EQ(r.panel.navigated[0].first, "http://www.kivra.example");
-    EXPECT_EQ(r.panel.navigated[0].second, "kivranewwindow");
-    c.setPosition(2);
-    QTest::mouseClick(r.view.viewport(), Qt::LeftButton, {}, r.view.cursorRect(c).center());
-    EXPECT_EQ(r.panel.navigated.size(), 1u);
-}
-
-TEST(OutputView, PicturesCarryTheirRecordAndOpenAPrivateMessageOnDoubleClick) {
+TEST(OutputView, AvatarsAreHotSpotsAndInlinePicturesAreNot) {
     ViewRig r;
     r.users.users = {"Ann Other", "Me Myself"};
     r.view.AppendText("x", 1);
@@ -267,100 +248,81 @@ TEST(OutputView, PicturesCarryTheirRecordAndOpenAPrivateMessageOnDoubleClick) {
     r.view.InsertPicture(Picture(0, 0), "Nobody"); // nothing to show: no entry kept
     ASSERT_EQ(r.view.NameEntries().size(), 2u);
 
-    QTextCursor c(r.view.document());
-    c.setPosition(1);
-    const QRect first = r.view.cursorRect(c);
-    const QPoint onFirst(first.x() + 15, first.bottom() - 5);
+    const QPoint onAnn = r.ItemPoint(1, 15);
     RtvItem item{};
-    ASSERT_TRUE(r.view.HotSpotAt(onFirst, &item));
+    ASSERT_TRUE(r.view.HotSpotAt(onAnn, &item));
     EXPECT_EQ(item.kind, CPGEdit::ITEM_PICTURE);
-    EXPECT_EQ(item.width, 30);
-    EXPECT_EQ(item.height, 20);
-    EXPECT_EQ(item.layout1, 2);
-    EXPECT_EQ(item.layout2, 4);
+    EXPECT_EQ(std::make_tuple(item.width, item.height, item.layout1, item.layout2),
+              std::make_tuple(30, 20, 2, 4));
     EXPECT_EQ(item.reference, reinterpret_cast<std::uintptr_t>(&r.view.NameEntries().front()));
+    QTest::mouseMove(r.view.viewport(), onAnn);
+    EXPECT_EQ(r.view.viewport()->cursor().shape(), Qt::PointingHandCursor);
+    std::unique_ptr<QMenu> user(r.view.MenuAt(onAnn, nullptr));
+    ASSERT_NE(user, nullptr);
+    EXPECT_EQ(user->actions().front()->text(), "Send Private Message to Ann Other...");
 
-    QTest::mouseDClick(r.view.viewport(), Qt::LeftButton, {}, onFirst);
+    QTest::mouseDClick(r.view.viewport(), Qt::LeftButton, {}, onAnn);
     EXPECT_EQ(r.users.selection, std::vector<std::string>{"Ann Other"});
     EXPECT_EQ(r.users.privateMessages, 1);
-    c.setPosition(2);
-    const QRect second = r.view.cursorRect(c);
-    QTest::mouseDClick(r.view.viewport(), Qt::LeftButton, {},
-                       QPoint(second.x() + 15, second.bottom() - 5));
+    QTest::mouseDClick(r.view.viewport(), Qt::LeftButton, {}, r.ItemPoint(2, 15));
     EXPECT_EQ(r.users.privateMessages, 1); // own name: nothing
+    std::unique_ptr<QMenu> own(r.view.MenuAt(r.ItemPoint(2, 15), nullptr));
+    EXPECT_EQ(own, nullptr);
 
-    c.setPosition(3);
-    const QRect plain = r.view.cursorRect(c);
-    ASSERT_TRUE(r.view.HotSpotAt(QPoint(plain.x() + 2, plain.bottom() - 2), &item));
-    EXPECT_EQ(item.kind, 0u);
-    EXPECT_EQ(item.layout1, 5);
-}
-
-TEST(OutputView, FontSettingsUseTwiceTheTenthsOfAPoint) {
-    ViewRig r;
-    r.settings.strings["Main/Font Size"] = "201";
-    r.settings.strings["Main/Font Family"] = "Liberation Serif";
-    r.view.ApplyFontSettings();
-    EXPECT_DOUBLE_EQ(r.view.CurrentFont().pointSizeF(), 10.0);
-    EXPECT_EQ(r.view.CurrentFont().family(), "Liberation Serif");
-    RtvLogFont lf{};
-    r.view.SendMessage(RTV_GETFONT, 0, reinterpret_cast<std::intptr_t>(&lf));
-    EXPECT_EQ(lf.lfHeight, -13);
-
-    QFont chosen("Liberation Sans");
-    chosen.setPointSizeF(12.0);
-    r.dialogs.font = chosen;
-    r.view.AppendText("existing", 1);
-    r.view.OnCommand(CPGEdit::ID_FONT);
-    EXPECT_EQ(r.settings.strings["Main/Font Size"], "240");
-    EXPECT_EQ(r.settings.strings["Main/Font Family"], "Liberation Sans");
-    QTextCursor c(r.view.document());
-    c.setPosition(3);
-    EXPECT_EQ(c.charFormat().property(QTextFormat::FontPixelSize).toInt(), 16);
-
-    ViewRig pm(CPGEdit::KIND_PRIVATE);
-    pm.settings.strings["PM/Font Size"] = "300";
-    pm.view.ApplyFontSettings();
-    EXPECT_DOUBLE_EQ(pm.view.CurrentFont().pointSizeF(), 15.0);
-    EXPECT_EQ(pm.view.CurrentFont().family(), "Arial");
+    // No hand cursor and the display menu over an inline picture.
+    const QPoint onPlain = r.ItemPoint(3, 2, 2);
+    EXPECT_FALSE(r.view.HotSpotAt(onPlain, &item));
+    QTest::mouseMove(r.view.viewport(), onPlain);
+    EXPECT_EQ(r.view.viewport()->cursor().shape(), Qt::IBeamCursor);
+    std::unique_ptr<QMenu> display(r.view.MenuAt(onPlain, nullptr));
+    ASSERT_NE(display, nullptr);
+    EXPECT_EQ(display->actions().front()->text(), "Clear All");
 }
 
 TEST(OutputView, DisplayMenuShowsStateAndRunsItsCommands) {
     ViewRig r;
     r.commands.connected = false;
-    r.commands.exits.clear();
     for (int i = 0; i < 12; ++i)
-        r.commands.exits.push_back("exit" + std::to_string(i));
+        r.commands.exits.push_back("Exit" + std::to_string(i));
     r.context.m_bMonitor = true;
     std::unique_ptr<QMenu> menu(r.view.BuildDisplayMenu(nullptr));
-    const auto items = Items(menu.get());
-    ASSERT_EQ(items.size(), 7u + 1u + 10u);
-    EXPECT_EQ(items[7].first, "-");
-    EXPECT_EQ(items[0].first, "Clear All");
-    EXPECT_EQ(items[1].first, "Font...");
-    EXPECT_EQ(items[2].first, "-");
-    EXPECT_EQ(items[3].first, "Sound On Incoming Message");
+    MenuItems expected = {{"Clear All", true},
+                          {"Font...", true},
+                          {"-", true},
+                          {"Sound On Incoming Message", true},
+                          {"Save To File", true},
+                          {"Who's Online Now", false},
+                          {"Goto User...", false}, // no goto dialog yet
+                          {"-", true}};
+    for (int i = 0; i < 10; ++i)
+        expected.emplace_back(QString("Exit%1").arg(i), false);
+    EXPECT_EQ(Items(menu.get()), expected);
     EXPECT_TRUE(Find(menu.get(), CPGEdit::ID_SOUND_INCOMING)->isChecked());
-    EXPECT_EQ(items[4].first, "Save To File");
-    EXPECT_EQ(items[5], std::make_pair(QString("Who's Online Now"), false));
-    EXPECT_EQ(items[6], std::make_pair(QString("Goto User..."), true));
-    EXPECT_EQ(items[8], std::make_pair(QString("Exit0"), false));
-    EXPECT_EQ(items[17].first, "Exit9");
+    r.commands.gotoDialog = true;
+    r.commands.exits.clear();
+    menu.reset(r.view.BuildDisplayMenu(nullptr));
+    EXPECT_TRUE(Find(menu.get(), CPGEdit::ID_GOTO_USER)->isEnabled());
+    EXPECT_EQ(Items(menu.get()).size(), 7u); // no exits: no separator
 
     r.view.OnCommand(CPGEdit::ID_SOUND_INCOMING);
-    EXPECT_FALSE(r.context.m_bMonitor);
     EXPECT_EQ(r.settings.strings["Main/Monitor"], "No");
     r.view.OnCommand(CPGEdit::ID_WHOS_ONLINE);
     r.view.OnCommand(CPGEdit::ID_GOTO_USER);
     r.view.OnCommand(CPGEdit::ID_EXIT_FIRST + 2);
     EXPECT_EQ(r.commands.calls, (std::vector<std::string>{"users", "goto", "menu 144 3"}));
 
+    // A private display: its own menu, sound switch and font section.
     ViewRig pm(CPGEdit::KIND_PRIVATE);
     std::unique_ptr<QMenu> pmMenu(pm.view.BuildDisplayMenu(nullptr));
     EXPECT_EQ(Items(pmMenu.get()).size(), 5u);
     pm.view.OnCommand(CPGEdit::ID_SOUND_INCOMING);
-    EXPECT_TRUE(pm.context.m_bSoundPM);
     EXPECT_EQ(pm.settings.ints["PM/Sound PM"], 1u);
+    pm.settings.strings["PM/Font Size"] = "300";
+    pm.view.ApplyFontSettings();
+    EXPECT_DOUBLE_EQ(pm.view.CurrentFont().pointSizeF(), 15.0);
+    pm.dialogs.QueueAnswer("Liberation Sans, 12");
+    pm.view.OnCommand(CPGEdit::ID_FONT);
+    EXPECT_EQ(pm.settings.strings["PM/Font Size"], "240");
 }
 
 TEST(OutputView, UserMenuFollowsIgnoreFollowAndTransferState) {
@@ -369,31 +331,27 @@ TEST(OutputView, UserMenuFollowsIgnoreFollowAndTransferState) {
     r.commands.transfer = 2;
     r.context.SetOption(CHATOPT_NOWHOIS, true);
     std::unique_ptr<QMenu> m1(r.view.BuildUserMenu("Ann", nullptr));
-    EXPECT_EQ(Items(m1.get()),
-              (std::vector<std::pair<QString, bool>>{{"Send Private Message to Ann...", false},
-                                                     {"Add Ann To Buddy List", true},
-                                                     {"Cancel File Transfer", true},
-                                                     {"Start Following Ann", true},
-                                                     {"-", true},
-                                                     {"Allow Messages From Ann", true}}));
-
+    EXPECT_EQ(Items(m1.get()), (MenuItems{{"Send Private Message to Ann...", false},
+                                          {"Add Ann To Buddy List", true},
+                                          {"Cancel File Transfer", true},
+                                          {"Start Following Ann", true},
+                                          {"-", true},
+                                          {"Allow Messages From Ann", true}}));
     ViewRig s;
     s.commands.followers = {"Bob"};
     s.commands.watched = {"Bob"};
     s.commands.emotion = "Smile";
     s.commands.transfer = 0;
     std::unique_ptr<QMenu> m2(s.view.BuildUserMenu("Bob", nullptr));
-    EXPECT_EQ(Items(m2.get()),
-              (std::vector<std::pair<QString, bool>>{{"Send Private Message to Bob...", true},
-                                                     {"Add Bob To Buddy List", true},
-                                                     {"Who Is Bob...", true},
-                                                     {"Send File To Bob...", false},
-                                                     {"Kick Bob Off Your Tail!", true},
-                                                     {"Smile at Bob", true},
-                                                     {"-", true},
-                                                     {"Ignore Messages From Bob", true},
-                                                     {"Stop Watching Messages From Bob", true}}));
-
+    EXPECT_EQ(Items(m2.get()), (MenuItems{{"Send Private Message to Bob...", true},
+                                          {"Add Bob To Buddy List", true},
+                                          {"Who Is Bob...", true},
+                                          {"Send File To Bob...", false},
+                                          {"Kick Bob Off Your Tail!", true},
+                                          {"Smile at Bob", true},
+                                          {"-", true},
+                                          {"Ignore Messages From Bob", true},
+                                          {"Stop Watching Messages From Bob", true}}));
     s.context.m_nFollowing = 1;
     s.context.m_strFollowedUser = "Cy Dee";
     std::unique_ptr<QMenu> m3(s.view.BuildUserMenu("Cy Dee", nullptr));
@@ -404,29 +362,4 @@ TEST(OutputView, UserMenuFollowsIgnoreFollowAndTransferState) {
               "Stop Following Cy Dee, Start Following Dan");
     s.view.OnCommand(CPGEdit::ID_IGNORE);
     EXPECT_EQ(s.commands.calls.back(), "user 32776");
-}
-
-TEST(OutputView, SaveToFileWritesWholePlainTextOrSaysItCouldNot) {
-    QTemporaryDir dir;
-    ViewRig r;
-    r.view.AppendText("hello \x1b[31mred\x07\r\n", 1);
-    r.view.InsertLink("a link", "x.org");
-    r.view.InsertPicture(Picture(4, 4), "Ann");
-    r.view.AppendText("\tend\r\n", 1);
-    r.dialogs.saveName = dir.filePath("display.txt");
-    r.view.OnCommand(CPGEdit::ID_SAVE_TO_FILE);
-    QFile saved(*r.dialogs.saveName);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), QByteArray("hello [31mred\na link end\n"));
-    EXPECT_TRUE(r.dialogs.boxes.empty());
-
-    r.dialogs.saveName = dir.filePath("missing/folder/display.txt");
-    r.view.OnCommand(CPGEdit::ID_SAVE_TO_FILE);
-    ASSERT_EQ(r.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(r.dialogs.boxes[0].caption, "Error");
-    EXPECT_FALSE(QFile::exists(*r.dialogs.saveName));
-
-    r.dialogs.saveName.reset(); // cancelled: nothing at all
-    r.view.OnCommand(CPGEdit::ID_SAVE_TO_FILE);
-    EXPECT_EQ(r.dialogs.boxes.size(), 1u);
 }

@@ -54,8 +54,9 @@ TEST(ScriptedDialogs, QueuedAnswersAreTakenInOrderAndFitTheButtons) {
 
     d.QueueAnswer("ok");
     EXPECT_EQ(d.GetSaveFileName(nullptr, "chat", "txt", ""), QString("chat.txt"));
+    // The default extension may come as its pattern; the suffix added is the same.
     d.QueueAnswer("/tmp/noext");
-    EXPECT_EQ(d.GetSaveFileName(nullptr, "chat", "txt", ""), QString("/tmp/noext.txt"));
+    EXPECT_EQ(d.GetSaveFileName(nullptr, "chat", "*.txt", ""), QString("/tmp/noext.txt"));
     d.QueueAnswer("ok");
     EXPECT_FALSE(d.GetOpenFileName(nullptr, "")); // OK with nothing chosen
     d.QueueAnswer("/tmp/in.wav");
@@ -133,13 +134,15 @@ TEST(ScriptedDialogs, TranscriptLines) {
     std::ostringstream out;
     ScriptedDialogService d;
     d.SetEcho(&out);
-    d.MessageBox(nullptr, "Line one\r\nLine two\nthree", "Chat Error", kOk);
+    d.MessageBox(nullptr, QString::fromUtf8("Line one\r\nLine two\n\u20ac three"), "Chat Error",
+                 kOk);
     d.GetSaveFileName(nullptr, "a.txt", "txt", "");
     d.GetFont(nullptr, QFont());
     QDialog dlg;
     dlg.setWindowTitle("Preferences");
     d.RunModal(&dlg);
-    EXPECT_EQ(out.str(), "[box] Chat Error: Line one\\nLine two\\nthree\n"
+    // The streams carry the wire's code page: the euro sign is its byte 0x80.
+    EXPECT_EQ(out.str(), "[box] Chat Error: Line one\\nLine two\\n\x80 three\n"
                          "[dialog] Save As\n[dialog] Font\n[dialog] Preferences\n");
 }
 
@@ -150,4 +153,11 @@ TEST(FileFilter, ClassicFiltersBecomeQtNameFilters) {
               (QStringList{"Pictures (*.gif *.bmp)", "Sounds (*.wav)"}));
     EXPECT_EQ(TranslateFileFilter("Broken|"), QStringList{});
     EXPECT_EQ(TranslateFileFilter(""), QStringList{});
+}
+
+TEST(FileFilter, DefaultSuffixFromABareExtensionOrItsPattern) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"txt", "txt"}, {"*.txt", "txt"}, {".txt", "txt"}, {"*.*", ""}, {"", ""}};
+    for (const auto& [ext, suffix] : cases)
+        EXPECT_EQ(DefaultSuffix(ext), QString(suffix)) << ext;
 }
