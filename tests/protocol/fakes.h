@@ -61,15 +61,10 @@ struct FakeView : Logging, IOutputView {
         document.append(text, length);
     }
     void AppendSeparator() override { Log(m_name + " separator"); }
-    void InsertLink(const std::string& t, const std::string& u) override {
-        Log(m_name + " link:" + t + " " + u);
-    }
-    void InsertPicture(const ChatPicture&, const std::string& u) override {
-        Log(m_name + " picture:" + u);
-    }
-    void InsertPlainPicture(const ChatPicture& p, int placement) override {
-        Log(m_name + " plainpicture:" + std::to_string(p.width) + "x" + std::to_string(p.height) +
-            "@" + std::to_string(placement));
+    void InsertLink(const std::string&, const std::string&) override { Log(m_name + " link"); }
+    void InsertPicture(const ChatPicture&, const std::string&) override { Log(m_name + " avatar"); }
+    void InsertPlainPicture(const ChatPicture& p, int at) override {
+        Log(m_name + " picture:" + std::to_string(p.width) + "@" + std::to_string(at));
     }
     void FinishAppend() override { Log(m_name + " finish"); }
     void SetBold(bool on) override { Change(bold, on, "bold"); }
@@ -148,15 +143,12 @@ struct FakeUserList : Logging, IUserList {
     void SetRole(const std::string& n, const std::string& r) override {
         Log("users role:" + n + "=" + r);
     }
-    void MarkFollower(const std::string& n, bool on) override {
-        Log("users follower:" + n + "=" + OnOff(on));
+    void Mark(const char* what, const std::string& n, bool on) const {
+        Log(std::string("users ") + what + ":" + n + "=" + OnOff(on));
     }
-    void MarkIgnored(const std::string& n, bool on) override {
-        Log("users ignored:" + n + "=" + OnOff(on));
-    }
-    void MarkFollowed(const std::string& n, bool on) override {
-        Log("users followed:" + n + "=" + OnOff(on));
-    }
+    void MarkFollower(const std::string& n, bool on) override { Mark("follower", n, on); }
+    void MarkIgnored(const std::string& n, bool on) override { Mark("ignored", n, on); }
+    void MarkFollowed(const std::string& n, bool on) override { Mark("followed", n, on); }
     void SelectOnly(const std::string& n) override { selection = {n}; }
     std::vector<std::string> Selection() const override { return selection; }
     void StartPrivateMessage() override {}
