@@ -96,17 +96,14 @@ TEST(BlockKeywords, UserOptionsExactRowsBeforePrefixRows) {
                    "<description> line one\n<description> line two\n<address> 1 Road\n"
                    "<gender> female\n<say-message color> cyan\n<say-message effect> bold\n"
                    "<enter-message color> green\n<username effect> underline\n"
-                   "<attention color> Yellow\n<leave-message effect> italic\n"
-                   "<room-exits color> NotSet\n"));
+                   "<attention color> Yellow\n"));
     ASSERT_TRUE(h.ctx.m_pUserOptions);
     using U = CUserOptions;
     const U& o = *h.ctx.m_pUserOptions;
-    EXPECT_EQ(o.m_nAllowFollow, 1);
-    EXPECT_EQ(o.m_nAllowGoto, 2);
-    EXPECT_EQ(o.m_nBriefMode, 0); // briefmodex is not briefmode (prefix 10 takes the terminator)
-    EXPECT_EQ(o.m_nEcho, 1);      // echosayandtellx is echosayandtell
-    EXPECT_STREQ(o.m_szEmail, "a@b.c");
-    EXPECT_STREQ(o.m_szHomepage, "http://h/");
+    // briefmodex is not briefmode (prefix 10 takes the terminator); echosayandtellx is echo.
+    EXPECT_EQ((std::vector<int>{o.m_nAllowFollow, o.m_nAllowGoto, o.m_nBriefMode, o.m_nEcho}),
+              (std::vector<int>{1, 2, 0, 1}));
+    EXPECT_EQ(std::string(o.m_szEmail) + " " + o.m_szHomepage, "a@b.c http://h/");
     EXPECT_EQ(o.m_description.Items(), (std::vector<std::string>{"line one", "line two"}));
     EXPECT_EQ(o.m_address.Items(), (std::vector<std::string>{"1 Road"}));
     EXPECT_EQ(o.m_nGender, 1);
@@ -114,8 +111,6 @@ TEST(BlockKeywords, UserOptionsExactRowsBeforePrefixRows) {
     EXPECT_EQ(o.m_dwStyle[U::KIND_ENTER_MESSAGE], U::COLOR_GREEN); // not an enter line
     EXPECT_EQ(o.m_dwStyle[U::KIND_USERNAME], U::COLOR_RED | U::STYLE_BOLD | U::STYLE_UNDERLINE);
     EXPECT_EQ(o.m_dwStyle[U::KIND_ATTENTION], U::COLOR_YELLOW); // a colour replaces the word
-    EXPECT_EQ(o.m_dwStyle[U::KIND_LEAVE_MESSAGE], U::COLOR_BLACK | U::STYLE_BOLD);
-    EXPECT_EQ(o.m_dwStyle[U::KIND_ROOM_EXITS], U::COLOR_BLACK);
     EXPECT_EQ(Log(h), "panel message:1126,0,0\n");
     // A second block reuses the object.
     const U* first = &o;
@@ -154,23 +149,17 @@ TEST(BlockKeywords, RoomUsersFollowAndIgnore) {
                       "users remove:Bob\nusers count\nusers follower:Bob=0\nusers count\n");
 }
 
-TEST(BlockKeywords, WhoisRecordShownOnceThenEmptied) {
-    Harness h;
-    Parse(h, Block("<whois> Ann\n<whois homepage> http://ann/\n<whois email> ann@x\n"
-                   "<whois description> one%0dtwo%0d\n<whois inventory> hat\n"
-                   "<whois inventory> cane\n<whoisfoo> ignored\n"));
-    EXPECT_EQ(Log(h), "panel whois:Ann|http://ann/|ann@x|d=[one][two][]|i=[hat][cane]\n");
-    EXPECT_TRUE(h.proto.Whois().name.empty());
-    EXPECT_TRUE(h.proto.Whois().description.empty());
-}
-
-TEST(BlockKeywords, EndActionsRunInTheirFixedOrder) {
+TEST(BlockKeywords, EndActionsRunOnceInTheirFixedOrder) {
     Harness h;
     Parse(h, Block("<buddy> Ann\n<emotions> smile\n<tickermsg> news\n<userprefs>\n<whois> Bob\n"
-                   "<emotions> wave\n<buddy2> Cy\n"));
+                   "<whois homepage> http://bob/\n<whois email> bob@x\n<emotions> wave\n"
+                   "<whois description> one%0dtwo%0d\n<whois inventory> hat\n"
+                   "<whois inventory> cane\n<whoisfoo> ignored\n<buddy2> Cy\n"));
     EXPECT_EQ(Log(h), "buddy:Ann\nemotion:smile\nticker add:news\nemotion:wave\nbuddy:Cy\n"
-                      "panel whois:Bob|||d=|i=\npanel message:1127,0,0\n"
-                      "panel message:1126,0,0\nticker restart:30\npanel message:1128,0,0\n");
+                      "panel whois:Bob|http://bob/|bob@x|d=[one][two][]|i=[hat][cane]\n"
+                      "panel message:1127,0,0\npanel message:1126,0,0\nticker restart:30\n"
+                      "panel message:1128,0,0\n");
+    EXPECT_TRUE(h.proto.Whois().name.empty() && h.proto.Whois().description.empty());
     // Without a ticker pane the ticker lines are ignored and no restart runs.
     Harness nt;
     nt.ctx.m_pTicker = nullptr;
@@ -187,19 +176,4 @@ TEST(BlockKeywords, BrowserFramesPeersErrorsAndVersion) {
                       "panel navigate:kivrahelpdisplay http://h/x y\n"
                       "filexfer peer:Ann+Lee 10.0.0.7\npanel box:Chat Error|Room is full|48\n");
     EXPECT_EQ(h.ctx.m_strServerVersion, "2.1");
-}
-
-TEST(BlockKeywords, MissingPanesAreSkippedSafely) {
-    CChatContext ctx;
-    CChatProtocol proto(&ctx);
-    std::string block = Block("<newroom>\n<enter> A\n<leave> A\n<emotions> e\n<buddy> b\n"
-                              "<whois> w\n<error> e\n<loadurl> u\n<userprefs>\n<roomtype> x\n"
-                              "<iamfollowing> f\n<nolongerfollowing>\n<ipaddress> a b\n") +
-                        '\0';
-    int incomplete = 0;
-    proto.ParseBlock(block.data(), &incomplete);
-    EXPECT_EQ(incomplete, 0);
-    EXPECT_TRUE(ctx.m_pUserOptions);
-    CChatProtocol orphan;
-    EXPECT_EQ(orphan.ParseBlock(block.data(), &incomplete), block.data() + block.size() - 1);
 }

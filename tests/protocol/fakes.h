@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,40 +18,21 @@
 namespace kivra_test {
 
 struct Recorder {
-    std::vector<std::string> log;
+    std::vector<std::string> log, writes;
     std::string wire;
-    std::vector<std::string> writes;
-    void Add(std::string line) { log.push_back(std::move(line)); }
-    void Write(std::string bytes) {
-        wire += bytes;
-        writes.push_back(std::move(bytes));
-    }
+    void Write(const std::string& bytes) { wire += bytes, writes.push_back(bytes); }
 };
 
 // Every fake logs into the one recorder.
 struct Logging {
     explicit Logging(Recorder& r) : rec(r) {}
     Recorder& rec;
-    void Log(const std::string& line) const { rec.Add(line); }
+    void Log(const std::string& line) const { rec.log.push_back(line); }
 };
 
 inline const char* OnOff(bool on) {
     return on ? "1" : "0";
 }
-
-struct FakeTransport : Logging, IChatTransport {
-    using Logging::Logging;
-    bool connected = true;
-    bool IsConnected() const override { return connected; }
-    int SendText(const char* text) override {
-        rec.Write(text);
-        return static_cast<int>(std::char_traits<char>::length(text));
-    }
-    int SendData(const char* data, int length) override {
-        rec.Write(std::string(data, static_cast<std::size_t>(length)));
-        return length;
-    }
-};
 
 // Logs style changes only when they change something, so that the same rendering gives the same
 // log however the stream was cut. Colours are shown as RGB, the way the colour tables are written.
@@ -120,24 +102,14 @@ struct FakeWindowMap : Logging, IPrivateWindowMap {
 
 struct FakeUserList : Logging, IUserList {
     using Logging::Logging;
-    void Clear() override {
-        Log("users clear");
-        names.clear();
-    }
+    void Clear() override { Log("users clear"), names.clear(); }
     bool Contains(const std::string& n) const override {
         return std::find(names.begin(), names.end(), n) != names.end();
     }
-    void AddUser(const std::string& n) override {
-        Log("users add:" + n);
-        names.push_back(n);
-    }
-    void AddOwnEntry(const std::string& n) override {
-        Log("users own:" + n);
-        names.push_back(n);
-    }
+    void AddUser(const std::string& n) override { Log("users add:" + n), names.push_back(n); }
+    void AddOwnEntry(const std::string& n) override { Log("users own:" + n), names.push_back(n); }
     void RemoveUser(const std::string& n) override {
-        Log("users remove:" + n);
-        names.erase(std::find(names.begin(), names.end(), n));
+        Log("users remove:" + n), names.erase(std::find(names.begin(), names.end(), n));
     }
     void RefreshCount() override { Log("users count"); }
     void SetRole(const std::string& n, const std::string& r) override {
@@ -157,14 +129,24 @@ struct FakeUserList : Logging, IUserList {
     ChatPicture marker{9, 7, {}, {}};
 };
 
-struct FakeTicker : Logging, ITicker {
+// The panel with the dialogs, the ticker, the file-transfer engine and the transport.
+struct FakePanel : Logging,
+                   IChatPanel,
+                   IEmotionCollector,
+                   IBuddyCollector,
+                   ITicker,
+                   IFileTransferPeers,
+                   IChatTransport {
     using Logging::Logging;
-    void AddMessage(const std::string& m) override { Log("ticker add:" + m); }
-    void Restart(int period) override { Log("ticker restart:" + std::to_string(period)); }
-};
-
-struct FakePanel : Logging, IChatPanel, IEmotionCollector, IBuddyCollector, IFileTransferPeers {
-    using Logging::Logging;
+    bool connected = true;
+    bool IsConnected() const override { return connected; }
+    int SendText(const char* text) override {
+        return SendData(text, static_cast<int>(std::strlen(text)));
+    }
+    int SendData(const char* data, int length) override {
+        rec.Write(std::string(data, static_cast<std::size_t>(length)));
+        return length;
+    }
     long SendPanelMessage(unsigned message, unsigned long w, long l) override {
         Log("panel message:" + std::to_string(message) + "," + std::to_string(w) + "," +
             std::to_string(l));
@@ -195,16 +177,16 @@ struct FakePanel : Logging, IChatPanel, IEmotionCollector, IBuddyCollector, IFil
     void OnPeerAddress(const std::string& n, const std::string& a) override {
         Log("filexfer peer:" + n + " " + a);
     }
+    void AddMessage(const std::string& m) override { Log("ticker add:" + m); }
+    void Restart(int period) override { Log("ticker restart:" + std::to_string(period)); }
 };
 
 // One control's worth of fakes around a protocol object, for the user "Me Myself".
 struct Harness {
     Recorder rec;
-    FakeTransport transport{rec};
     FakeView main{rec, "main"};
     FakeWindowMap windows{rec};
     FakeUserList users{rec};
-    FakeTicker ticker{rec};
     FakePanel panel{rec};
     CChatContext ctx;
     CChatProtocol proto{&ctx};
@@ -212,11 +194,11 @@ struct Harness {
 
     Harness() {
         CopyParam(ctx.m_params.szUserName, "Me Myself");
-        ctx.m_pTransport = &transport;
+        ctx.m_pTransport = &panel;
         ctx.m_pOutput = &main;
         ctx.m_pPrivateWindows = &windows;
         ctx.m_pUserList = &users;
-        ctx.m_pTicker = &ticker;
+        ctx.m_pTicker = &panel;
         ctx.m_pPanel = &panel;
         ctx.m_pFileTransfer = &panel;
         ctx.m_pProtocol = &proto;

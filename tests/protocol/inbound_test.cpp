@@ -21,6 +21,9 @@ const std::string kTellFromBobText = "colour:C000C0|pm[Bob] text(1):Bob tells yo
 const std::string kTellFromBobLog =
     "pm create:Bob key:BOB|pm[Bob] up:incoming|pm[Bob] kind:1|pm[Bob] " + kTellFromBobText;
 
+const std::string kSayBobWatchedLog = "main colour:C00000|main picture:9@-17|main text(1):BOB|" +
+                                      kSayBobLog.substr(kSayBobLog.find("main colour:0000C0"));
+
 template <std::size_t N> std::string Bytes(const char (&s)[N]) {
     return std::string(s, N - 1);
 }
@@ -90,13 +93,23 @@ void RunTranscripts(const std::vector<Transcript>& cases) {
 
 } // namespace
 
-TEST(InboundUnits, PlainLinesAreUnitsEachScrolledAndPartialLinesShowAtOnce) {
+TEST(InboundUnits, EachUnitAndShowTextScrollAndSwitchEffectsOff) {
     Harness h;
+    h.main.bold = h.main.italic = h.main.underline = true;
     h.Receive("hello\r\nworld\r\nprompt: ");
-    EXPECT_EQ(h.rec.log, (std::vector<std::string>{"main text(1):hello\r\n", "main finish",
-                                                   "main text(1):world\r\n", "main finish",
-                                                   "main text(1):prompt: "}));
+    EXPECT_FALSE(h.main.bold || h.main.italic || h.main.underline);
+    h.proto.ShowText("", 4);
+    h.proto.ShowText("note", 0);
+    h.proto.ShowText("warn", 16);
+    EXPECT_EQ(h.rec.log, (std::vector<std::string>{
+                             "main bold:0", "main italic:0", "main underline:0",
+                             "main text(1):hello\r\n", "main finish", "main text(1):world\r\n",
+                             "main finish", "main text(1):prompt: ", "main text(1):note",
+                             "main finish", "main text(16):warn", "main finish"}));
     EXPECT_EQ(h.carry, "");
+    h.main.bold = true;
+    h.Receive(kTellFromBob); // a tell's line end, though the tell goes to a window
+    EXPECT_FALSE(h.main.bold);
     int incomplete = 7;
     char empty[1] = {0};
     EXPECT_EQ(h.proto.ProcessReceived(empty, 0, &incomplete), empty);
@@ -118,11 +131,7 @@ TEST(InboundUnits, SaysEmotesAndTheBeep) {
          "<user avatar=x name=Bob\r\nlast\r\n",
          "main text(1):cut short\r\nnext\r\nwaves\r\n<user avatar=x name=Bob\r\nlast\r\n|", 5},
         {"watched speaker: one marker per unit and the name in upper case", kSayBob + kSayBob,
-         "main colour:C00000|main picture:9@-17|main text(1):BOB|main colour:0000C0|"
-         "main text(1): says, \"hi|main colour:000000|main text(1):\"\r\n|main colour:C00000|"
-         "main picture:9@-17|main text(1):BOB|main colour:0000C0|main text(1): says, \"hi|"
-         "main colour:000000|main text(1):\"\r\n|",
-         2, [](Harness& h) { h.proto.AddWatch("bob"); }},
+         kSayBobWatchedLog + kSayBobWatchedLog, 2, [](Harness& h) { h.proto.AddWatch("bob"); }},
     });
 }
 
@@ -182,31 +191,16 @@ TEST(InboundEscapes, ColoursTagsAndTelnet) {
          "main text(1):X1m[3a1m|main colour:00C000|main colour:000000|main text(1):" +
              far.substr(1) + "|",
          1},
-        {"escapes inside a tell colour the private view", kTellFromBob, kTellFromBobLog},
         {"telnet replies, refusals and zero bytes in a command",
-         Bytes("a\xFF\xFB\x01"
-               "b\xFF\xFD\x03"
-               "c\xFF\xFD\x18"
-               "d\xFF\xFB\x03"
-               "e\xFF\xF1\x05"
-               "f\xFF\xFD\x00Hello\xFF\xFB\x00x\xFF\x00\x00y\r\n"),
-         "main text(1):abcdefHelloxy\r\n|",
+         Bytes("g\xFF\xFB\x01h\xFF\xFD\x03i\xFF\xFD\x18j\xFF\xFB\x03k\xFF\xF1\x05l"
+               "\xFF\xFD\x00Hello\xFF\xFB\x00x\xFF\x00\x00y\r\n"),
+         "main text(1):ghijklHelloxy\r\n|",
          1,
          {},
          Bytes("\xFF\xFE\x01\xFF\xFC\x18\xFF\xFC\x00\xFF\xFE\x00")},
         {"a tag not closed before the line end is text; a closed tag is dropped",
          "a <b c\r\nx<foo bar>y</foo>z\r\n1<<i>2\r\n", "main text(1):a <b c\r\nxyz\r\n1<2\r\n|", 3},
     });
-}
-
-TEST(InboundLineEnds, LineEndsSwitchEffectsOffOnTheMainView) {
-    Harness h;
-    h.main.bold = h.main.italic = h.main.underline = true;
-    h.Receive("abc");
-    EXPECT_FALSE(h.main.bold || h.main.italic || h.main.underline); // the end of a unit
-    h.main.bold = true;
-    h.Receive(kTellFromBob);
-    EXPECT_FALSE(h.main.bold); // a tell's line end, though the tell went to a window
 }
 
 TEST(InboundBlocks, BlocksInTheStream) {
@@ -287,13 +281,4 @@ TEST(InboundReentry, ASecondDispatchFromInsideAModalBoxKeepsItsBytes) {
     EXPECT_EQ(panel.inner, 1);
     EXPECT_EQ(panel.innerResult, panel.buffer);
     EXPECT_EQ(h.main.document, "after\r\n");
-}
-
-TEST(ShowText, AppendsInTheGivenStyleAndScrolls) {
-    Harness h;
-    h.proto.ShowText("", 4);
-    h.proto.ShowText("note\r\n", 0);
-    h.proto.ShowText("warn", 16);
-    EXPECT_EQ(h.rec.log, (std::vector<std::string>{"main text(1):note\r\n", "main finish",
-                                                   "main text(16):warn", "main finish"}));
 }

@@ -49,7 +49,7 @@ TEST(SendSay, PrefixAndTextAreTwoWrites) {
         EXPECT_EQ(h.rec.writes, c.writes) << c.typed;
     }
     Harness off;
-    off.transport.connected = false;
+    off.panel.connected = false;
     off.proto.SendSay("hello\r\n");
     EXPECT_EQ(off.rec.wire, "");
 }
@@ -58,7 +58,7 @@ TEST(Logout, SendsQuitAndEmptiesExitsAndActionsEvenWhenDisconnected) {
     for (bool connected : {true, false}) {
         Harness h;
         h.proto.OnExit("North");
-        h.transport.connected = connected;
+        h.panel.connected = connected;
         h.proto.Logout();
         EXPECT_EQ(h.rec.wire, connected ? "quit\r\n" : "");
         EXPECT_EQ(h.proto.Exits().Count() + h.proto.Actions().Count(), 0u);
@@ -92,30 +92,37 @@ TEST(MenuCommands, ExitsAndActionsByOneBasedIndex) {
     Harness h;
     h.proto.OnExit("North");
     h.proto.OnExit("Up Stairs");
-    EXPECT_EQ(h.proto.GetMenuList(CChatProtocol::MENU_EXITS), &h.proto.Exits());
-    EXPECT_EQ(h.proto.GetMenuList(CChatProtocol::MENU_ACTIONS), &h.proto.Actions());
-    EXPECT_EQ(h.proto.GetMenuList(CChatProtocol::MENU_ACTIONS_USER), &h.proto.Actions());
+    EXPECT_EQ(h.proto.GetMenuList(144)->Items(), (std::vector<std::string>{"North", "Up Stairs"}));
+    EXPECT_EQ(h.proto.GetMenuList(145)->Items(), std::vector<std::string>{"Action..."});
+    EXPECT_EQ(h.proto.GetMenuList(146), h.proto.GetMenuList(145));
     EXPECT_EQ(h.proto.GetMenuList(147), nullptr);
-    EXPECT_EQ(h.proto.Actions().Items(), std::vector<std::string>{"Action..."});
-    h.proto.DoMenuCommand(144, 2);
-    EXPECT_EQ(h.rec.wire, "Up Stairs\n");
-    h.rec.wire.clear();
-    h.proto.DoMenuCommand(144, 3);
-    h.proto.DoMenuCommand(144, 0);
+    // Out of range, the plain actions menu and nothing selected send nothing.
+    for (int index : {2, 3, 0})
+        h.proto.DoMenuCommand(144, index);
     h.proto.DoMenuCommand(145, 1);
-    h.proto.DoMenuCommand(146, 1); // nothing selected
-    EXPECT_EQ(h.rec.wire, "");
+    h.proto.DoMenuCommand(146, 1);
     h.users.selection = {"Ann Lee", "Bob"};
     h.proto.DoMenuCommand(146, 1);
     h.proto.DoMenuCommand(146, 2);
-    EXPECT_EQ(h.rec.wire, "Action... Ann Lee\n");
+    EXPECT_EQ(h.rec.writes, (std::vector<std::string>{"Up Stairs\n", "Action... Ann Lee\n"}));
 }
 
-TEST(Outbound, NoTransportMeansNothingIsWrittenAndNothingBreaks) {
+TEST(MissingPanes, NothingIsWrittenShownOrOpenedAndNothingBreaks) {
     CChatContext ctx;
     CChatProtocol proto(&ctx);
-    EXPECT_EQ(proto.Send("x") + proto.SendSay("x") + proto.Login(), 0);
+    EXPECT_EQ(proto.Send("x") + proto.SendSay("x") + proto.Login() + proto.ShowText("x", 1), 0);
     proto.Logout();
+    std::string data = "\x01<begin>\n<newroom>\n<enter> A\n<leave> A\n<emotions> e\n<buddy> b\n"
+                       "<whois> w\n<error> e\n<loadurl> u\n<userprefs>\n<roomtype> x\n"
+                       "<iamfollowing> f\n<nolongerfollowing>\n<ipaddress> a b\n<tickermsg> t\n"
+                       "<end>\n<tell to=\"A\" from=\"B\">hi\x1b[31m\xFF\xFB\x01\r\n";
+    int incomplete = 1;
+    EXPECT_EQ(proto.ProcessReceived(data.data(), static_cast<int>(data.size()), &incomplete),
+              data.data() + data.size());
+    EXPECT_EQ(incomplete, 0);
+    EXPECT_TRUE(ctx.m_pUserOptions);
     CChatProtocol orphan;
+    EXPECT_EQ(orphan.ProcessReceived(data.data(), static_cast<int>(data.size()), &incomplete),
+              data.data() + data.size());
     EXPECT_EQ(orphan.Login() + orphan.ShowText("x", 1), 0);
 }
