@@ -371,8 +371,9 @@ char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit&
             FlushText(p, q, unit, false);
             if (!unit.window && main)
                 main->FinishAppend();
-            if (q != begin && !forceAll) {
+            if (q != begin && !force) {
                 // A block after text is a unit of its own, which ends with its own end line.
+                // Not past the bound: there every new unit would measure the rest of the data.
                 p = restart = q;
                 break;
             }
