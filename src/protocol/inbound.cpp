@@ -4,9 +4,9 @@
 // block, tag, colour and telnet handlers.
 //
 // Anything still unfinished at the end of the received bytes (a block without its end line, a
-// tell without its end marker, a cut escape, tag or telnet command) is handed back to the session
-// to present again with the next bytes, so the result does not depend on how the stream was cut.
-// Past kMaxCarry bytes such a tail is shown as text instead of being held.
+// say or tell whose line has not ended, a cut escape, tag or telnet command) is handed back to the
+// session to present again with the next bytes, so the result does not depend on how the stream
+// was cut. Past kMaxCarry bytes such a tail is shown as text instead of being held.
 #include "chatprotocol.h"
 
 #include <algorithm>
@@ -371,7 +371,7 @@ char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit&
             FlushText(p, q, unit, false);
             if (!unit.window && main)
                 main->FinishAppend();
-            if (q != begin && !force) {
+            if (q != begin && !force && StartsWith(q, inputEnd, kBlockStart) != Prefix::No) {
                 // A block after text is a unit of its own, which ends with its own end line.
                 // Not past the bound: there every new unit would measure the rest of the data.
                 p = restart = q;

@@ -160,6 +160,9 @@ TEST(InboundRouting, TellsToWindowsOrTheMainView) {
          "pm create:Bob key:BOB|pm[Bob] up:incoming|pm[Bob] kind:1|pm[Bob] text(1):cut short\r\n|"
          "pm[Bob] up:incoming|pm[Bob] kind:1|pm[Bob] " +
              kTellFromBobText},
+        {"a stray 0x01 inside a tell is no block: the tell stays whole",
+         "<tell to=\"Me Myself\" from=\"Bob\">hi\x01 there\r\n",
+         "pm create:Bob key:BOB|pm[Bob] up:incoming|pm[Bob] kind:1|pm[Bob] text(1):hi there\r\n|"},
         {"a user tag before a plain line does not swallow the tell behind it",
          "<user avatar=x name=Bob>plain\r\n" + kTellFromBob,
          "main text(1):plain\r\n|" + kTellFromBobLog, 1},
