@@ -490,8 +490,9 @@ void CChatProtocol::FlushText(const char* p, const char* q, const Unit& unit, bo
             if (const ChatPicture* marker = users ? users->WatchMarker() : nullptr)
                 main->InsertPlainPicture(*marker, -17);
         }
-        if (EqualsNoCase(std::string_view(p, n), unit.name)) {
-            const std::string upper = MakeNameKey(std::string(p, n));
+        // The name comes from the tag with "+" for blanks, the text shows it with blanks.
+        const std::string upper = MakeNameKey(std::string(p, n));
+        if (upper == MakeNameKey(unit.name)) {
             // The key turns blanks into "+"; the name is shown with its blanks.
             std::string shown(p, n);
             for (std::size_t i = 0; i < n; ++i)

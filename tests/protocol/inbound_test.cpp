@@ -132,6 +132,11 @@ TEST(InboundUnits, SaysEmotesAndTheBeep) {
          "main text(1):cut short\r\nnext\r\nwaves\r\n<user avatar=x name=Bob\r\nlast\r\n|", 5},
         {"watched speaker: one marker per unit and the name in upper case", kSayBob + kSayBob,
          kSayBobWatchedLog + kSayBobWatchedLog, 2, [](Harness& h) { h.proto.AddWatch("bob"); }},
+        {"watched speaker with a blank in the name",
+         "<say username=\"Ann+Lee\">\x1b[31mAnn Lee\x1b[0m\r\n",
+         "main colour:C00000|main picture:9@-17|main text(1):ANN LEE|main colour:000000|main "
+         "text(1):\r\n|",
+         1, [](Harness& h) { h.proto.AddWatch("ann lee"); }},
     });
 }
 
