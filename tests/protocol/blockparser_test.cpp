@@ -72,20 +72,6 @@ TEST(BlockGrammar, OverlongKeywordsAndValuesAreCut) {
     EXPECT_EQ(h.ctx.m_nAdmin, 0);
 }
 
-TEST(BlockKeywords, EnterAndUserWithRoles) {
-    Harness h;
-    h.proto.OnIgnoring("ann lee");
-    h.proto.OnFollowingMe("ANN+LEE");
-    h.ctx.m_strFollowedUser = "Ann+lee";
-    h.rec.log.clear();
-    Parse(h, Block("<ENTER role=RoomOp> Ann+Lee\n<user> Bob\n<user role=worldadmin> Bob\n"
-                   "<enter> Cy\n"));
-    EXPECT_EQ(Log(h), "users add:Ann Lee\nusers role:Ann Lee=RoomOp\nusers follower:Ann Lee=1\n"
-                      "users ignored:Ann Lee=1\nusers followed:Ann Lee=1\nusers add:Bob\n"
-                      "users role:Bob=user\nusers role:Bob=worldadmin\nusers add:Cy\n"
-                      "users role:Cy=enter\n");
-}
-
 TEST(BlockKeywords, UserOptionsExactRowsBeforePrefixRows) {
     Harness h;
     // Before any userprefs there is no options object: these are ignored.
@@ -124,15 +110,23 @@ TEST(BlockKeywords, RoomUsersFollowAndIgnore) {
     h.proto.AddWatch("Zed");
     h.proto.AddWatch("Ann Lee");
     Parse(h, Block("<newroom>\n<exit> North\n<exit> north\n<exit> South\n<roomtype> Auditorium\n"
-                   "<iamfollowing> Ann+Lee\n<followingme> Bob\n<iamignoring> Cy+Do\n"));
+                   "<iamfollowing> Ann+lee\n<followingme> Bob\n<iamignoring> Cy+Do\n"
+                   "<followingme> ANN+LEE\n<iamignoring> ann lee\n<ENTER role=RoomOp> Ann+Lee\n"
+                   "<user> Bob\n<user role=worldadmin> Bob\n<enter> Cy\n"));
     EXPECT_EQ(h.proto.Exits().Items(), (std::vector<std::string>{"North", "South"}));
     EXPECT_EQ(h.ctx.m_nAuditorium, 1);
     EXPECT_EQ(h.ctx.m_nFollowing, 1);
-    EXPECT_EQ(h.ctx.m_strFollowedUser, "Ann+Lee");
+    EXPECT_EQ(h.ctx.m_strFollowedUser, "Ann+lee");
     EXPECT_FALSE(h.proto.IsWatching("zed"));
     EXPECT_TRUE(h.proto.IsIgnoring("CY DO"));
-    EXPECT_EQ(Log(h), "users clear\nusers own:Me Myself\npanel ask:1\n"
-                      "users followed:Ann Lee=1\nusers follower:Bob=1\nusers ignored:Cy Do=1\n");
+    EXPECT_EQ(Log(h),
+              "users clear\nusers own:Me Myself\npanel ask:1\nusers followed:Ann lee=1\n"
+              "users follower:Bob=1\nusers ignored:Cy Do=1\nusers follower:ANN LEE=1\n"
+              "users ignored:ann lee=1\nusers add:Ann Lee\nusers role:Ann Lee=RoomOp\n"
+              "users follower:Ann Lee=1\nusers ignored:Ann Lee=1\nusers followed:Ann Lee=1\n"
+              "users add:Bob\nusers role:Bob=user\nusers follower:Bob=1\n"
+              "users role:Bob=worldadmin\nusers follower:Bob=1\nusers add:Cy\n"
+              "users role:Cy=enter\n");
     h.rec.log.clear();
     h.users.names = {"Bob"};
     h.proto.AddWatch("Ann Lee");
@@ -143,9 +137,9 @@ TEST(BlockKeywords, RoomUsersFollowAndIgnore) {
     EXPECT_FALSE(h.proto.IsIgnoring("Cy Do"));
     EXPECT_FALSE(h.proto.IsWatching("Ann Lee"));
     EXPECT_EQ(h.ctx.m_nAuditorium, 0);
-    // Bob was following: leaving sends the stop line with the name as received.
-    EXPECT_EQ(h.rec.wire, "stopfollow Bob\n");
-    EXPECT_EQ(Log(h), "users followed:Ann Lee=0\nusers ignored:cy do=0\npanel ask:0\n"
+    // Followers who leave get the stop line with the name as received.
+    EXPECT_EQ(h.rec.wire, "stopfollow Bob\nstopfollow Ann+Lee\n");
+    EXPECT_EQ(Log(h), "users followed:Ann lee=0\nusers ignored:cy do=0\npanel ask:0\n"
                       "users remove:Bob\nusers count\nusers follower:Bob=0\nusers count\n");
 }
 

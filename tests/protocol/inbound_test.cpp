@@ -1,6 +1,6 @@
 // Transcripts of the inbound stream: server bytes in, the calls on the views, windows, lists and
 // panel and the bytes written back out. Every transcript is fed whole, byte by byte and cut in two
-// at every offset, and must render the same.
+// at every offset, and must render the same: a unit shown in pieces would route (and log) each.
 #include "fakes.h"
 
 #include <functional>
@@ -172,16 +172,6 @@ TEST(InboundRouting, TellsToWindowsOrTheMainView) {
          "<user avatar=x name=Bob>plain\r\n" + kTellFromBob,
          "main text(1):plain\r\n|" + kTellFromBobLog, 1},
     });
-}
-
-TEST(InboundRouting, ASayOrTellIsNeverShownInPieces) {
-    Harness h;
-    h.Receive("<tell to=\"Me Myself\" from=\"Bob\">part one, ");
-    h.Receive("<say username=\"Bob\">");
-    EXPECT_TRUE(h.rec.log.empty());
-    h.Receive("\x1b[0;m\"\r\nnext line\r\n");
-    EXPECT_EQ(h.windows.windows["BOB"]->view.document, "part one, \"\r\n");
-    EXPECT_EQ(h.main.document, "next line\r\n");
 }
 
 TEST(InboundEscapes, ColoursTagsAndTelnet) {
