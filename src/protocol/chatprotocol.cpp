@@ -41,7 +41,7 @@ IOutputView* CChatProtocol::TargetView(IPrivateWindow* window) const {
 
 bool CChatProtocol::IsOwnName(std::string_view name) const {
     // Names travel with "+" for blanks: "Me+Myself" is the user "Me Myself".
-    return m_pOwner && MakeNameKey(name) == MakeNameKey(m_pOwner->UserName());
+    return m_pOwner && SameNameKey(name, m_pOwner->UserName());
 }
 
 int CChatProtocol::Send(const char* text) {

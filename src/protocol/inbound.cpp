@@ -433,9 +433,8 @@ char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit&
 
     if (q > p) {
         FlushText(p, q, unit, false);
-        const bool own = IsOwnName(unit.name);
         if (!unit.window && m_pOwner && m_pOwner->m_bMonitor && unit.kind != UNIT_SAY_MINE &&
-            (unit.name.empty() || !own) && m_pOwner->m_pPanel)
+            (unit.name.empty() || !IsOwnName(unit.name)) && m_pOwner->m_pPanel)
             m_pOwner->m_pPanel->Beep();
     }
     if (lineEnd && main)
@@ -491,8 +490,8 @@ void CChatProtocol::FlushText(const char* p, const char* q, const Unit& unit, bo
                 main->InsertPlainPicture(*marker, -17);
         }
         // The name comes from the tag with "+" for blanks, the text shows it with blanks.
-        const std::string upper = MakeNameKey(std::string(p, n));
-        if (upper == MakeNameKey(unit.name)) {
+        if (SameNameKey(std::string_view(p, n), unit.name)) {
+            const std::string upper = MakeNameKey(std::string_view(p, n));
             // The key turns blanks into "+"; the name is shown with its blanks.
             std::string shown(p, n);
             for (std::size_t i = 0; i < n; ++i)
