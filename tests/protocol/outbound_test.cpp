@@ -32,7 +32,7 @@ TEST(Login, ChoosesTheBlockByCookieNameAndRoom) {
     }
 }
 
-TEST(SendSay, PrefixAndTextAreTwoWrites) {
+TEST(SendSay, PrefixAndTextAreTwoWritesOnlyWhileConnected) {
     const struct {
         const char* typed;
         std::vector<std::string> writes;
@@ -48,19 +48,14 @@ TEST(SendSay, PrefixAndTextAreTwoWrites) {
         h.proto.SendSay(c.typed);
         EXPECT_EQ(h.rec.writes, c.writes) << c.typed;
     }
-    Harness off;
-    off.panel.connected = false;
-    off.proto.SendSay("hello\r\n");
-    EXPECT_EQ(off.rec.wire, "");
-}
-
-TEST(Logout, SendsQuitAndEmptiesExitsAndActionsEvenWhenDisconnected) {
+    // Logout says "/quit" and empties the exits and actions, connected or not.
     for (bool connected : {true, false}) {
         Harness h;
         h.proto.OnExit("North");
         h.panel.connected = connected;
+        h.proto.SendSay("hello\r\n");
         h.proto.Logout();
-        EXPECT_EQ(h.rec.wire, connected ? "quit\r\n" : "");
+        EXPECT_EQ(h.rec.wire, connected ? "say hello\r\nquit\r\n" : "");
         EXPECT_EQ(h.proto.Exits().Count() + h.proto.Actions().Count(), 0u);
     }
 }

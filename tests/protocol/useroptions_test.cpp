@@ -25,7 +25,7 @@ TEST(UserOptions, DefaultStylesAsTheDisplayCommandsSendThem) {
     EXPECT_EQ(U::FindKind("room"), -1);
 }
 
-TEST(UserOptions, ColourReplacesTheWordEffectsAccumulate) {
+TEST(UserOptions, ColourReplacesTheWordEffectsAccumulateAsSentBack) {
     std::uint32_t w = 0;
     U::AddEffect(w, "bold");
     U::SetColor(w, "Cyan");
@@ -41,9 +41,6 @@ TEST(UserOptions, ColourReplacesTheWordEffectsAccumulate) {
     EXPECT_EQ(std::string(U::ColorName(1)) + U::ColorName(8 | U::STYLE_BOLD) + U::ColorName(0) +
                   U::ColorName(9),
               "whitecyan");
-}
-
-TEST(UserOptions, DisplayCommandWithUnderlineOrNoColour) {
     U o;
     o.m_dwStyle[U::KIND_SAY_MESSAGE] = U::COLOR_BLUE | U::STYLE_BOLD | U::STYLE_UNDERLINE;
     U::SetColorCode(o.m_dwStyle[U::KIND_SHOUT_MESSAGE], 0);
