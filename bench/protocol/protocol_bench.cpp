@@ -142,6 +142,32 @@ void BM_ProcessReceived(benchmark::State& state) {
 }
 BENCHMARK(BM_ProcessReceived)->Arg(1460)->Arg(16384)->Unit(benchmark::kMillisecond);
 
+// One huge unit full of constructs that never finish (block openers, escape starts, tag starts):
+// each would scan to the end of the data if it were not bounded. The bytes per second at
+// 128 KiB and at 1 MiB show whether the cost stays linear.
+void BM_UnfinishedOpeners(benchmark::State& state) {
+    const char* pieces[] = {"\x01<begin>\n", "\x1b[;", "<a", "\x01<begin>\x1b[;<"};
+    std::string junk;
+    while (junk.size() < static_cast<std::size_t>(state.range(1)))
+        junk += pieces[state.range(0)];
+    QuietView main;
+    CChatContext ctx;
+    ctx.m_pOutput = &main;
+    CChatProtocol proto(&ctx);
+    std::string buffer;
+    for (auto _ : state) {
+        buffer.assign(junk);
+        buffer.push_back('\0');
+        int incomplete = 0;
+        benchmark::DoNotOptimize(
+            proto.ProcessReceived(buffer.data(), static_cast<int>(junk.size()), &incomplete));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * junk.size()));
+}
+BENCHMARK(BM_UnfinishedOpeners)
+    ->ArgsProduct({{0, 1, 2, 3}, {128 << 10, 1 << 20}})
+    ->Unit(benchmark::kMillisecond);
+
 void BM_MemchrLineScan(benchmark::State& state) {
     int lines = 0;
     const std::string& stream = Stream(&lines);

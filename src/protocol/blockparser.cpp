@@ -89,9 +89,11 @@ bool IsEndKeyword(const char* kw, const char* kwEnd) {
 
 enum class BlockShape { Complete, Malformed, Incomplete, NotABlock };
 
-// Walks a block's lines without running them. On Complete, `end` is the position after the end
-// line and the line ends that follow it.
-BlockShape MeasureBlock(const char* text, const char** end) {
+// Walks a block's lines without running them. On Complete, `unitEnd` is the position after the
+// end line's own line end (CR LF counts as one) and `end` the position after every line end that
+// follows it. On Malformed, `unitEnd` is the position after the byte that broke the keyword, so
+// the rest of the stream is cut into units as usual.
+BlockShape MeasureBlock(const char* text, const char** unitEnd, const char** end) {
     static const char kBegin[] = "<begin>";
     for (int i = 0; i < 7; ++i) {
         const char c = text[1 + i];
@@ -106,16 +108,18 @@ BlockShape MeasureBlock(const char* text, const char** end) {
             ++p;
         const char* kw = p + 1;
         const LineResult r = NextLine(p, nullptr, nullptr);
-        if (r == LineResult::Malformed)
+        if (r == LineResult::Malformed) {
+            *unitEnd = p + 1;
             return BlockShape::Malformed;
+        }
         if (r == LineResult::Incomplete)
             return BlockShape::Incomplete;
         const char* kwEnd = static_cast<const char*>(std::memchr(kw, '>', p - kw));
         if (kwEnd && IsEndKeyword(kw, kwEnd)) {
+            *unitEnd = p[-1] == '\r' && *p == '\n' ? p + 1 : p;
             while (IsLineEnd(*p))
                 ++p;
-            if (end)
-                *end = p;
+            *end = p;
             return BlockShape::Complete;
         }
     }
@@ -127,13 +131,15 @@ void CopyCut(char (&field)[256], const std::string& value) {
 
 } // namespace
 
-// Exposed to the unit splitter: where the block starting at `text` ends, when it is complete.
+// Exposed to the unit splitter: where the unit of the block starting at `text` ends, when it is
+// complete or known to be malformed (null while it is still open).
 const char* MeasureChatBlock(const char* text, bool* complete, bool* malformed) {
+    const char* unitEnd = nullptr;
     const char* end = nullptr;
-    const BlockShape shape = MeasureBlock(text, &end);
+    const BlockShape shape = MeasureBlock(text, &unitEnd, &end);
     *complete = shape == BlockShape::Complete;
     *malformed = shape == BlockShape::Malformed || shape == BlockShape::NotABlock;
-    return end;
+    return unitEnd;
 }
 
 char* CChatProtocol::ParseBlock(char* text, int* incomplete) {
@@ -141,8 +147,9 @@ char* CChatProtocol::ParseBlock(char* text, int* incomplete) {
     if (!incomplete)
         incomplete = &dummy;
     *incomplete = 0;
+    const char* unitEnd = nullptr;
     const char* blockEnd = nullptr;
-    const BlockShape shape = MeasureBlock(text, &blockEnd);
+    const BlockShape shape = MeasureBlock(text, &unitEnd, &blockEnd);
     if (shape == BlockShape::NotABlock)
         return text + 1;
     if (shape == BlockShape::Incomplete) {

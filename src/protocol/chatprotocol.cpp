@@ -50,7 +50,8 @@ IOutputView* CChatProtocol::TargetView(IPrivateWindow* window) const {
 }
 
 bool CChatProtocol::IsOwnName(std::string_view name) const {
-    return m_pOwner && EqualsNoCase(name, m_pOwner->UserName());
+    // Names travel with "+" for blanks: "Me+Myself" is the user "Me Myself".
+    return m_pOwner && SameNameKey(name, m_pOwner->UserName());
 }
 
 int CChatProtocol::Send(const char* text) {

@@ -72,6 +72,8 @@ public:
     // result is then where the caller must start again).
     virtual char* ParseBlock(char* text, int* incomplete);
     virtual char* HandleEscape(char* text, int* incomplete, IPrivateWindow* window);
+    // `text` holds the three bytes of a telnet command, all present: a zero among them is a zero
+    // command or option, not the end of the text. The three bytes are always consumed.
     virtual char* HandleTelnet(char* text, int* incomplete);
     // Inline tags. A result of text + 1 means "not a tag": the "<" is shown as text.
     virtual char* HandleTag(char* text, int* incomplete, IPrivateWindow* window);
@@ -130,9 +132,13 @@ private:
     // Inbound helpers (inbound.cpp).
     bool SplitUnit(const char* begin, const char* end, bool force, Unit& unit) const;
     void RouteUnit(Unit& unit);
-    // Scans one unit; returns the position of an unfinished construct, or null when done.
-    // With `forceAll` nothing is held back.
-    char* ScanUnit(char* begin, char* end, bool forceAll, const Unit& unit);
+    // Scans one unit; returns null when done, else where a new unit starts: at a construct that
+    // needs more bytes (`unfinished`), or at a block that follows text. With `forceAll` nothing
+    // is held back.
+    char* ScanUnit(char* begin, char* end, bool forceAll, const Unit& unit, bool& unfinished);
+    char* ScanTelnet(char* q, char* end, bool force, int* incomplete);
+    // Where a byte of the work buffer came from in the caller's buffer.
+    std::size_t Origin(const char* p) const;
     void FlushText(const char* p, const char* q, const Unit& unit, bool watchRule);
     void ApplyEscapeParameters(const long* params, int count, IOutputView* view);
 
@@ -145,9 +151,12 @@ private:
     std::string m_work;
     // Where each byte of m_work came from in the caller's buffer, kept only when zero bytes were
     // removed (so positions handed back still point into the caller's data).
-    std::vector<int> m_origin;
+    std::vector<std::size_t> m_origin;
+    // The caller's bytes of the running dispatch, as they came.
+    const char* m_pData = nullptr;
+    std::size_t m_nDataLength = 0;
     bool m_bDispatching = false;
-    // A block ended at the very end of the received bytes; line ends that open the next bytes
-    // are the rest of its end line.
-    bool m_bSkipLineEnds = false;
+    // A block's end line ended with CR at the very end of the received bytes: an LF opening the
+    // next bytes is the rest of that line end.
+    bool m_bSkipLf = false;
 };

@@ -4,9 +4,9 @@
 // block, tag, colour and telnet handlers.
 //
 // Anything still unfinished at the end of the received bytes (a block without its end line, a
-// tell without its end marker, a cut escape, tag or telnet command) is handed back to the session
-// to present again with the next bytes, so the result does not depend on how the stream was cut.
-// Past kMaxCarry bytes such a tail is shown as text instead of being held.
+// say or tell whose line has not ended, a cut escape, tag or telnet command) is handed back to the
+// session to present again with the next bytes, so the result does not depend on how the stream
+// was cut. Past kMaxCarry bytes such a tail is shown as text instead of being held.
 #include "chatprotocol.h"
 
 #include <algorithm>
@@ -19,6 +19,7 @@ struct CChatProtocol::Unit {
     std::string name;
     int kind = UNIT_OTHER;
     IPrivateWindow* window = nullptr;
+    bool block = false; // a complete block
 };
 
 namespace {
@@ -28,9 +29,6 @@ constexpr std::string_view kTellTag = "<tell to=\"";
 constexpr std::string_view kSayTag = "<say username=\"";
 constexpr std::string_view kEmoteTag = "<emote username=\"";
 constexpr std::string_view kBlockStart = "\x01<begin>";
-constexpr std::string_view kSayEnd = ";m\"\r\n";
-constexpr std::string_view kEmoteEnd = ";m\r\n";
-constexpr std::string_view kBlockEnd = "<end>\r\n";
 
 char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -113,9 +111,12 @@ char* CChatProtocol::ProcessReceived(char* data, int length, int* incomplete) {
         ~DispatchGuard() { flag = false; }
     } guard{m_bDispatching};
 
-    // Zero bytes carry nothing (telnet pads CR with them) and would cut the units' texts short:
+    // Zero bytes carry no text (telnet pads CR with them) and would cut the units' texts short:
     // they are dropped, and the origin of every kept byte is remembered when any was dropped.
+    // Telnet commands are read from the caller's bytes, where a zero option is still there.
     const auto n = static_cast<std::size_t>(length);
+    m_pData = data;
+    m_nDataLength = n;
     m_origin.clear();
     if (std::memchr(data, 0, n)) {
         m_work.clear();
@@ -123,28 +124,22 @@ char* CChatProtocol::ProcessReceived(char* data, int length, int* incomplete) {
         for (std::size_t i = 0; i < n; ++i) {
             if (data[i]) {
                 m_work.push_back(data[i]);
-                m_origin.push_back(static_cast<int>(i));
+                m_origin.push_back(i);
             }
         }
-        m_origin.push_back(length);
+        m_origin.push_back(n);
     } else {
         m_work.assign(data, n);
     }
     char* const base = m_work.data();
     char* const inputEnd = base + m_work.size();
-    auto toData = [&](const char* p) {
-        const auto at = static_cast<std::size_t>(p - base);
-        return data + (m_origin.empty() ? static_cast<int>(at) : m_origin[at]);
-    };
 
     char* r = base;
-    if (m_bSkipLineEnds) {
-        // The last block ended at the end of the previous bytes: the line ends that follow it
-        // still belong to it.
-        while (r < inputEnd && (*r == '\r' || *r == '\n'))
-            ++r;
-        m_bSkipLineEnds = r == inputEnd;
-    }
+    // The last bytes ended a block's end line with CR: the LF that opens these bytes is the rest
+    // of that line end, not an empty line.
+    if (m_bSkipLf && r < inputEnd && *r == '\n')
+        ++r;
+    m_bSkipLf = false;
     char* result = nullptr;
     while (r < inputEnd) {
         m_bWatchMarkerShown = false;
@@ -161,26 +156,34 @@ char* CChatProtocol::ProcessReceived(char* data, int length, int* incomplete) {
         char* unitEnd = base + (unit.end - base);
         const char saved = *unitEnd;
         *unitEnd = '\0';
-        char* stop = ScanUnit(r, unitEnd, false, unit);
-        if (stop && stop == r && unitEnd != inputEnd) {
+        bool unfinished = false;
+        char* stop = ScanUnit(r, unitEnd, false, unit, unfinished);
+        if (unfinished && stop == r && unitEnd != inputEnd) {
             // Unfinished at the start of a unit that more bytes follow: it cannot be finished by
             // waiting, so it is taken as it is.
-            stop = ScanUnit(r, unitEnd, true, unit);
+            stop = ScanUnit(r, unitEnd, true, unit, unfinished);
         }
         *unitEnd = saved;
-        if (stop && unitEnd == inputEnd) {
+        if (unfinished && unitEnd == inputEnd) {
             result = stop;
             break;
         }
-        // A construct cut by the end of its unit (a block after text on one line) starts a new
-        // unit of its own.
+        if (!stop && unit.block && unitEnd == inputEnd && unitEnd[-1] == '\r')
+            m_bSkipLf = true;
+        // A construct cut by the end of its unit, and a block after text, start a unit of their
+        // own.
         r = stop ? stop : unitEnd;
     }
     if (result) {
         *incomplete = 1;
-        return toData(result);
+        return data + Origin(result);
     }
     return data + length;
+}
+
+std::size_t CChatProtocol::Origin(const char* p) const {
+    const auto at = static_cast<std::size_t>(p - m_work.data());
+    return m_origin.empty() ? at : m_origin[at];
 }
 
 bool CChatProtocol::SplitUnit(const char* begin, const char* end, bool force, Unit& unit) const {
@@ -191,10 +194,13 @@ bool CChatProtocol::SplitUnit(const char* begin, const char* end, bool force, Un
     // The start of a pseudo-tag or block that has not fully arrived decides nothing yet.
     auto undecided = [&](Prefix p) { return p == Prefix::Undecided && !force; };
 
-    // Ends the unit after `marker` searched from `from`; false when it must wait for more bytes.
-    auto endAt = [&](const char* from, std::string_view marker) {
-        if (const char* at = Find(from, end, marker)) {
-            unit.end = at + marker.size();
+    // A say, emote or tell ends with its line: its end marker closes with the line's LF, and one
+    // whose line ends without the marker is that line all the same. Until the line has ended the
+    // unit waits for more bytes (false), so it is never shown in pieces, but it never holds back
+    // the lines behind it.
+    auto endWithLine = [&]() {
+        if (const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', end - begin))) {
+            unit.end = lf + 1;
             return true;
         }
         unit.end = end;
@@ -235,9 +241,11 @@ bool CChatProtocol::SplitUnit(const char* begin, const char* end, bool force, Un
     if (undecided(user))
         return false;
     if (user == Prefix::Yes) {
-        const char* gt = static_cast<const char*>(std::memchr(begin, '>', end - begin));
+        const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', end - begin));
+        const char* lineEnd = lf ? lf : end;
+        const auto* gt = static_cast<const char*>(std::memchr(begin, '>', lineEnd - begin));
         if (!gt)
-            return force;
+            return endWithLine();
         const char* tag = gt + 1;
         const Prefix tell = StartsWith(tag, end, kTellTag);
         const Prefix say = StartsWith(tag, end, kSayTag);
@@ -245,15 +253,15 @@ bool CChatProtocol::SplitUnit(const char* begin, const char* end, bool force, Un
         if (undecided(tell) || undecided(say) || undecided(emote))
             return false;
         if (tell == Prefix::Yes) {
-            if (!endAt(tag, kSayEnd))
+            if (!endWithLine())
                 return false;
             classifyTell(tag, true);
         } else if (say == Prefix::Yes) {
-            if (!endAt(tag, kSayEnd))
+            if (!endWithLine())
                 return false;
             classifySay(tag);
         } else if (emote == Prefix::Yes) {
-            if (!endAt(tag, kEmoteEnd))
+            if (!endWithLine())
                 return false;
             classifyEmote(tag);
         } else if (const char* at = Find(begin, end, "\r\n")) {
@@ -270,38 +278,30 @@ bool CChatProtocol::SplitUnit(const char* begin, const char* end, bool force, Un
     const Prefix block = StartsWith(begin, end, kBlockStart);
     if (undecided(tell) || undecided(say) || undecided(emote) || undecided(block))
         return false;
-    if (tell == Prefix::Yes) {
-        if (!endAt(begin, kSayEnd))
+    if (tell == Prefix::Yes || say == Prefix::Yes || emote == Prefix::Yes) {
+        if (!endWithLine())
             return false;
-        classifyTell(begin, false);
-        return true;
-    }
-    if (say == Prefix::Yes) {
-        if (!endAt(begin, kSayEnd))
-            return false;
-        classifySay(begin);
-        return true;
-    }
-    if (emote == Prefix::Yes) {
-        if (!endAt(begin, kEmoteEnd))
-            return false;
-        classifyEmote(begin);
+        if (tell == Prefix::Yes)
+            classifyTell(begin, false);
+        else if (say == Prefix::Yes)
+            classifySay(begin);
+        else
+            classifyEmote(begin);
         return true;
     }
     if (block == Prefix::Yes) {
-        // A block's unit ends where its real end line does, so an "<end>" inside a value cannot
-        // cut it short.
+        // A block's unit ends with its real end line, so an "<end>" inside a value cannot cut it
+        // short, and the line ends after it are lines of their own.
         bool complete = false;
         bool malformed = false;
         const char* blockEnd = MeasureChatBlock(begin, &complete, &malformed);
-        if (complete) {
+        if (blockEnd) {
             unit.end = blockEnd;
+            unit.block = complete;
             return true;
         }
-        if (!malformed && !force)
-            return false;
-        endAt(begin, kBlockEnd);
-        return true;
+        unit.end = end;
+        return force;
     }
     if (*begin == '\n') {
         // The second half of a CR LF cut by the reads (or an empty LF line) is a unit by itself,
@@ -331,12 +331,15 @@ void CChatProtocol::RouteUnit(Unit& unit) {
     }
 }
 
-char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit& unit) {
+char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit& unit,
+                              bool& unfinished) {
     IOutputView* main = MainView();
     const char* const inputEnd = m_work.data() + m_work.size();
     char* p = begin;
     char* q = begin;
+    char* restart = nullptr;
     bool lineEnd = false;
+    unfinished = false;
     // Once a block in a forced unit proved unfinished, later 0x01 bytes of the unit are not
     // parsed again: each parse would walk to the end of the unit.
     bool blocksOff = false;
@@ -368,6 +371,12 @@ char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit&
             FlushText(p, q, unit, false);
             if (!unit.window && main)
                 main->FinishAppend();
+            if (q != begin && !force && StartsWith(q, inputEnd, kBlockStart) != Prefix::No) {
+                // A block after text is a unit of its own, which ends with its own end line.
+                // Not past the bound: there every new unit would measure the rest of the data.
+                p = restart = q;
+                break;
+            }
             if (blocksOff) {
                 next = q + 1;
                 break;
@@ -378,9 +387,6 @@ char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit&
                 incomplete = 0;
                 next = q + 1; // the 0x01 is dropped; the rest shows as text
             }
-            if (!incomplete && next == end && next > q && (next[-1] == '\r' || next[-1] == '\n') &&
-                end == inputEnd)
-                m_bSkipLineEnds = true;
             break;
         case '<':
             FlushText(p, q, unit, false);
@@ -405,18 +411,18 @@ char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit&
             break;
         case 0xFF:
             FlushText(p, q, unit, false);
-            next = HandleTelnet(q, &incomplete);
-            if (incomplete && force) {
-                incomplete = 0;
-                next = end;
-            }
+            next = ScanTelnet(q, end, force, &incomplete);
             break;
         default: // the zero byte cannot occur inside a unit
             ++q;
             continue;
         }
-        if (incomplete)
+        if (restart)
+            break;
+        if (incomplete) {
+            unfinished = true;
             return q;
+        }
         // A handler never moves backwards or past the unit.
         if (!next || next <= q)
             next = q + 1;
@@ -427,9 +433,8 @@ char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit&
 
     if (q > p) {
         FlushText(p, q, unit, false);
-        const bool own = IsOwnName(unit.name);
         if (!unit.window && m_pOwner && m_pOwner->m_bMonitor && unit.kind != UNIT_SAY_MINE &&
-            (unit.name.empty() || !own) && m_pOwner->m_pPanel)
+            (unit.name.empty() || !IsOwnName(unit.name)) && m_pOwner->m_pPanel)
             m_pOwner->m_pPanel->Beep();
     }
     if (lineEnd && main)
@@ -439,7 +444,31 @@ char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit&
         target->SetItalic(false);
         target->SetUnderline(false);
     }
-    return nullptr;
+    return restart;
+}
+
+// The three bytes of a telnet command are taken from the received bytes as they came, so a zero
+// option (BINARY) is an option and not a dropped byte. A command cut by the end of the received
+// bytes waits for the rest; one cut by the end of its unit starts a unit of its own.
+char* CChatProtocol::ScanTelnet(char* q, char* end, bool force, int* incomplete) {
+    const std::size_t at = Origin(q);
+    if (at + 3 > m_nDataLength) {
+        if (force)
+            return end;
+        *incomplete = 1;
+        return q;
+    }
+    char command[4] = {m_pData[at], m_pData[at + 1], m_pData[at + 2], '\0'};
+    HandleTelnet(command, nullptr);
+    char* next = q + 1;
+    const char* const inputEnd = m_work.data() + m_work.size();
+    while (next < inputEnd && Origin(next) <= at + 2)
+        ++next;
+    if (next > end && !force) {
+        *incomplete = 1;
+        return q;
+    }
+    return next;
 }
 
 void CChatProtocol::FlushText(const char* p, const char* q, const Unit& unit, bool watchRule) {
@@ -460,8 +489,9 @@ void CChatProtocol::FlushText(const char* p, const char* q, const Unit& unit, bo
             if (const ChatPicture* marker = users ? users->WatchMarker() : nullptr)
                 main->InsertPlainPicture(*marker, -17);
         }
-        if (EqualsNoCase(std::string_view(p, n), unit.name)) {
-            const std::string upper = MakeNameKey(std::string(p, n));
+        // The name comes from the tag with "+" for blanks, the text shows it with blanks.
+        if (SameNameKey(std::string_view(p, n), unit.name)) {
+            const std::string upper = MakeNameKey(std::string_view(p, n));
             // The key turns blanks into "+"; the name is shown with its blanks.
             std::string shown(p, n);
             for (std::size_t i = 0; i < n; ++i)
@@ -474,17 +504,10 @@ void CChatProtocol::FlushText(const char* p, const char* q, const Unit& unit, bo
 }
 
 char* CChatProtocol::HandleTelnet(char* text, int* incomplete) {
-    int dummy = 0;
-    if (!incomplete)
-        incomplete = &dummy;
-    *incomplete = 0;
+    if (incomplete)
+        *incomplete = 0;
     if (static_cast<unsigned char>(text[0]) != 0xFF)
         return text;
-    // A command cut by the end of the buffer waits for its other bytes.
-    if (!text[1] || !text[2]) {
-        *incomplete = 1;
-        return text;
-    }
     const auto command = static_cast<unsigned char>(text[1]);
     const auto option = static_cast<unsigned char>(text[2]);
     unsigned char reply = 0;

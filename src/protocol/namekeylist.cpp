@@ -15,6 +15,18 @@ std::string MakeNameKey(std::string_view name) {
     return key;
 }
 
+bool SameNameKey(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] == ' ' ? '+' : UpperAscii(a[i]);
+        const char y = b[i] == ' ' ? '+' : UpperAscii(b[i]);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
 std::string MakeDisplayName(std::string_view name) {
     std::string display(name);
     std::replace(display.begin(), display.end(), '+', ' ');

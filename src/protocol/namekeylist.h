@@ -10,6 +10,8 @@
 std::string MakeNameKey(std::string_view name);
 // The name as the user list shows it: every "+" becomes a blank.
 std::string MakeDisplayName(std::string_view name);
+// Whether two names have the same key, without building the keys.
+bool SameNameKey(std::string_view a, std::string_view b);
 // ASCII case-insensitive equality of two texts.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 

@@ -13,10 +13,8 @@ struct Parsed {
     int incomplete;
 };
 
-// Parses `block` (zero-terminated copy) and reports how far it got.
 Parsed Parse(Harness& h, const std::string& block) {
-    std::string buffer = block;
-    buffer.push_back('\0');
+    std::string buffer = block + '\0';
     int incomplete = -1;
     char* next = h.proto.ParseBlock(buffer.data(), &incomplete);
     return {next - buffer.data(), incomplete};
@@ -35,137 +33,73 @@ std::string Log(const Harness& h) {
 
 } // namespace
 
-TEST(BlockGrammar, CompleteIncompleteAndNotABlock) {
-    Harness h;
-    const std::string admin = "\x01<begin>\n<isadmin>\n<end>\n";
-    EXPECT_EQ(Parse(h, admin + "rest").consumed, static_cast<std::ptrdiff_t>(admin.size()));
-    EXPECT_EQ(h.ctx.m_nAdmin, 1);
-
-    Harness noLf;
-    const Parsed p = Parse(noLf, "\x01<begin>\n<isadmin>\n<end>");
-    EXPECT_EQ(p.incomplete, 1);
-    EXPECT_EQ(p.consumed, 0);
-    EXPECT_EQ(noLf.ctx.m_nAdmin, 0);
-
-    Harness leave;
-    leave.users.names = {"Ann"};
-    EXPECT_EQ(Parse(leave, "\x01<begin>\n<isadmin>\n<leave> Ann").incomplete, 1);
-    EXPECT_TRUE(leave.rec.log.empty());
-    EXPECT_EQ(leave.ctx.m_nAdmin, 0);
-
-    Harness text;
-    const Parsed t = Parse(text, "\x01hello there\n");
-    EXPECT_EQ(t.consumed, 1);
-    EXPECT_EQ(t.incomplete, 0);
-}
-
-TEST(BlockGrammar, EndLineIsCaseFreeAndEveryFollowingLineEndIsConsumed) {
-    Harness h;
-    const std::string block = "\x01<BEGIN>\r\n  junk <NotAdmin>  \r\n<End>\r\n\r\n\n";
-    h.ctx.m_nAdmin = 1;
-    EXPECT_EQ(Parse(h, block + "x").consumed, static_cast<std::ptrdiff_t>(block.size()));
-    EXPECT_EQ(h.ctx.m_nAdmin, 0);
-}
-
-TEST(BlockGrammar, EndInsideAValueDoesNotCompleteTheBlock) {
-    Harness h;
-    const Parsed p = Parse(h, "\x01<begin>\n<tickermsg> see <end> here\n<isadmin>\n");
-    EXPECT_EQ(p.incomplete, 1);
-    EXPECT_TRUE(h.rec.log.empty()); // nothing ran, so nothing runs twice later
-    const Parsed done = Parse(h, "\x01<begin>\n<tickermsg> see <end> here\n<isadmin>\n<end>\n");
-    EXPECT_EQ(done.incomplete, 0);
-    EXPECT_EQ(Log(h), "ticker add:see <end> here\nticker restart:30\n");
-}
-
-TEST(BlockGrammar, MalformedKeywordAbandonsTheBlockAfterTheLinesBefore) {
-    for (const char* bad : {"<bro\nken> x\n", "<bro\rken> x\n", "<bro\x01ken> x\n"}) {
+TEST(BlockGrammar, WhereParsingStopsAndWhatRan) {
+    const struct {
+        std::string block;
+        std::ptrdiff_t consumed;
+        int incomplete, admin;
+    } cases[] = {
+        {"\x01<begin>\n<isadmin>\n<end>\nrest", 25, 0, 1},
+        {"\x01<BEGIN>\r\n  junk <IsAdmin>  \r\n<End>\r\n\r\n\nx", 40, 0, 1},
+        {"\x01<begin>\n<isadmin>\n<end>", 0, 1, 0},
+        {"\x01<begin>\n<isadmin>\n<leave> Ann", 0, 1, 0},
+        {"\x01<begin>\n<tickermsg> see <end> here\n<isadmin>\n", 0, 1, 0},
+        {"\x01hello there\n", 1, 0, 0},
+        {"\x01<begin>\n<isadmin>\n<bro\nken> x\n<end>\n", 1, 0, 1},
+        {"\x01<begin>\n<isadmin>\n<bro\rken> x\n<end>\n", 1, 0, 1},
+        {"\x01<begin>\n<isadmin>\n<bro\x01ken> x\n<end>\n", 1, 0, 1},
+    };
+    for (const auto& c : cases) {
         Harness h;
-        const Parsed p = Parse(h, std::string("\x01<begin>\n<isadmin>\n") + bad + "<end>\n");
-        EXPECT_EQ(p.consumed, 1);
-        EXPECT_EQ(p.incomplete, 0);
-        EXPECT_EQ(h.ctx.m_nAdmin, 1);
+        const Parsed p = Parse(h, c.block);
+        EXPECT_EQ(p.consumed, c.consumed) << c.block;
+        EXPECT_EQ(p.incomplete, c.incomplete) << c.block;
+        EXPECT_EQ(h.ctx.m_nAdmin, c.admin) << c.block;
+        if (c.incomplete) {
+            EXPECT_EQ(Log(h), "") << c.block; // nothing of an open block runs
+        }
     }
 }
 
 TEST(BlockGrammar, OverlongKeywordsAndValuesAreCut) {
     Harness h;
-    const std::string value(5000, 'v');
-    const std::string keyword(1000, 'k');
-    const Parsed p = Parse(h, Block("<serverversion> " + value + "\n<" + keyword + "> x\n"));
+    const Parsed p = Parse(h, Block("<serverversion> " + std::string(5000, 'v') + "\n<" +
+                                    std::string(1000, 'k') + "> x\n"));
     EXPECT_EQ(p.incomplete, 0);
     EXPECT_EQ(h.ctx.m_strServerVersion, std::string(1023, 'v'));
     // A keyword that only matches because of what lies past the cut must not match.
-    Harness k;
-    Parse(k, Block("<" + std::string(255, 'x') + "isadmin>\n"));
-    EXPECT_EQ(k.ctx.m_nAdmin, 0);
+    Parse(h, Block("<" + std::string(255, 'x') + "isadmin>\n"));
+    EXPECT_EQ(h.ctx.m_nAdmin, 0);
 }
 
-TEST(BlockKeywords, EnterAndUserWithRoles) {
-    Harness h;
-    h.proto.OnIgnoring("ann lee");
-    h.proto.OnFollowingMe("ANN+LEE");
-    h.ctx.m_strFollowedUser = "Ann+lee";
-    h.rec.log.clear();
-    Parse(h, Block("<ENTER role=RoomOp> Ann+Lee\n<user> Bob\n<user role=worldadmin> Bob\n"
-                   "<enter> Cy\n"));
-    EXPECT_EQ(Log(h), "users add:Ann Lee\n"
-                      "users role:Ann Lee=RoomOp\n"
-                      "users follower:Ann Lee=1\n"
-                      "users ignored:Ann Lee=1\n"
-                      "users followed:Ann Lee=1\n"
-                      "users add:Bob\n"
-                      "users role:Bob=user\n"
-                      "users role:Bob=worldadmin\n"
-                      "users add:Cy\n"
-                      "users role:Cy=enter\n");
-}
-
-TEST(BlockKeywords, ExactRowsComeBeforePrefixRows) {
-    Harness h;
-    Parse(h, Block("<userprefs>\n<enter-message color> green\n<username effect> underline\n"
-                   "<briefmodex> on\n<echosayandtellx> yes\n<buddyfoo> Zed\n"));
-    ASSERT_TRUE(h.ctx.m_pUserOptions);
-    const CUserOptions& o = *h.ctx.m_pUserOptions;
-    EXPECT_EQ(o.m_dwStyle[CUserOptions::KIND_ENTER_MESSAGE], CUserOptions::COLOR_GREEN);
-    EXPECT_EQ(o.m_dwStyle[CUserOptions::KIND_USERNAME],
-              CUserOptions::COLOR_RED | CUserOptions::STYLE_BOLD | CUserOptions::STYLE_UNDERLINE);
-    EXPECT_EQ(o.m_nBriefMode, 0); // briefmodex is not briefmode
-    EXPECT_EQ(o.m_nEcho, 1);      // echosayandtellx is echosayandtell
-    EXPECT_EQ(Log(h), "buddy:Zed\npanel message:1126,0,0\npanel message:1128,0,0\n");
-}
-
-TEST(BlockKeywords, UserPreferencesBlockFillsTheOptions) {
+TEST(BlockKeywords, UserOptionsExactRowsBeforePrefixRows) {
     Harness h;
     // Before any userprefs there is no options object: these are ignored.
     Parse(h, Block("<say-message color> red\n<allowfollow> yes\n"));
     EXPECT_FALSE(h.ctx.m_pUserOptions);
-    Parse(h, Block("<userprefs>\n<allowfollow> yes\n<allowgoto> no\n<briefmode> off\n"
-                   "<echosayandtell> yes\n<email> a@b.c\n<homepage> http://h/\n"
+    Parse(h, Block("<userprefs>\n<allowfollow> yes\n<allowgoto> no\n<briefmodex> on\n"
+                   "<echosayandtellx> yes\n<email> a@b.c\n<homepage> http://h/\n"
                    "<description> line one\n<description> line two\n<address> 1 Road\n"
                    "<gender> female\n<say-message color> cyan\n<say-message effect> bold\n"
-                   "<attention color> Yellow\n<attention effect> underline\n"
-                   "<leave-message effect> italic\n<room-exits color> NotSet\n"));
+                   "<enter-message color> green\n<username effect> underline\n"
+                   "<attention color> Yellow\n"));
     ASSERT_TRUE(h.ctx.m_pUserOptions);
-    const CUserOptions& o = *h.ctx.m_pUserOptions;
-    EXPECT_EQ(o.m_nAllowFollow, 1);
-    EXPECT_EQ(o.m_nAllowGoto, 2);
-    EXPECT_EQ(o.m_nBriefMode, 0);
-    EXPECT_EQ(o.m_nEcho, 1);
-    EXPECT_STREQ(o.m_szEmail, "a@b.c");
-    EXPECT_STREQ(o.m_szHomepage, "http://h/");
+    using U = CUserOptions;
+    const U& o = *h.ctx.m_pUserOptions;
+    // briefmodex is not briefmode (prefix 10 takes the terminator); echosayandtellx is echo.
+    EXPECT_EQ((std::vector<int>{o.m_nAllowFollow, o.m_nAllowGoto, o.m_nBriefMode, o.m_nEcho}),
+              (std::vector<int>{1, 2, 0, 1}));
+    EXPECT_EQ(std::string(o.m_szEmail) + " " + o.m_szHomepage, "a@b.c http://h/");
     EXPECT_EQ(o.m_description.Items(), (std::vector<std::string>{"line one", "line two"}));
     EXPECT_EQ(o.m_address.Items(), (std::vector<std::string>{"1 Road"}));
     EXPECT_EQ(o.m_nGender, 1);
-    EXPECT_EQ(o.m_dwStyle[CUserOptions::KIND_SAY_MESSAGE],
-              CUserOptions::COLOR_CYAN | CUserOptions::STYLE_BOLD);
-    EXPECT_EQ(o.m_dwStyle[CUserOptions::KIND_ATTENTION],
-              CUserOptions::COLOR_YELLOW | CUserOptions::STYLE_UNDERLINE);
-    EXPECT_EQ(o.m_dwStyle[CUserOptions::KIND_LEAVE_MESSAGE],
-              CUserOptions::COLOR_BLACK | CUserOptions::STYLE_BOLD);
-    EXPECT_EQ(o.m_dwStyle[CUserOptions::KIND_ROOM_EXITS], CUserOptions::COLOR_BLACK);
+    EXPECT_EQ(o.m_dwStyle[U::KIND_SAY_MESSAGE], U::COLOR_CYAN | U::STYLE_BOLD);
+    EXPECT_EQ(o.m_dwStyle[U::KIND_ENTER_MESSAGE], U::COLOR_GREEN); // not an enter line
+    EXPECT_EQ(o.m_dwStyle[U::KIND_USERNAME], U::COLOR_RED | U::STYLE_BOLD | U::STYLE_UNDERLINE);
+    EXPECT_EQ(o.m_dwStyle[U::KIND_ATTENTION], U::COLOR_YELLOW); // a colour replaces the word
     EXPECT_EQ(Log(h), "panel message:1126,0,0\n");
     // A second block reuses the object.
-    const CUserOptions* first = h.ctx.m_pUserOptions.get();
+    const U* first = &o;
     Parse(h, Block("<userprefs>\n<gender> male\n"));
     EXPECT_EQ(h.ctx.m_pUserOptions.get(), first);
     EXPECT_EQ(first->m_nGender, 0);
@@ -174,60 +108,55 @@ TEST(BlockKeywords, UserPreferencesBlockFillsTheOptions) {
 TEST(BlockKeywords, RoomUsersFollowAndIgnore) {
     Harness h;
     h.proto.AddWatch("Zed");
+    h.proto.AddWatch("Ann Lee");
     Parse(h, Block("<newroom>\n<exit> North\n<exit> north\n<exit> South\n<roomtype> Auditorium\n"
-                   "<iamfollowing> Ann+Lee\n<followingme> Bob\n<iamignoring> Cy+Do\n"));
+                   "<iamfollowing> Ann+lee\n<followingme> Bob\n<iamignoring> Cy+Do\n"
+                   "<followingme> ANN+LEE\n<iamignoring> ann lee\n<ENTER role=RoomOp> Ann+Lee\n"
+                   "<user> Bob\n<user role=worldadmin> Bob\n<enter> Cy\n"));
     EXPECT_EQ(h.proto.Exits().Items(), (std::vector<std::string>{"North", "South"}));
     EXPECT_EQ(h.ctx.m_nAuditorium, 1);
     EXPECT_EQ(h.ctx.m_nFollowing, 1);
-    EXPECT_EQ(h.ctx.m_strFollowedUser, "Ann+Lee");
+    EXPECT_EQ(h.ctx.m_strFollowedUser, "Ann+lee");
     EXPECT_FALSE(h.proto.IsWatching("zed"));
     EXPECT_TRUE(h.proto.IsIgnoring("CY DO"));
-    EXPECT_EQ(Log(h), "users clear\nusers own:Me Myself\npanel ask:1\n"
-                      "users followed:Ann Lee=1\nusers follower:Bob=1\nusers ignored:Cy Do=1\n");
+    EXPECT_EQ(Log(h),
+              "users clear\nusers own:Me Myself\npanel ask:1\nusers followed:Ann lee=1\n"
+              "users follower:Bob=1\nusers ignored:Cy Do=1\nusers follower:ANN LEE=1\n"
+              "users ignored:ann lee=1\nusers add:Ann Lee\nusers role:Ann Lee=RoomOp\n"
+              "users follower:Ann Lee=1\nusers ignored:Ann Lee=1\nusers followed:Ann Lee=1\n"
+              "users add:Bob\nusers role:Bob=user\nusers follower:Bob=1\n"
+              "users role:Bob=worldadmin\nusers follower:Bob=1\nusers add:Cy\n"
+              "users role:Cy=enter\n");
     h.rec.log.clear();
     h.users.names = {"Bob"};
+    h.proto.AddWatch("Ann Lee");
     Parse(h, Block("<nolongerfollowing>\n<stoppedignoring> cy+do\n<roomtype> lounge\n"
-                   "<leave> Bob\n<stoppedfollowingme> Bob\n"));
+                   "<leave> Bob\n<stoppedfollowingme> Bob\n<leave> Ann+Lee\n"));
     EXPECT_EQ(h.ctx.m_nFollowing, 0);
     EXPECT_EQ(h.ctx.m_strFollowedUser, "");
     EXPECT_FALSE(h.proto.IsIgnoring("Cy Do"));
-    EXPECT_EQ(h.ctx.m_nAuditorium, 0);
-    // Bob was following: leaving sends the stop line with the name as received.
-    EXPECT_EQ(h.rec.wire, "stopfollow Bob\n");
-    EXPECT_EQ(Log(h), "users followed:Ann Lee=0\nusers ignored:cy do=0\npanel ask:0\n"
-                      "users remove:Bob\nusers count\nusers follower:Bob=0\n");
-}
-
-TEST(BlockKeywords, LeaveRemovesTheWatchAndOnlyExistingEntries) {
-    Harness h;
-    h.proto.AddWatch("Ann Lee");
-    Parse(h, Block("<leave> Ann+Lee\n"));
     EXPECT_FALSE(h.proto.IsWatching("Ann Lee"));
-    EXPECT_EQ(Log(h), "users count\n");
-    EXPECT_EQ(h.rec.wire, "");
+    EXPECT_EQ(h.ctx.m_nAuditorium, 0);
+    // Followers who leave get the stop line with the name as received.
+    EXPECT_EQ(h.rec.wire, "stopfollow Bob\nstopfollow Ann+Lee\n");
+    EXPECT_EQ(Log(h), "users followed:Ann lee=0\nusers ignored:cy do=0\npanel ask:0\n"
+                      "users remove:Bob\nusers count\nusers follower:Bob=0\nusers count\n");
 }
 
-TEST(BlockKeywords, WhoisRecordShownOnceThenEmptied) {
-    Harness h;
-    Parse(h, Block("<whois> Ann\n<whois homepage> http://ann/\n<whois email> ann@x\n"
-                   "<whois description> one%0dtwo%0d\n<whois inventory> hat\n"
-                   "<whois inventory> cane\n<whoisfoo> ignored\n"));
-    EXPECT_EQ(Log(h), "panel whois:Ann|http://ann/|ann@x|d=[one][two][]|i=[hat][cane]\n");
-    EXPECT_TRUE(h.proto.Whois().name.empty());
-    EXPECT_TRUE(h.proto.Whois().description.empty());
-}
-
-TEST(BlockKeywords, EndActionsRunInTheirFixedOrder) {
+TEST(BlockKeywords, EndActionsRunOnceInTheirFixedOrder) {
     Harness h;
     Parse(h, Block("<buddy> Ann\n<emotions> smile\n<tickermsg> news\n<userprefs>\n<whois> Bob\n"
-                   "<emotions> wave\n<buddy2> Cy\n"));
+                   "<whois homepage> http://bob/\n<whois email> bob@x\n<emotions> wave\n"
+                   "<whois description> one%0dtwo%0d\n<whois inventory> hat\n"
+                   "<whois inventory> cane\n<whoisfoo> ignored\n<buddy2> Cy\n"));
     EXPECT_EQ(Log(h), "buddy:Ann\nemotion:smile\nticker add:news\nemotion:wave\nbuddy:Cy\n"
-                      "panel whois:Bob|||d=|i=\npanel message:1127,0,0\n"
-                      "panel message:1126,0,0\nticker restart:30\npanel message:1128,0,0\n");
+                      "panel whois:Bob|http://bob/|bob@x|d=[one][two][]|i=[hat][cane]\n"
+                      "panel message:1127,0,0\npanel message:1126,0,0\nticker restart:30\n"
+                      "panel message:1128,0,0\n");
+    EXPECT_TRUE(h.proto.Whois().name.empty() && h.proto.Whois().description.empty());
     // Without a ticker pane the ticker lines are ignored and no restart runs.
     Harness nt;
     nt.ctx.m_pTicker = nullptr;
-    nt.ctx.m_nTickerPeriod = 99;
     Parse(nt, Block("<tickermsg> x\n"));
     EXPECT_EQ(Log(nt), "");
 }
@@ -239,23 +168,6 @@ TEST(BlockKeywords, BrowserFramesPeersErrorsAndVersion) {
                    "<error> Room is full\n<serverversion> 2.1\n<unknownword> x\n"));
     EXPECT_EQ(Log(h), "panel navigate:kivradisplay http://a/b c\n"
                       "panel navigate:kivrahelpdisplay http://h/x y\n"
-                      "filexfer peer:Ann+Lee 10.0.0.7\n"
-                      "panel box:Chat Error|Room is full|48\n");
+                      "filexfer peer:Ann+Lee 10.0.0.7\npanel box:Chat Error|Room is full|48\n");
     EXPECT_EQ(h.ctx.m_strServerVersion, "2.1");
-}
-
-TEST(BlockKeywords, MissingPanesAreSkippedSafely) {
-    CChatContext ctx;
-    CChatProtocol proto(&ctx);
-    std::string block = Block("<newroom>\n<enter> A\n<leave> A\n<emotions> e\n<buddy> b\n"
-                              "<whois> w\n<error> e\n<loadurl> u\n<userprefs>\n<roomtype> x\n"
-                              "<iamfollowing> f\n<nolongerfollowing>\n<ipaddress> a b\n");
-    block.push_back('\0');
-    int incomplete = 0;
-    proto.ParseBlock(block.data(), &incomplete);
-    EXPECT_EQ(incomplete, 0);
-    EXPECT_TRUE(ctx.m_pUserOptions);
-    CChatProtocol orphan;
-    block.back() = '\0';
-    EXPECT_EQ(orphan.ParseBlock(block.data(), &incomplete), block.data() + block.size() - 1);
 }

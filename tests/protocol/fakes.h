@@ -2,12 +2,14 @@
 // Recording fakes of the interfaces the protocol object drives, and a harness that feeds a server
 // byte stream through ProcessReceived the way the session does (keeping the returned tail and
 // putting it in front of the next bytes). Every call on a fake becomes one line of a shared log;
-// bytes written to the transport are kept apart as the wire.
+// bytes written to the transport are kept apart as the wire, and each write as one entry.
 
 #include "chatprotocol.h"
 #include "useroptions.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,67 +18,49 @@
 namespace kivra_test {
 
 struct Recorder {
-    std::vector<std::string> log;
+    std::vector<std::string> log, writes;
     std::string wire;
-    void Add(std::string line) { log.push_back(std::move(line)); }
+    void Write(const std::string& bytes) { wire += bytes, writes.push_back(bytes); }
 };
 
-inline std::string Hex(ChatColor c) {
-    char buf[16];
-    // Shown as RGB, the way the colour tables are written.
-    std::snprintf(buf, sizeof buf, "%02X%02X%02X", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-    return buf;
+// Every fake logs into the one recorder.
+struct Logging {
+    explicit Logging(Recorder& r) : rec(r) {}
+    Recorder& rec;
+    void Log(const std::string& line) const { rec.log.push_back(line); }
+};
+
+inline const char* OnOff(bool on) {
+    return on ? "1" : "0";
 }
 
-class FakeTransport : public IChatTransport {
-public:
-    explicit FakeTransport(Recorder& r) : m_r(r) {}
-    bool connected = true;
-    bool IsConnected() const override { return connected; }
-    int SendText(const char* text) override {
-        m_r.wire += text;
-        return static_cast<int>(std::char_traits<char>::length(text));
-    }
-    int SendData(const char* data, int length) override {
-        m_r.wire.append(data, static_cast<std::size_t>(length));
-        return length;
-    }
-
-private:
-    Recorder& m_r;
-};
-
 // Logs style changes only when they change something, so that the same rendering gives the same
-// log however the stream was cut.
-class FakeView : public IOutputView {
-public:
-    FakeView(Recorder& r, std::string name) : m_r(r), m_name(std::move(name)) {}
+// log however the stream was cut. Colours are shown as RGB, the way the colour tables are written.
+struct FakeView : Logging, IOutputView {
+    FakeView(Recorder& r, std::string name) : Logging(r), m_name(std::move(name)) {}
     void AppendText(const char* text, std::size_t length, std::uint32_t style) override {
-        m_r.Add(m_name + " text(" + std::to_string(style) + "):" + std::string(text, length));
+        Log(m_name + " text(" + std::to_string(style) + "):" + std::string(text, length));
         document.append(text, length);
     }
-    void AppendSeparator() override { m_r.Add(m_name + " separator"); }
-    void InsertLink(const std::string& t, const std::string& u) override {
-        m_r.Add(m_name + " link:" + t + " " + u);
+    void AppendSeparator() override { Log(m_name + " separator"); }
+    void InsertLink(const std::string&, const std::string&) override { Log(m_name + " link"); }
+    void InsertPicture(const ChatPicture&, const std::string&) override { Log(m_name + " avatar"); }
+    void InsertPlainPicture(const ChatPicture& p, int at) override {
+        Log(m_name + " picture:" + std::to_string(p.width) + "@" + std::to_string(at));
     }
-    void InsertPicture(const ChatPicture&, const std::string& user) override {
-        m_r.Add(m_name + " picture:" + user);
-    }
-    void InsertPlainPicture(const ChatPicture& p, int placement) override {
-        m_r.Add(m_name + " plainpicture:" + std::to_string(p.width) + "x" +
-                std::to_string(p.height) + "@" + std::to_string(placement));
-    }
-    void FinishAppend() override { m_r.Add(m_name + " finish"); }
+    void FinishAppend() override { Log(m_name + " finish"); }
     void SetBold(bool on) override { Change(bold, on, "bold"); }
     void SetItalic(bool on) override { Change(italic, on, "italic"); }
     void SetUnderline(bool on) override { Change(underline, on, "underline"); }
     void SetBaseColour(ChatColor c) override {
+        char rgb[8];
+        std::snprintf(rgb, sizeof rgb, "%02X%02X%02X", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
         if (c != colour)
-            m_r.Add(m_name + " colour:" + Hex(c));
+            Log(m_name + " colour:" + rgb);
         colour = c;
     }
     bool IsAtEnd() const override { return true; }
-    void ClearAll() override { m_r.Add(m_name + " clear"); }
+    void ClearAll() override { Log(m_name + " clear"); }
 
     std::string document;
     bool bold = false, italic = false, underline = false;
@@ -85,139 +69,98 @@ public:
 private:
     void Change(bool& state, bool on, const char* what) {
         if (state != on)
-            m_r.Add(m_name + " " + what + ":" + (on ? "1" : "0"));
+            Log(m_name + " " + what + ":" + OnOff(on));
         state = on;
     }
-    Recorder& m_r;
     std::string m_name;
 };
 
-class FakePrivateWindow : public IPrivateWindow {
-public:
+struct FakePrivateWindow : Logging, IPrivateWindow {
     FakePrivateWindow(Recorder& r, const std::string& name)
-        : m_r(r), m_name(name), view(r, "pm[" + name + "]") {}
-    void SetUnitKind(int kind) override {
-        m_r.Add("pm[" + m_name + "] kind:" + std::to_string(kind));
-    }
-    void BringUp(bool ownEcho) override {
-        m_r.Add("pm[" + m_name + "] up:" + (ownEcho ? "own" : "incoming"));
-    }
+        : Logging(r), tag("pm[" + name + "]"), view(r, tag) {}
+    void SetUnitKind(int kind) override { Log(tag + " kind:" + std::to_string(kind)); }
+    void BringUp(bool own) override { Log(tag + " up:" + (own ? "own" : "incoming")); }
     IOutputView* View() override { return &view; }
-
-private:
-    Recorder& m_r;
-    std::string m_name;
-
-public:
+    std::string tag;
     FakeView view;
 };
 
-class FakeWindowMap : public IPrivateWindowMap {
-public:
-    explicit FakeWindowMap(Recorder& r) : m_r(r) {}
+struct FakeWindowMap : Logging, IPrivateWindowMap {
+    using Logging::Logging;
     IPrivateWindow* Find(const std::string& key) override {
         auto it = windows.find(key);
         return it == windows.end() ? nullptr : it->second.get();
     }
     int OpenCount() const override { return static_cast<int>(windows.size()) + extraOpen; }
     IPrivateWindow* Create(const std::string& name, const std::string& key) override {
-        m_r.Add("pm create:" + name + " key:" + key);
-        auto& w = windows[key];
-        w = std::make_unique<FakePrivateWindow>(m_r, name);
-        return w.get();
+        Log("pm create:" + name + " key:" + key);
+        return (windows[key] = std::make_unique<FakePrivateWindow>(rec, name)).get();
     }
     std::map<std::string, std::unique_ptr<FakePrivateWindow>> windows;
     int extraOpen = 0;
-
-private:
-    Recorder& m_r;
 };
 
-class FakeUserList : public IUserList {
-public:
-    explicit FakeUserList(Recorder& r) : m_r(r) {}
-    void Clear() override {
-        m_r.Add("users clear");
-        names.clear();
+struct FakeUserList : Logging, IUserList {
+    using Logging::Logging;
+    void Clear() override { Log("users clear"), names.clear(); }
+    bool Contains(const std::string& n) const override {
+        return std::find(names.begin(), names.end(), n) != names.end();
     }
-    bool Contains(const std::string& name) const override {
-        for (const auto& n : names)
-            if (n == name)
-                return true;
-        return false;
+    void AddUser(const std::string& n) override { Log("users add:" + n), names.push_back(n); }
+    void AddOwnEntry(const std::string& n) override { Log("users own:" + n), names.push_back(n); }
+    void RemoveUser(const std::string& n) override {
+        Log("users remove:" + n), names.erase(std::find(names.begin(), names.end(), n));
     }
-    void AddUser(const std::string& name) override {
-        m_r.Add("users add:" + name);
-        names.push_back(name);
+    void RefreshCount() override { Log("users count"); }
+    void SetRole(const std::string& n, const std::string& r) override {
+        Log("users role:" + n + "=" + r);
     }
-    void AddOwnEntry(const std::string& name) override {
-        m_r.Add("users own:" + name);
-        names.push_back(name);
+    void Mark(const char* what, const std::string& n, bool on) const {
+        Log(std::string("users ") + what + ":" + n + "=" + OnOff(on));
     }
-    void RemoveUser(const std::string& name) override {
-        m_r.Add("users remove:" + name);
-        for (auto it = names.begin(); it != names.end(); ++it)
-            if (*it == name) {
-                names.erase(it);
-                break;
-            }
-    }
-    void RefreshCount() override { m_r.Add("users count"); }
-    void SetRole(const std::string& n, const std::string& role) override {
-        m_r.Add("users role:" + n + "=" + role);
-    }
-    void MarkFollower(const std::string& n, bool on) override {
-        m_r.Add("users follower:" + n + "=" + (on ? "1" : "0"));
-    }
-    void MarkIgnored(const std::string& n, bool on) override {
-        m_r.Add("users ignored:" + n + "=" + (on ? "1" : "0"));
-    }
-    void MarkFollowed(const std::string& n, bool on) override {
-        m_r.Add("users followed:" + n + "=" + (on ? "1" : "0"));
-    }
+    void MarkFollower(const std::string& n, bool on) override { Mark("follower", n, on); }
+    void MarkIgnored(const std::string& n, bool on) override { Mark("ignored", n, on); }
+    void MarkFollowed(const std::string& n, bool on) override { Mark("followed", n, on); }
     void SelectOnly(const std::string& n) override { selection = {n}; }
     std::vector<std::string> Selection() const override { return selection; }
     void StartPrivateMessage() override {}
-    const ChatPicture* WatchMarker() const override { return hasMarker ? &marker : nullptr; }
-
-    std::vector<std::string> names;
-    std::vector<std::string> selection;
+    const ChatPicture* WatchMarker() const override { return &marker; }
+    std::vector<std::string> names, selection;
     ChatPicture marker{9, 7, {}, {}};
-    bool hasMarker = true;
-
-private:
-    Recorder& m_r;
 };
 
-class FakeTicker : public ITicker {
-public:
-    explicit FakeTicker(Recorder& r) : m_r(r) {}
-    void AddMessage(const std::string& m) override { m_r.Add("ticker add:" + m); }
-    void Restart(int period) override { m_r.Add("ticker restart:" + std::to_string(period)); }
-
-private:
-    Recorder& m_r;
-};
-
-class FakePanel : public IChatPanel, public IEmotionCollector, public IBuddyCollector {
-public:
-    explicit FakePanel(Recorder& r) : m_r(r) {}
+// The panel with the dialogs, the ticker, the file-transfer engine and the transport.
+struct FakePanel : Logging,
+                   IChatPanel,
+                   IEmotionCollector,
+                   IBuddyCollector,
+                   ITicker,
+                   IFileTransferPeers,
+                   IChatTransport {
+    using Logging::Logging;
+    bool connected = true;
+    bool IsConnected() const override { return connected; }
+    int SendText(const char* text) override {
+        return SendData(text, static_cast<int>(std::strlen(text)));
+    }
+    int SendData(const char* data, int length) override {
+        rec.Write(std::string(data, static_cast<std::size_t>(length)));
+        return length;
+    }
     long SendPanelMessage(unsigned message, unsigned long w, long l) override {
-        m_r.Add("panel message:" + std::to_string(message) + "," + std::to_string(w) + "," +
-                std::to_string(l));
+        Log("panel message:" + std::to_string(message) + "," + std::to_string(w) + "," +
+            std::to_string(l));
         return 0;
     }
-    void ShowAskButton(bool show) override {
-        m_r.Add(std::string("panel ask:") + (show ? "1" : "0"));
-    }
+    void ShowAskButton(bool show) override { Log(std::string("panel ask:") + OnOff(show)); }
     void Navigate(const std::string& url, const std::string& frame) override {
-        m_r.Add("panel navigate:" + frame + " " + url);
+        Log("panel navigate:" + frame + " " + url);
     }
     int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override {
-        m_r.Add("panel box:" + caption + "|" + text + "|" + std::to_string(flags));
+        Log("panel box:" + caption + "|" + text + "|" + std::to_string(flags));
         return IDOK;
     }
-    void Beep() override { m_r.Add("panel beep"); }
+    void Beep() override { Log("panel beep"); }
     void ShowWhois(const WhoisRecord& w) override {
         std::string line = "panel whois:" + w.name + "|" + w.homepage + "|" + w.email + "|d=";
         for (const auto& d : w.description)
@@ -225,51 +168,39 @@ public:
         line += "|i=";
         for (const auto& i : w.inventory)
             line += "[" + i + "]";
-        m_r.Add(line);
+        Log(line);
     }
     IEmotionCollector* EnsureEmotionDialog() override { return this; }
     IBuddyCollector* EnsureBuddyDialog() override { return this; }
-    void AddServerEmotion(const std::string& w) override { m_r.Add("emotion:" + w); }
-    void AddServerBuddy(const std::string& b) override { m_r.Add("buddy:" + b); }
-
-private:
-    Recorder& m_r;
-};
-
-class FakeFileTransfer : public IFileTransferPeers {
-public:
-    explicit FakeFileTransfer(Recorder& r) : m_r(r) {}
+    void AddServerEmotion(const std::string& w) override { Log("emotion:" + w); }
+    void AddServerBuddy(const std::string& b) override { Log("buddy:" + b); }
     void OnPeerAddress(const std::string& n, const std::string& a) override {
-        m_r.Add("filexfer peer:" + n + " " + a);
+        Log("filexfer peer:" + n + " " + a);
     }
-
-private:
-    Recorder& m_r;
+    void AddMessage(const std::string& m) override { Log("ticker add:" + m); }
+    void Restart(int period) override { Log("ticker restart:" + std::to_string(period)); }
 };
 
-// One control's worth of fakes around a protocol object.
+// One control's worth of fakes around a protocol object, for the user "Me Myself".
 struct Harness {
     Recorder rec;
-    FakeTransport transport{rec};
     FakeView main{rec, "main"};
     FakeWindowMap windows{rec};
     FakeUserList users{rec};
-    FakeTicker ticker{rec};
     FakePanel panel{rec};
-    FakeFileTransfer filexfer{rec};
     CChatContext ctx;
     CChatProtocol proto{&ctx};
     std::string carry;
 
     Harness() {
         CopyParam(ctx.m_params.szUserName, "Me Myself");
-        ctx.m_pTransport = &transport;
+        ctx.m_pTransport = &panel;
         ctx.m_pOutput = &main;
         ctx.m_pPrivateWindows = &windows;
         ctx.m_pUserList = &users;
-        ctx.m_pTicker = &ticker;
+        ctx.m_pTicker = &panel;
         ctx.m_pPanel = &panel;
-        ctx.m_pFileTransfer = &filexfer;
+        ctx.m_pFileTransfer = &panel;
         ctx.m_pProtocol = &proto;
     }
 
@@ -280,10 +211,7 @@ struct Harness {
         buffer.push_back('\0');
         int incomplete = 0;
         char* rest = proto.ProcessReceived(buffer.data(), length, &incomplete);
-        if (incomplete)
-            carry.assign(rest, buffer.data() + length);
-        else
-            carry.clear();
+        carry = incomplete ? std::string(rest, buffer.data() + length) : std::string();
     }
 };
 
