@@ -446,10 +446,10 @@ TEST(GotoDlg, ChecksTheNameBeforeSending) {
         dialog.NameField()->setText(QString::fromLatin1(c.typed));
         dialog.accept();
         EXPECT_EQ(rig.TakeWire(), c.wire) << c.typed;
-        ASSERT_EQ(int(rig.dialogs.boxes.size()), c.boxes) << c.typed;
+        ASSERT_EQ(int(rig.dialogs.Requests().size()), c.boxes) << c.typed;
         if (c.boxes) {
-            EXPECT_EQ(rig.dialogs.boxes[0].caption, "Goto Failed");
-            EXPECT_EQ(rig.dialogs.boxes[0].text, "You can't goto yourself");
+            EXPECT_EQ(rig.dialogs.Requests()[0].caption, "Goto Failed");
+            EXPECT_EQ(rig.dialogs.Requests()[0].text, "You can't goto yourself");
             EXPECT_TRUE(dialog.NameField()->hasSelectedText());
         }
         EXPECT_EQ(dialog.result() == QDialog::Accepted, c.closed) << c.typed;
