@@ -91,37 +91,6 @@ HeadlessCommand ParseHeadlessCommand(const std::string& line) {
     return c;
 }
 
-WireLineStream::WireLineStream(std::ostream& out) : std::ostream(nullptr), m_buffer(out) {
-    rdbuf(&m_buffer);
-}
-
-WireLineStream::~WireLineStream() {
-    m_buffer.Emit();
-}
-
-void WireLineStream::Buffer::Emit() {
-    if (m_line.empty())
-        return;
-    m_out << kivra::platform::ToWireString(
-        QString::fromUtf8(m_line.data(), qsizetype(m_line.size())));
-    m_line.clear();
-}
-
-WireLineStream::int_type WireLineStream::Buffer::overflow(int_type c) {
-    if (traits_type::eq_int_type(c, traits_type::eof()))
-        return traits_type::not_eof(c);
-    m_line.push_back(traits_type::to_char_type(c));
-    // A character's bytes are never split: only whole lines are converted.
-    if (m_line.back() == '\n')
-        Emit();
-    return c;
-}
-
-int WireLineStream::Buffer::sync() {
-    m_out.flush();
-    return m_out ? 0 : -1;
-}
-
 HeadlessRunner::HeadlessRunner(kivra::control::IRazarScript* script,
                                kivra::platform::ScriptedDialogService& dialogs, bool quitOnEof,
                                std::function<void(int)> quit, std::ostream& errors, int inputFd)

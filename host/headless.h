@@ -26,30 +26,6 @@ struct HeadlessCommand {
 };
 HeadlessCommand ParseHeadlessCommand(const std::string& line);
 
-// The dialog service writes its lines as Qt's UTF-8; the headless streams carry the wire's
-// Windows-1252. This stream takes those lines and passes each on, whole, in the wire's bytes.
-class WireLineStream : public std::ostream {
-public:
-    explicit WireLineStream(std::ostream& out);
-    ~WireLineStream() override;
-
-private:
-    class Buffer : public std::streambuf {
-    public:
-        explicit Buffer(std::ostream& out) : m_out(out) {}
-        void Emit();
-
-    protected:
-        int_type overflow(int_type c) override;
-        int sync() override;
-
-    private:
-        std::ostream& m_out;
-        std::string m_line;
-    };
-    Buffer m_buffer;
-};
-
 class HeadlessRunner : public QObject {
 public:
     // `quit` destroys the control and ends the program with this exit status.

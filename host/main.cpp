@@ -300,8 +300,7 @@ int main(int argc, char** argv) {
         },
         std::cerr);
     platform::ScriptedDialogService scripted;
-    host::WireLineStream echo(std::cerr);
-    scripted.SetEcho(&echo);
+    scripted.SetEcho(&std::cerr);
     platform::QtDialogService interactive;
     host::StreamMirror mirror(std::cout);
     // A grab runs unattended: boxes get their safe answers and are reported like headless ones.

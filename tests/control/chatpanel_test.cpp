@@ -112,7 +112,7 @@ TEST(ChatPanel, SaveToFileAddsTheSuffixAndWritesTheWireCodePage) {
     EXPECT_EQ(f.site.dialogs.Requests().size(), requests + 1); // the dialog, no box
 }
 
-TEST(ChatPanel, DisplayMenuGreysGotoAndCapitalisesExitsInTheProtocolsList) {
+TEST(ChatPanel, DisplayMenuOffersGotoAndCapitalisesExitsInTheProtocolsList) {
     ControlFixture f;
     CChatPanel* panel = f.Open(kLogin);
     ASSERT_NE(panel, nullptr);
@@ -123,7 +123,7 @@ TEST(ChatPanel, DisplayMenuGreysGotoAndCapitalisesExitsInTheProtocolsList) {
     QStringList shown;
     for (QAction* a : menu->actions()) {
         if (a->data().toInt() == CPGEdit::ID_GOTO_USER) {
-            EXPECT_FALSE(a->isEnabled()) << "no goto dialog to open yet";
+            EXPECT_TRUE(a->isEnabled()) << "the panel gives the view its goto dialog";
         }
         if (a->data().toInt() >= CPGEdit::ID_EXIT_FIRST &&
             a->data().toInt() <= CPGEdit::ID_EXIT_LAST)

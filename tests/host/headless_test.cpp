@@ -46,15 +46,3 @@ TEST(HeadlessCommands, FieldsAndDumps) {
     for (const char* bad : {"!field", "!field novalue", "!field =x", "!dump", "!dump "})
         EXPECT_EQ(ParseHeadlessCommand(bad).kind, K::Bad) << bad;
 }
-
-TEST(HeadlessCommands, DialogLinesLeaveInTheWireCodePage) {
-    std::ostringstream err;
-    {
-        WireLineStream wire(err);
-        kivra::platform::ScriptedDialogService dialogs;
-        dialogs.SetEcho(&wire);
-        dialogs.MessageBox(nullptr, QString::fromUtf8("Price: 5 \u20ac\nPaid"),
-                           QString::fromUtf8("Caf\u00e9"), 0);
-    }
-    EXPECT_EQ(err.str(), "[box] Caf\xE9: Price: 5 \x80\\nPaid\n");
-}
