@@ -2,6 +2,7 @@
 
 #include "codepage.h"
 #include "dialogservice.h"
+#include "useractions.h"
 
 #include <QContextMenuEvent>
 #include <QFontInfo>
@@ -25,13 +26,6 @@ const char kSeparatorLine[] = "___________________________________________\r\n";
 
 QString Wire(const std::string& s) {
     return kivra::platform::FromWire(s);
-}
-
-std::string LowerWireName(const std::string& name) {
-    std::string out = name;
-    for (char& c : out)
-        c = c == ' ' ? '+' : char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 QAction* AddItem(QMenu* menu, const QString& text, int id, bool enabled = true) {
@@ -403,12 +397,7 @@ std::string CPGEdit::ItemName(const RtvItem& item) const {
 }
 
 bool CPGEdit::IsOwnName(const std::string& name) const {
-    const std::string own = m_context.UserName();
-    return own.size() == name.size() &&
-           std::equal(own.begin(), own.end(), name.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
+    return CUserActions(m_context, m_commands).IsOwnName(name);
 }
 
 void CPGEdit::mousePressEvent(QMouseEvent* event) {
@@ -531,23 +520,9 @@ QMenu* CPGEdit::BuildUserMenu(const std::string& name, QWidget* parent) {
         else
             AddItem(menu, QStringLiteral("Send File To %1...").arg(u), ID_SEND_FILE, transfer != 0);
     }
-    // The follow item: compared by wire name in lower case.
-    const std::string me = LowerWireName(name);
-    const bool followsMe = m_commands.IsFollowingMe(name);
-    if (m_context.m_nFollowing && !m_context.m_strFollowedUser.empty()) {
-        const std::string& f = m_context.m_strFollowedUser;
-        if (LowerWireName(f) == me)
-            AddItem(menu, QStringLiteral("Stop Following %1").arg(u), ID_STOP_FOLLOW);
-        else if (followsMe)
-            AddItem(menu, QStringLiteral("Kick %1 Off Your Tail!").arg(u), ID_STOP_FOLLOW, hasName);
-        else
-            AddItem(menu, QStringLiteral("Stop Following %1, Start Following %2").arg(Wire(f), u),
-                    ID_FOLLOW);
-    } else if (followsMe) {
-        AddItem(menu, QStringLiteral("Kick %1 Off Your Tail!").arg(u), ID_STOP_FOLLOW, hasName);
-    } else {
-        AddItem(menu, QStringLiteral("Start Following %1").arg(u), ID_FOLLOW, hasName);
-    }
+    // The same follow item as the user list's: one rule for both menus.
+    const CUserActions::MenuItem follow = CUserActions(m_context, m_commands).FollowItem(name);
+    AddItem(menu, follow.text, follow.id, follow.enabled);
     const std::string emotion = m_commands.SelectedEmotion();
     if (!emotion.empty())
         AddItem(menu, QStringLiteral("%1 at %2").arg(Wire(emotion), u), ID_EMOTE_AT);

@@ -167,8 +167,9 @@ int CChatProtocol::DoMenuCommand(int id, int index) {
         const std::vector<std::string> selection = users->Selection();
         if (selection.empty())
             return 0;
+        // The list shows names with blanks; on the wire they travel with "+".
         std::string line = m_actions.At(slot);
-        line.append(" ").append(selection.front()).append("\n");
+        line.append(" ").append(Plussed(selection.front().c_str())).append("\n");
         return Send(line.c_str());
     }
     return 0;

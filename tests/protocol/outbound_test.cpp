@@ -99,7 +99,10 @@ TEST(MenuCommands, ExitsAndActionsByOneBasedIndex) {
     h.users.selection = {"Ann Lee", "Bob"};
     h.proto.DoMenuCommand(146, 1);
     h.proto.DoMenuCommand(146, 2);
-    EXPECT_EQ(h.rec.writes, (std::vector<std::string>{"Up Stairs\n", "Action... Ann Lee\n"}));
+    h.users.selection = {"Eve\r\nquit"};
+    h.proto.DoMenuCommand(146, 1);
+    EXPECT_EQ(h.rec.writes, (std::vector<std::string>{"Up Stairs\n", "Action... Ann+Lee\n",
+                                                      "Action... Evequit\n"}));
 }
 
 TEST(MissingPanes, NothingIsWrittenShownOrOpenedAndNothingBreaks) {
