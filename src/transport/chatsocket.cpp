@@ -24,6 +24,7 @@ namespace {
 
 int s_liveCount = 0;
 ChatTunnelFactory s_tunnelFactory;
+bool s_promptPolling = true;
 
 // Filled at the moment an error text with a socket error number is asked for; the next such
 // call overwrites it.
@@ -86,6 +87,10 @@ int CChatSocket::LiveCount() {
 
 void CChatSocket::SetTunnelFactory(ChatTunnelFactory factory) {
     s_tunnelFactory = std::move(factory);
+}
+
+void CChatSocket::SetPromptPolling(bool on) {
+    s_promptPolling = on;
 }
 
 int CChatSocket::SetNotifyWindow(kivra::platform::MessageWindow* window) {
@@ -342,9 +347,11 @@ void CChatSocket::OnFetched(int status, std::vector<char>& bytes) {
         m_tunnelData.insert(m_tunnelData.end(), bytes.begin(), bytes.end());
         m_pNotifyWindow->PostMessage(WM_CHAT_SOCKET, 0, CHAT_SOCKET_DATA);
         // More is likely close behind (a reply, the rest of a burst): ask again at once.
-        m_nPollDelay = kQuickPollMs;
-        ScheduleFetch(0);
-        return;
+        if (s_promptPolling) {
+            m_nPollDelay = kQuickPollMs;
+            ScheduleFetch(0);
+            return;
+        }
     }
     ScheduleFetch(m_nPollDelay);
     m_nPollDelay = std::min(m_nPollDelay * 2, kIdlePollMs);
@@ -375,8 +382,10 @@ int CChatSocket::TunnelWrite(const char* data, int length) {
     if (!*alive)
         return CHATTUNNEL_UNKNOWN;
     // The answer to what was just written is on its way: poll soon, then back off.
-    m_nPollDelay = kQuickPollMs;
-    ScheduleFetch(kQuickPollMs);
+    if (s_promptPolling) {
+        m_nPollDelay = kQuickPollMs;
+        ScheduleFetch(kQuickPollMs);
+    }
     return status;
 }
 

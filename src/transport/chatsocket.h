@@ -107,6 +107,8 @@ public:
     // second; at once again after a read that brought data.
     static constexpr int kIdlePollMs = 1000;
     static constexpr int kQuickPollMs = 50;
+    // Off: polls only once a second, as before the quick polls (for measuring them).
+    static void SetPromptPolling(bool on);
     kivra::platform::net::BlockingSocket& Socket() { return m_socket; }
 
     // Starts one fetch from the tunnel unless one is running (the tunnel's fetch timer calls
