@@ -327,6 +327,7 @@ struct FakeTunnel : IChatTunnel {
         std::atomic<int> sendAnswer{CHATTUNNEL_OK};
         std::atomic<int> readAnswer{CHATTUNNEL_OK};
         std::atomic<int> sendDelayMs{0};
+        std::string openError; // the HTTP layer's text for every Open
         int built = 0;
         ChatTunnelParams params;
         void Pending(std::vector<std::string> p) {
@@ -360,13 +361,35 @@ struct FakeTunnel : IChatTunnel {
         return log.readAnswer;
     }
     bool IsConnected() const override { return log.connected; }
+    std::string TakeError() override {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        return log.openError;
+    }
     Log& log;
+};
+
+// Records the panel's message boxes.
+struct BoxPanel : IChatPanel {
+    std::vector<std::string> boxes;
+    long SendPanelMessage(unsigned, unsigned long, long) override { return 0; }
+    void ShowAskButton(bool) override {}
+    void Navigate(const std::string&, const std::string&) override {}
+    int MessageBox(const std::string& text, const std::string& caption, unsigned) override {
+        boxes.push_back(caption + ": " + text);
+        return IDOK;
+    }
+    void Beep() override {}
+    void ShowWhois(const WhoisRecord&) override {}
+    IEmotionCollector* EnsureEmotionDialog() override { return nullptr; }
+    IBuddyCollector* EnsureBuddyDialog() override { return nullptr; }
 };
 
 struct TunnelFixture : ::testing::Test {
     FakeTunnel::Log log;
     CChatContext context;
+    BoxPanel panel;
     void SetUp() override {
+        context.m_pPanel = &panel;
         CChatSocket::SetTunnelFactory([this](const ChatTunnelParams& p) {
             ++log.built;
             log.params = p;
@@ -440,6 +463,11 @@ TEST_F(TunnelFixture, ModeTwoFallsBackOnlyWithEveryTunnelSettingAndAFailedOpenGi
     EXPECT_EQ(Connect(s, ports), 5);
     EXPECT_EQ(log.built, 1);
     EXPECT_EQ(log.opened.size(), 2u) << "every port is offered to the tunnel";
+    EXPECT_TRUE(panel.boxes.empty());
+    // An Open that never reached the page shows the HTTP layer's words, once per attempt.
+    log.openError = "Could not connect to server";
+    EXPECT_EQ(Connect(s, ports), 5);
+    EXPECT_EQ(panel.boxes, std::vector<std::string>(2, "MSKIVRA50: Could not connect to server"));
     EXPECT_FALSE(s.IsConnected());
     EXPECT_FALSE(s.IsTunnelActive());
 }

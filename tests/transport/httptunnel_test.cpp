@@ -61,6 +61,9 @@ TEST(HttpTunnel, RequestsAreTheBodiesByteForByteAndCarryTheOpenAnswersNumbers) {
     http.Body("Status=OK\n");
     EXPECT_EQ(t->closeRequest(), T::RTS_OK);
     EXPECT_FALSE(t->m_bConnected);
+    t->InitSession("127.0.0.1", http.Port(), "/x", "y.asp");
+    EXPECT_EQ(t->m_strObject, "/xy.asp") << "prefix and page, nothing between them";
+    EXPECT_EQ(t->m_nConnectionID, 12) << "the numbers outlive a new address";
 
     const auto requests = http.Requests();
     ASSERT_EQ(requests.size(), 4u);
