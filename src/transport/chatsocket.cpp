@@ -1,14 +1,18 @@
 #include "chatsocket.h"
 
 #include "chatcontext.h"
+#include "httptunnel.h"
 #include "messagewindow.h"
+#include "tunnelworker.h"
 
 #include <hostlookup.h>
 #include <winsockerror.h>
 
 #include <QEventLoop>
+#include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +24,7 @@ namespace {
 
 int s_liveCount = 0;
 ChatTunnelFactory s_tunnelFactory;
+bool s_promptPolling = true;
 
 // Filled at the moment an error text with a socket error number is asked for; the next such
 // call overwrites it.
@@ -50,7 +55,18 @@ CChatSocket::CChatSocket(CChatContext* context, bool ownBuffer)
         m_bConnected = false;
         Notify(CHAT_SOCKET_CLOSED);
     };
+    m_tunnelTimer = std::make_unique<QTimer>();
+    m_tunnelTimer->setSingleShot(true);
+    QObject::connect(m_tunnelTimer.get(), &QTimer::timeout, m_tunnelTimer.get(),
+                     [this] { FetchTunnel(); });
 }
+
+// One exchange the UI thread waits for: the worker's result ends the wait's event loop.
+struct CChatSocket::TunnelWait {
+    bool done = false;
+    int result = CHATTUNNEL_UNKNOWN;
+    QPointer<QEventLoop> loop;
+};
 
 CChatSocket::~CChatSocket() {
     *m_alive = false;
@@ -59,6 +75,8 @@ CChatSocket::~CChatSocket() {
     if (m_bConnected)
         Disconnect();
     StopTunnelFetching();
+    ReleaseWaits();
+    m_pTunnel.reset();
     if (s_liveCount > 0)
         --s_liveCount;
 }
@@ -69,6 +87,10 @@ int CChatSocket::LiveCount() {
 
 void CChatSocket::SetTunnelFactory(ChatTunnelFactory factory) {
     s_tunnelFactory = std::move(factory);
+}
+
+void CChatSocket::SetPromptPolling(bool on) {
+    s_promptPolling = on;
 }
 
 int CChatSocket::SetNotifyWindow(kivra::platform::MessageWindow* window) {
@@ -137,8 +159,14 @@ int CChatSocket::Connect(const char* host, const char* portList, const char* htt
     if (m_bConnected)
         Disconnect();
 
+    const int mode = m_pContext != nullptr ? m_pContext->m_params.nTunnelMode : 0;
+    // Through the tunnel the page resolves the chat host, so a name this machine cannot resolve
+    // does not stop the tunnel: mode 1 never looks it up, mode 2 skips only the direct attempts.
+    bool resolved = true;
     std::uint32_t address = 0;
-    if (!net::ParseDottedAddress(host, address)) {
+    if (mode == 1) {
+        resolved = false;
+    } else if (!net::ParseDottedAddress(host, address)) {
         net::LookupResult found;
         // A resolver that keeps answering "try again" must not hold the session forever.
         for (int tries = 0; tries < kMaxLookupTries; ++tries) {
@@ -148,7 +176,9 @@ int CChatSocket::Connect(const char* host, const char* portList, const char* htt
         }
         if (found.error != 0) {
             net::SetLastError(found.error);
-            return CHATSOCK_NO_HOST;
+            if (mode != 2)
+                return CHATSOCK_NO_HOST;
+            resolved = false;
         }
         address = found.address;
     }
@@ -158,10 +188,9 @@ int CChatSocket::Connect(const char* host, const char* portList, const char* htt
 
     m_ports = ParsePortList(portList);
     const int portCount = static_cast<int>(m_ports.size());
-    const int mode = m_pContext != nullptr ? m_pContext->m_params.nTunnelMode : 0;
 
     m_nPortIndex = 0;
-    if (mode == 1) {
+    if (!resolved) {
         m_nPortIndex = portCount;
     } else {
         const int result = ConnectDirect(address);
@@ -210,19 +239,65 @@ int CChatSocket::ConnectDirect(std::uint32_t address) {
     return CHATSOCK_OK;
 }
 
+int CChatSocket::RunTunnel(std::function<int(IChatTunnel&)> job) {
+    auto wait = std::make_shared<TunnelWait>();
+    m_waits.push_back(wait);
+    m_pTunnel->Post([wait, job = std::move(job)](IChatTunnel& t) { wait->result = job(t); },
+                    [wait] {
+                        wait->done = true;
+                        if (wait->loop)
+                            wait->loop->quit();
+                    });
+    QEventLoop loop;
+    wait->loop = &loop;
+    while (!wait->done)
+        loop.exec();
+    if (!wait->loop) // released: the transport or its tunnel went away meanwhile
+        return CHATTUNNEL_UNKNOWN;
+    wait->loop = nullptr;
+    std::erase(m_waits, wait);
+    return wait->result;
+}
+
+void CChatSocket::ReleaseWaits() {
+    for (const auto& wait : m_waits) {
+        wait->done = true;
+        if (QEventLoop* loop = wait->loop) {
+            wait->loop = nullptr;
+            loop->quit();
+        }
+        wait->result = CHATTUNNEL_UNKNOWN;
+    }
+    m_waits.clear();
+}
+
 bool CChatSocket::StartTunnel(const ChatTunnelParams& params) {
     StopTunnelFetching();
+    ReleaseWaits();
     m_pTunnel.reset();
+    m_bFetchBusy = false;
     m_nTunnelTimer = s_liveCount + 2565;
-    if (!s_tunnelFactory)
+    std::unique_ptr<IChatTunnel> tunnel =
+        s_tunnelFactory ? s_tunnelFactory(params) : MakeHttpTunnel(params);
+    if (!tunnel)
         return false;
-    m_pTunnel = s_tunnelFactory(params);
-    if (!m_pTunnel)
-        return false;
+    m_pTunnel = std::make_unique<CTunnelWorker>(std::move(tunnel));
     const std::string server = m_pContext != nullptr ? m_pContext->m_params.szServer : "";
+    const std::shared_ptr<bool> alive = m_alive;
     bool opened = false;
     for (const std::uint16_t port : m_ports) {
-        if (m_pTunnel->openRequest(server, port) == CHATTUNNEL_OK) {
+        const int status =
+            RunTunnel([server, port](IChatTunnel& t) { return t.openRequest(server, port); });
+        if (!*alive || !m_pTunnel)
+            return false;
+        // The HTTP layer's own words when it could not even reach the tunnel page.
+        const std::string error = m_pTunnel->Tunnel().TakeError();
+        if (!error.empty() && m_pContext != nullptr && m_pContext->m_pPanel != nullptr) {
+            m_pContext->m_pPanel->MessageBox(error, "MSKIVRA50", MB_OK);
+            if (!*alive || !m_pTunnel)
+                return false;
+        }
+        if (status == CHATTUNNEL_OK) {
             opened = true;
             break;
         }
@@ -232,10 +307,8 @@ bool CChatSocket::StartTunnel(const ChatTunnelParams& params) {
         return false;
     }
     m_bTunnelActive = true;
-    m_tunnelTimer = std::make_unique<QTimer>();
-    QObject::connect(m_tunnelTimer.get(), &QTimer::timeout, m_tunnelTimer.get(),
-                     [this] { FetchTunnel(); });
-    m_tunnelTimer->start(1000);
+    m_nTunnelReads = 0;
+    m_nPollDelay = kIdlePollMs;
     FetchTunnel();
     return true;
 }
@@ -243,20 +316,77 @@ bool CChatSocket::StartTunnel(const ChatTunnelParams& params) {
 void CChatSocket::FetchTunnel() {
     if (!m_bTunnelActive || !m_pTunnel)
         return;
-    std::vector<char> fetched;
-    m_pTunnel->getRequest(fetched);
-    if (fetched.empty() || m_pNotifyWindow == nullptr)
+    // One Read at a time; the running one schedules the next when it ends.
+    if (m_bFetchBusy)
         return;
-    m_tunnelData.insert(m_tunnelData.end(), fetched.begin(), fetched.end());
-    m_pNotifyWindow->PostMessage(WM_CHAT_SOCKET, 0, CHAT_SOCKET_DATA);
+    m_bFetchBusy = true;
+    ++m_nTunnelReads;
+    struct Fetch {
+        int status = CHATTUNNEL_UNKNOWN;
+        std::vector<char> bytes;
+    };
+    auto fetch = std::make_shared<Fetch>();
+    m_pTunnel->Post([fetch](IChatTunnel& t) { fetch->status = t.getRequest(fetch->bytes); },
+                    [this, fetch] {
+                        m_bFetchBusy = false;
+                        OnFetched(fetch->status, fetch->bytes);
+                    });
+}
+
+void CChatSocket::OnFetched(int status, std::vector<char>& bytes) {
+    if (!m_bTunnelActive)
+        return;
+    if (status == CHATTUNNEL_CONNECTION_DOWN) {
+        // The page has dropped the chat connection: the peer closed, as on the direct road.
+        StopTunnelFetching();
+        m_bConnected = false;
+        Notify(CHAT_SOCKET_CLOSED);
+        return;
+    }
+    if (!bytes.empty() && m_pNotifyWindow != nullptr) {
+        m_tunnelData.insert(m_tunnelData.end(), bytes.begin(), bytes.end());
+        m_pNotifyWindow->PostMessage(WM_CHAT_SOCKET, 0, CHAT_SOCKET_DATA);
+        // More is likely close behind (a reply, the rest of a burst): ask again at once.
+        if (s_promptPolling) {
+            m_nPollDelay = kQuickPollMs;
+            ScheduleFetch(0);
+            return;
+        }
+    }
+    ScheduleFetch(m_nPollDelay);
+    m_nPollDelay = std::min(m_nPollDelay * 2, kIdlePollMs);
+}
+
+void CChatSocket::ScheduleFetch(int ms) {
+    if (!m_bTunnelActive || m_bFetchBusy)
+        return;
+    if (m_tunnelTimer->isActive() && m_tunnelTimer->remainingTime() <= ms)
+        return;
+    m_tunnelTimer->start(ms);
 }
 
 void CChatSocket::StopTunnelFetching() {
-    if (m_tunnelTimer) {
+    if (m_tunnelTimer)
         m_tunnelTimer->stop();
-        m_tunnelTimer.release()->deleteLater();
-    }
     m_bTunnelActive = false;
+}
+
+int CChatSocket::TunnelWrite(const char* data, int length) {
+    const std::shared_ptr<bool> alive = m_alive;
+    // The worker runs exchanges in the order they were asked for, so a write made while
+    // another is in flight (from a handler during this wait) goes after it, never into it.
+    const int status =
+        RunTunnel([bytes = std::string(data, static_cast<std::size_t>(length))](IChatTunnel& t) {
+            return t.sendRequest(bytes.data(), static_cast<int>(bytes.size()));
+        });
+    if (!*alive)
+        return CHATTUNNEL_UNKNOWN;
+    // The answer to what was just written is on its way: poll soon, then back off.
+    if (s_promptPolling) {
+        m_nPollDelay = kQuickPollMs;
+        ScheduleFetch(kQuickPollMs);
+    }
+    return status;
 }
 
 int CChatSocket::Disconnect() {
@@ -285,11 +415,11 @@ int CChatSocket::SendText(const char* text) {
         return 0;
     const int length = static_cast<int>(std::strlen(text));
     if (m_bTunnelActive && m_pTunnel) {
-        if (!m_pTunnel->IsConnected()) {
+        if (!m_pTunnel->Tunnel().IsConnected()) {
             StopTunnelFetching();
             return 0;
         }
-        return m_pTunnel->sendRequest(text, length) == CHATTUNNEL_OK ? length : 0;
+        return TunnelWrite(text, length) == CHATTUNNEL_OK ? length : 0;
     }
     return SendDataCode(text, length) == CHATSOCK_OK ? length : 0;
 }
@@ -304,8 +434,7 @@ int CChatSocket::SendDataCode(const char* data, int length) {
     if (length <= 0)
         return CHATSOCK_OK;
     if (m_bTunnelActive && m_pTunnel)
-        return m_pTunnel->sendRequest(data, length) == CHATTUNNEL_OK ? CHATSOCK_OK
-                                                                     : CHATSOCK_WRITE_FAILED;
+        return TunnelWrite(data, length) == CHATTUNNEL_OK ? CHATSOCK_OK : CHATSOCK_WRITE_FAILED;
     if (m_bSending) {
         // A timer or notification handler writes while an earlier write waits for room: its
         // bytes go after the earlier ones, never into their middle.

@@ -20,6 +20,7 @@
 #include <vector>
 
 class CChatContext;
+class CTunnelWorker;
 
 namespace kivra::platform {
 class MessageWindow;
@@ -99,25 +100,45 @@ public:
     // loop meanwhile.
     using Waiter = std::function<void(int ms)>;
     void SetWaiter(Waiter waiter) { m_waiter = std::move(waiter); }
-    // Builds the tunnel object when the direct road is not taken; none installed means no
-    // tunnel can be opened.
+    // Builds the tunnel object when the direct road is not taken; none installed (or null)
+    // means the HTTP tunnel.
     static void SetTunnelFactory(ChatTunnelFactory factory);
+    // Polling of the tunnel: once a second when idle; soon after a write, backing off to the
+    // second; at once again after a read that brought data.
+    static constexpr int kIdlePollMs = 1000;
+    static constexpr int kQuickPollMs = 50;
+    // Off: polls only once a second, as before the quick polls (for measuring them).
+    static void SetPromptPolling(bool on);
     kivra::platform::net::BlockingSocket& Socket() { return m_socket; }
 
-    // Runs one fetch from the tunnel (the tunnel's fetch timer calls it).
+    // Starts one fetch from the tunnel unless one is running (the tunnel's fetch timer calls
+    // it); its bytes arrive later, posted as WM_CHAT_SOCKET data.
     void FetchTunnel();
+    // Read exchanges made since the tunnel opened.
+    int TunnelReads() const { return m_nTunnelReads; }
 
 private:
     int ConnectDirect(std::uint32_t address);
     bool StartTunnel(const ChatTunnelParams& params);
     void StopTunnelFetching();
+    void ScheduleFetch(int ms);
+    void OnFetched(int status, std::vector<char>& bytes);
+    // Runs one exchange on the tunnel's worker and waits for it with the event loop running.
+    int RunTunnel(std::function<int(IChatTunnel&)> job);
+    int TunnelWrite(const char* data, int length);
+    void ReleaseWaits();
+    struct TunnelWait;
     void Notify(long lParam);
     void Wait(int ms);
     int ReceiveDirect(char*& data, int& length, int maxLength);
 
     CChatContext* m_pContext = nullptr;
-    std::unique_ptr<IChatTunnel> m_pTunnel;
+    std::unique_ptr<CTunnelWorker> m_pTunnel; // the tunnel and the thread its exchanges run on
     bool m_bTunnelActive = false;
+    bool m_bFetchBusy = false;
+    int m_nPollDelay = kIdlePollMs;
+    int m_nTunnelReads = 0;
+    std::vector<std::shared_ptr<TunnelWait>> m_waits;
     std::vector<char> m_tunnelData; // fetched, not yet handed out
     std::vector<char> m_tunnelOut;  // handed out by the last ReceiveData
     int m_nTunnelTimer = 0;

@@ -1,6 +1,9 @@
 #pragma once
-// What the transport needs of the HTTP tunnel when the direct road is not taken. The tunnel
-// layer implements IChatTunnel and installs a factory with CChatSocket::SetTunnelFactory.
+// What the transport needs of the HTTP tunnel when the direct road is not taken. The HTTP
+// tunnel is the default; tests install their own factory with CChatSocket::SetTunnelFactory.
+// The transport calls a tunnel's exchanges on a worker thread of its own, one at a time and in
+// the order it asked for them; IsConnected, Abort and TakeError may be called from the UI
+// thread meanwhile.
 
 #include <functional>
 #include <memory>
@@ -35,6 +38,10 @@ public:
     // Appends whatever the tunnel page holds for us to `out`.
     virtual int getRequest(std::vector<char>& out) = 0;
     virtual bool IsConnected() const = 0;
+    // Ends a running exchange from another thread; later exchanges fail at once.
+    virtual void Abort() {}
+    // The HTTP layer's text of the last Open that failed before an answer, once.
+    virtual std::string TakeError() { return {}; }
 };
 
 using ChatTunnelFactory = std::function<std::unique_ptr<IChatTunnel>(const ChatTunnelParams&)>;

@@ -324,6 +324,78 @@ TEST_F(HostProcess, HeadlessClientLogsInHearsOthersAndSpeaks) {
     server.waitForFinished(3000);
 }
 
+// Through the tunnel page alone: the chat server listens where the client cannot reach it
+// directly, the tunnel host's name resolves only at the proxy, and still Ann logs in, hears Bob
+// and speaks.
+TEST_F(HostProcess, HeadlessClientChatsThroughTheHttpTunnel) {
+    QProcess server, client;
+    server.start(program + "-server", {"--open", "--bind", "127.0.0.2", "--port", "0",
+                                       "--http-port", "0", "--ticker-seconds", "0"});
+    ASSERT_TRUE(server.waitForReadyRead(5000));
+    const auto ready = QRegularExpression("chat=(\\d+) http=(\\d+)").match(server.readLine());
+    const QString port = ready.captured(1), http = ready.captured(2);
+    Prepare(client);
+    client.start(program, {"--headless",
+                           "--param",
+                           "SERVER=127.0.0.1",
+                           "--param",
+                           "PORT=" + port,
+                           "--param",
+                           "USERNAME=Ann",
+                           "--param",
+                           "PASSWORD=pw",
+                           "--param",
+                           "TUNNELMODE=2",
+                           "--param",
+                           "HTTPSERVER=tunnel.invalid",
+                           "--param",
+                           "HTTPPORT=" + http,
+                           "--param",
+                           "TUNNELPREFIX=/",
+                           "--param",
+                           "TUNNELPAGE=tunnel",
+                           "--param",
+                           "HTTPPROXY=127.0.0.2:" + http});
+    QByteArray out, err, bobSeen;
+    auto clientShows = [&](const QByteArray& text) {
+        return WaitFor([&] {
+            client.waitForReadyRead(50);
+            err += client.readAllStandardError();
+            return (out += client.readAllStandardOutput()).contains(text);
+        });
+    };
+    ASSERT_TRUE(clientShows("Exits: ")) << out.toStdString() << err.toStdString();
+    EXPECT_TRUE(out.contains("Connecting to host 127.0.0.1 ...\nConnected"));
+    EXPECT_FALSE(err.contains("[box]")) << err.toStdString();
+    EXPECT_TRUE(err.contains("Status Code is 200\n"));
+
+    QTcpSocket bob;
+    bob.connectToHost("127.0.0.2", port.toUShort());
+    ASSERT_TRUE(bob.waitForConnected(5000));
+    auto bobSees = [&](const QByteArray& text) {
+        return WaitFor([&] {
+            bob.waitForReadyRead(50);
+            return (bobSeen += bob.readAll()).contains(text);
+        });
+    };
+    bob.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
+              "\x01<begin>\n<username> Bob\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n");
+    ASSERT_TRUE(bobSees("Exits: ")) << bobSeen.toStdString();
+    ASSERT_TRUE(clientShows("Bob")) << "Ann is told that Bob came in";
+    bob.write("say the kettle is on\r\n");
+    ASSERT_TRUE(bob.waitForBytesWritten(5000) && clientShows("the kettle is on"));
+
+    client.write("two sugars, \x80 1 please\n");
+    client.waitForBytesWritten(5000);
+    ASSERT_TRUE(bobSees("two sugars, \x80 1 please")) << bobSeen.toStdString();
+    EXPECT_TRUE(clientShows("two sugars")) << "Ann sees her own words";
+    client.write("!quit\n");
+    EXPECT_TRUE(client.waitForFinished(10000));
+    EXPECT_EQ(client.exitCode(), 0);
+    server.kill();
+    server.waitForFinished(3000);
+}
+
 // The user list shows the follow, watch and ignore marks once the server has confirmed them,
 // keeps the ignore across a leave and a login under another spelling of the name, and the goto
 // dialog is reachable through !field and !answer.

@@ -9,6 +9,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <mutex>
 #include <thread>
 
 using kivra::platform::net::LookupResult;
@@ -310,42 +313,83 @@ TEST(ChatSocketData, SendThatKeepsFailingGivesUp) {
 
 namespace {
 
-// A tunnel that answers from a script.
+// A tunnel that answers from a script. Its exchanges run on the transport's worker thread, so
+// the script is read under a lock.
 struct FakeTunnel : IChatTunnel {
     struct Log {
+        std::mutex mutex;
         std::vector<int> opened;
+        std::string server;
         std::string sent;
         std::vector<std::string> pending;
-        bool connected = true;
-        int openAnswer = CHATTUNNEL_OK;
-        int sendAnswer = CHATTUNNEL_OK;
+        std::atomic<bool> connected{true};
+        std::atomic<int> openAnswer{CHATTUNNEL_OK};
+        std::atomic<int> sendAnswer{CHATTUNNEL_OK};
+        std::atomic<int> readAnswer{CHATTUNNEL_OK};
+        std::atomic<int> sendDelayMs{0};
+        std::string openError; // the HTTP layer's text for every Open
         int built = 0;
         ChatTunnelParams params;
+        void Pending(std::vector<std::string> p) {
+            std::lock_guard<std::mutex> lock(mutex);
+            pending = std::move(p);
+        }
+        bool Drained() {
+            std::lock_guard<std::mutex> lock(mutex);
+            return pending.empty();
+        }
     };
     explicit FakeTunnel(Log& log) : log(log) {}
-    int openRequest(const std::string&, int port) override {
+    int openRequest(const std::string& server, int port) override {
+        std::lock_guard<std::mutex> lock(log.mutex);
         log.opened.push_back(port);
+        log.server = server;
         return log.openAnswer;
     }
     int sendRequest(const char* d, int n) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(log.sendDelayMs));
+        std::lock_guard<std::mutex> lock(log.mutex);
         log.sent.append(d, static_cast<std::size_t>(n));
         return log.sendAnswer;
     }
     int getRequest(std::vector<char>& out) override {
+        std::lock_guard<std::mutex> lock(log.mutex);
         if (!log.pending.empty()) {
             out.insert(out.end(), log.pending.front().begin(), log.pending.front().end());
             log.pending.erase(log.pending.begin());
         }
-        return CHATTUNNEL_OK;
+        return log.readAnswer;
     }
     bool IsConnected() const override { return log.connected; }
+    std::string TakeError() override {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        return log.openError;
+    }
     Log& log;
+};
+
+// Records the panel's message boxes.
+struct BoxPanel : IChatPanel {
+    std::vector<std::string> boxes;
+    long SendPanelMessage(unsigned, unsigned long, long) override { return 0; }
+    void ShowAskButton(bool) override {}
+    void Navigate(const std::string&, const std::string&) override {}
+    int MessageBox(const std::string& text, const std::string& caption, unsigned) override {
+        boxes.push_back(caption + ": " + text);
+        return IDOK;
+    }
+    void Beep() override {}
+    void ShowWhois(const WhoisRecord&) override {}
+    IEmotionCollector* EnsureEmotionDialog() override { return nullptr; }
+    IBuddyCollector* EnsureBuddyDialog() override { return nullptr; }
 };
 
 struct TunnelFixture : ::testing::Test {
     FakeTunnel::Log log;
     CChatContext context;
+    BoxPanel panel;
     void SetUp() override {
+        context.m_pPanel = &panel;
         CChatSocket::SetTunnelFactory([this](const ChatTunnelParams& p) {
             ++log.built;
             log.params = p;
@@ -369,7 +413,7 @@ TEST_F(TunnelFixture, ModeOneGoesStraightToTheTunnelAndDataComesThroughIt) {
     CChatSocket s(&context);
     s.SetNotifyWindow(&window);
     log.openAnswer = CHATTUNNEL_OK;
-    log.pending = {"Welcome\r\n", "more"};
+    log.Pending({"Welcome\r\n", "more"});
     ASSERT_EQ(Connect(s, PortText({listener.Port(), 7001})), 0);
     // The first fetch ran at once; its notification is posted, not sent.
     EXPECT_EQ(window.socketEvents, std::vector<long>{CHAT_SOCKET_CONNECTED});
@@ -382,16 +426,22 @@ TEST_F(TunnelFixture, ModeOneGoesStraightToTheTunnelAndDataComesThroughIt) {
     ASSERT_TRUE(kt::PumpUntil([&] { return window.socketEvents.size() >= 2; }));
     EXPECT_EQ(window.socketEvents[1], CHAT_SOCKET_DATA);
     EXPECT_TRUE(s.HasData());
+    // A read that brought data is followed by another at once, so both pieces are in before
+    // the idle second of polling is up.
+    ASSERT_TRUE(kt::PumpUntil(
+        [&] { return log.Drained() && !window.socketEvents.empty() && s.TunnelReads() >= 3; },
+        900));
     char* data = nullptr;
     int length = 0;
     ASSERT_EQ(s.ReceiveData(data, length, 0), 0);
-    EXPECT_EQ(std::string(data, length), "Welcome\r\n");
+    EXPECT_EQ(std::string(data, length), "Welcome\r\nmore");
     EXPECT_EQ(data[length], '\0');
     EXPECT_FALSE(s.HasData());
+    log.Pending({"next"});
     ASSERT_TRUE(kt::PumpUntil([&] { return s.HasData(); }, 3000)) << "the fetch timer runs";
     char b = 0;
     ASSERT_EQ(s.ReadByte(b), 0);
-    EXPECT_EQ(b, 'm');
+    EXPECT_EQ(b, 'n');
 
     EXPECT_EQ(s.SendText("say hi\r\n"), 8);
     log.sendAnswer = CHATTUNNEL_CONNECTION_DOWN;
@@ -413,6 +463,63 @@ TEST_F(TunnelFixture, ModeTwoFallsBackOnlyWithEveryTunnelSettingAndAFailedOpenGi
     EXPECT_EQ(Connect(s, ports), 5);
     EXPECT_EQ(log.built, 1);
     EXPECT_EQ(log.opened.size(), 2u) << "every port is offered to the tunnel";
+    EXPECT_TRUE(panel.boxes.empty());
+    // An Open that never reached the page shows the HTTP layer's words, once per attempt.
+    log.openError = "Could not connect to server";
+    EXPECT_EQ(Connect(s, ports), 5);
+    EXPECT_EQ(panel.boxes, std::vector<std::string>(2, "MSKIVRA50: Could not connect to server"));
     EXPECT_FALSE(s.IsConnected());
+    EXPECT_FALSE(s.IsTunnelActive());
+}
+
+TEST_F(TunnelFixture, ThePageResolvesTheChatHostWritesKeepOrderAndADroppedConnectionCloses) {
+    kt::RefusedPort refused;
+    CopyParam(context.m_params.szServer, "chat.nowhere");
+    int lookups = 0;
+    auto unresolvable = [&](const std::string&) {
+        ++lookups;
+        return net::LookupResult{net::WSAHOST_NOT_FOUND, 0};
+    };
+    const std::string ports = PortText({refused.Port()});
+    for (const int mode : {0, 1, 2}) {
+        SCOPED_TRACE(mode);
+        context.m_params.nTunnelMode = mode;
+        CChatSocket s(&context);
+        s.SetResolver(unresolvable);
+        lookups = 0;
+        const int result = s.Connect("chat.nowhere", ports.c_str(), "web.example", "80", "/chat",
+                                     "tunnel.asp", "proxy:8080");
+        EXPECT_EQ(result, mode == 0 ? 3 : 0) << "only the direct road needs the name locally";
+        EXPECT_EQ(lookups, mode == 1 ? 0 : 1);
+        if (mode != 0) {
+            EXPECT_EQ(log.server, "chat.nowhere");
+        }
+    }
+
+    context.m_params.nTunnelMode = 1;
+    kt::RecordingWindow window;
+    CChatSocket s(&context);
+    s.SetNotifyWindow(&window);
+    ASSERT_EQ(Connect(s, ports), 0);
+    // A handler writes while the first write is still in flight: both go, in order, and each
+    // caller learns what really happened to its own bytes.
+    log.sendDelayMs = 100;
+    int second = -1;
+    QTimer::singleShot(10, [&] { second = s.SendText("B\r\n"); });
+    EXPECT_EQ(s.SendText("A\r\n"), 3);
+    ASSERT_TRUE(kt::PumpUntil([&] { return second >= 0; }));
+    EXPECT_EQ(second, 3);
+    log.sendAnswer = CHATTUNNEL_UNKNOWN;
+    EXPECT_EQ(s.SendText("C\r\n"), 0);
+    EXPECT_EQ(s.SendDataCode("D", 1), 7);
+    {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        EXPECT_EQ(log.sent, "A\r\nB\r\nC\r\nD");
+    }
+
+    // The page answering CONNDOWN to a poll has lost the chat connection: the peer closed.
+    log.readAnswer = CHATTUNNEL_CONNECTION_DOWN;
+    ASSERT_TRUE(kt::PumpUntil([&] { return !s.IsConnected(); }, 3000));
+    EXPECT_EQ(window.socketEvents.back(), CHAT_SOCKET_CLOSED);
     EXPECT_FALSE(s.IsTunnelActive());
 }
