@@ -82,6 +82,12 @@ HeadlessCommand ParseHeadlessCommand(const std::string& line) {
     } else if (StartsWith(line, "!dump ", rest)) {
         c.kind = rest.empty() ? HeadlessCommand::Kind::Bad : HeadlessCommand::Kind::Dump;
         c.text = rest.empty() ? "!dump needs what to dump" : rest;
+    } else if (StartsWith(line, "!emotion ", rest)) {
+        c.kind = HeadlessCommand::Kind::Emotion;
+        c.text = rest;
+    } else if (StartsWith(line, "!perform ", rest)) {
+        c.kind = rest.empty() ? HeadlessCommand::Kind::Bad : HeadlessCommand::Kind::Perform;
+        c.text = rest.empty() ? "!perform needs an emotion" : rest;
     } else if (line == "!quit") {
         c.kind = HeadlessCommand::Kind::Quit;
     } else {
@@ -183,6 +189,14 @@ void HeadlessRunner::RunLine(const std::string& line) {
         for (const std::string& l : lines)
             m_errors << l << '\n';
         m_errors << "[end " << c.text << "]" << std::endl;
+        break;
+    }
+    case K::Emotion:
+    case K::Perform: {
+        const bool done = m_pScript && (c.kind == K::Emotion ? m_pScript->SelectEmotion(c.text)
+                                                             : m_pScript->PerformEmotion(c.text));
+        if (!done)
+            m_errors << "kivra: no emotion " << c.text << " in the emotions list" << std::endl;
         break;
     }
     case K::Quit:

@@ -16,10 +16,24 @@ namespace kivra::host {
 
 // What one input line asks for.
 struct HeadlessCommand {
-    enum class Kind { Say, Emote, Think, Command, Select, Save, Answer, Field, Dump, Quit, Bad };
+    enum class Kind {
+        Say,
+        Emote,
+        Think,
+        Command,
+        Select,
+        Save,
+        Answer,
+        Field,
+        Dump,
+        Emotion,
+        Perform,
+        Quit,
+        Bad
+    };
     Kind kind = Kind::Say;
     std::string text;               // Say/Emote/Think text, Save path, Answer word, Bad reason,
-                                    // Field text, Dump subject
+                                    // Field text, Dump subject, Emotion/Perform word
     std::string key;                // Field control
     int id = 0;                     // Command
     std::vector<std::string> names; // Select

@@ -27,6 +27,11 @@ int HostSite::DownloadToCache(const char* url, char* buffer, std::size_t size) {
     return m_browser.DownloadToCache(url, buffer, size);
 }
 
+void HostSite::EventLine(const std::string& line) {
+    if (m_bHeadless)
+        m_errors << line << std::endl;
+}
+
 void HostSite::Beep() {
     if (m_bHeadless) {
         m_errors << "[beep]" << std::endl;

@@ -33,6 +33,7 @@ public:
     kivra::platform::DialogService& Dialogs() override { return m_dialogs; }
     void Beep() override;
     kivra::control::IViewMirror* Mirror() override { return m_pMirror; }
+    void EventLine(const std::string& line) override;
 
 private:
     BrowserServices& m_browser;

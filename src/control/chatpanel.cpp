@@ -7,11 +7,14 @@
 #include "chatstrings.h"
 #include "codepage.h"
 #include "dialogservice.h"
+#include "emotioneditdlg.h"
+#include "emotionlist.h"
 #include "gotodlg.h"
 #include "inputline.h"
 #include "lineendfilter.h"
 #include "pgedit.h"
 #include "settingsstore.h"
+#include "tickerwnd.h"
 #include "useractions.h"
 #include "userlist.h"
 #include "viewcommands.h"
@@ -74,6 +77,8 @@ CChatPanel::CChatPanel(QWidget* parent, IRazarSite& site, ISettingsStore& settin
         if (m_pInputLine != nullptr)
             m_pInputLine->setFocus();
     };
+    hooks.reloadEmotions = [this] { m_pEmotions->Load(); };
+    hooks.clearEmotions = [this] { m_pEmotions->clear(); };
     hooks.repaintOutput = [this] {
         if (m_pOutputView != nullptr)
             m_pOutputView->viewport()->update();
@@ -97,8 +102,10 @@ CChatPanel::~CChatPanel() {
     // base would delete its children.
     m_context.m_pOutput = nullptr;
     m_context.m_pUserList = nullptr;
+    m_context.m_pTicker = nullptr;
     m_context.m_pPanel = nullptr;
     m_pBuddyDlg.reset();
+    m_pEmotionDlg.reset();
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
@@ -148,9 +155,12 @@ void CChatPanel::BuildItems() {
     m_pProgress->setValue(0);
     m_pProgress->installEventFilter(this); // its tip follows the transfer
 
-    m_pEmotionList = MakePane(this, IDC_EMOTIONLIST, "emotionlist", true);
     m_pOutputFrame = MakePane(this, 0, "outputframe", true);
     m_pCommands = std::make_unique<CContextCommands>(m_context);
+    m_pEmotions = new CEmotionList(m_context, *m_pCommands, m_site.Dialogs(), this);
+    m_pEmotionList = m_pEmotions;
+    m_pEmotions->Load();
+    m_pCommands->m_selectedEmotion = [this] { return m_pEmotions->SelectedWord(); };
     m_pUserActions = std::make_unique<CUserActions>(m_context, *m_pCommands);
     m_pUsers = new CUserList(m_context, *m_pCommands, *m_pUserActions, this);
     SetId(m_pUsers, IDC_USERLIST, "userlist");
@@ -207,17 +217,34 @@ void CChatPanel::BuildItems() {
 QWidget* CChatPanel::CreateTicker() {
     if (m_pTicker != nullptr)
         return m_pTicker;
-    auto* ticker = MakePane(this, IDC_TICKER, "DezivArozi", false);
+    auto* ticker = new CTickerWnd(m_context, this);
     ticker->hide();
     m_pTicker = ticker;
+    m_pTickerWnd = ticker;
+    m_context.m_pTicker = ticker;
+    ticker->m_onLoaded = [this](const std::string& text) { m_site.EventLine("[ticker] " + text); };
+    ticker->m_focusInput = [this] {
+        if (m_pInputLine != nullptr)
+            m_pInputLine->setFocus();
+    };
+    RecalcLayout();
     const std::string welcome =
         kivra::resources::LoadChatString(kivra::resources::IDS_TICKER_WELCOME);
     if (m_context.m_nTickerMessageCount > 0 || !welcome.empty()) {
-        ticker->setToolTip(kivra::platform::FromWire(welcome));
-        ticker->show();
+        ticker->AddMessage(welcome);
+        ticker->Start(5, 1);
+        ticker->setVisible(!m_bProgressShowing);
     }
-    RecalcLayout();
     return ticker;
+}
+
+void CChatPanel::ShowTransferBar(bool show) {
+    m_bProgressShowing = show;
+    m_pProgress->setVisible(show || m_pTickerWnd == nullptr);
+    if (m_pTickerWnd != nullptr) {
+        m_pTickerWnd->SetStopped(show);
+        m_pTickerWnd->setVisible(!show);
+    }
 }
 
 void CChatPanel::RecalcLayout() {
@@ -410,7 +437,12 @@ long CChatPanel::WindowProc(unsigned message, unsigned long wParam, long lParam)
         }
         return 0;
     case WM_CHAT_EMOTIONS:
-        // Only a dialog filled by a server block runs; none is held.
+        // The dialog the emotions block filled runs once and goes.
+        if (m_pEmotionDlg != nullptr) {
+            m_pEmotionDlg->InitDialog();
+            m_site.Dialogs().RunModal(m_pEmotionDlg.get());
+            m_pEmotionDlg.reset();
+        }
         return 0;
     default:
         return MessageWindow::WindowProc(message, wParam, lParam);
@@ -444,7 +476,9 @@ void CChatPanel::Beep() {
 
 void CChatPanel::ShowWhois(const WhoisRecord&) {}
 IEmotionCollector* CChatPanel::EnsureEmotionDialog() {
-    return nullptr;
+    if (m_pEmotionDlg == nullptr)
+        m_pEmotionDlg = std::make_unique<CEmotionEditDlg>(*m_pEmotions, this);
+    return m_pEmotionDlg.get();
 }
 IBuddyCollector* CChatPanel::EnsureBuddyDialog() {
     if (m_pBuddyDlg == nullptr && m_pUserActions != nullptr)
@@ -484,7 +518,23 @@ bool CChatPanel::Dump(const std::string& what, std::vector<std::string>& lines) 
         lines = m_pUsers->DumpLines();
         return true;
     }
+    if (what == "emotions") {
+        for (const std::string& word : m_pEmotions->Words())
+            lines.push_back("[emotion] " + word);
+        return true;
+    }
     return false;
+}
+
+bool CChatPanel::SelectEmotion(const std::string& word) {
+    return m_pEmotions->SelectWord(word);
+}
+
+bool CChatPanel::PerformEmotion(const std::string& word) {
+    if (word.empty() || !m_pEmotions->SelectWord(word))
+        return false;
+    m_pEmotions->Perform();
+    return true;
 }
 
 bool CChatPanel::SaveTranscript() {

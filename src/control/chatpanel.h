@@ -25,6 +25,9 @@ class CContextCommands;
 class CUserActions;
 class CUserList;
 class CBuddyDlg;
+class CEmotionEditDlg;
+class CEmotionList;
+class CTickerWnd;
 class QFrame;
 class QProgressBar;
 class QPushButton;
@@ -52,8 +55,10 @@ public:
 
     // The ticker window (hidden child "DezivArozi", id 143); null until created.
     QWidget* Ticker() const { return m_pTicker; }
-    // Creates the ticker with the welcome text; returns it.
+    // Creates the ticker with the welcome text, starts and shows it; returns it.
     QWidget* CreateTicker();
+    // While a file moves the progress bar takes the ticker's place and the ticker stands still.
+    void ShowTransferBar(bool show);
 
     // Places every item for the current size and switches (nothing moves while the about display
     // occupies the panel).
@@ -87,6 +92,8 @@ public:
     bool CanSaveTranscript() const override { return m_pOutputView != nullptr; }
     bool SaveTranscript() override;
     bool Dump(const std::string& what, std::vector<std::string>& lines) override;
+    bool SelectEmotion(const std::string& word) override;
+    bool PerformEmotion(const std::string& word) override;
 
     // IKeyboardHookTarget
     QWidget* HookOutputView() override;
@@ -118,6 +125,7 @@ private:
     bool m_bAboutShowing = false;
     bool m_bCtrlDown = false;
     bool m_bPlaySounds = false;
+    bool m_bProgressShowing = false;
 
     QFrame* m_pBackground = nullptr;
     std::array<QToolButton*, 6> m_toolButtons{};
@@ -136,6 +144,9 @@ private:
     CInputLine* m_pInputLine = nullptr;
     std::array<QPushButton*, 3> m_smallButtons{};
     QPointer<QWidget> m_pTicker;
+    CTickerWnd* m_pTickerWnd = nullptr;
+    CEmotionList* m_pEmotions = nullptr;
+    std::unique_ptr<CEmotionEditDlg> m_pEmotionDlg;
 };
 
 } // namespace kivra::control

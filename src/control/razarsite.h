@@ -36,6 +36,9 @@ public:
     virtual void Beep() = 0;
     // Null when nobody wants the text copy.
     virtual IViewMirror* Mirror() = 0;
+    // One event line of the headless contract ("[ticker] TEXT"), without its line end; a host
+    // with a display has no use for it.
+    virtual void EventLine(const std::string& /*line*/) {}
 };
 
 // Script access to a live control's panel (the headless host's standard input).
@@ -60,6 +63,10 @@ public:
     virtual bool Dump(const std::string& /*what*/, std::vector<std::string>& /*lines*/) {
         return false;
     }
+    // Selects `word` in the emotions list (empty: none); false when the list has no such word.
+    virtual bool SelectEmotion(const std::string& /*word*/) { return false; }
+    // Selects `word` and double-clicks it; false when the list has no such word.
+    virtual bool PerformEmotion(const std::string& /*word*/) { return false; }
 };
 
 } // namespace kivra::control

@@ -107,6 +107,8 @@ public:
     IChatPanel* m_pPanel = nullptr;
     ISettingsStore* m_pSettings = nullptr;
     IFileTransferPeers* m_pFileTransfer = nullptr;
+    // The image cache as the ticker asks it; null while there is none.
+    IPictureSource* m_pPictures = nullptr;
 
     const char* UserName() const { return m_params.szUserName; }
 };

@@ -51,6 +51,15 @@ struct ChatPicture {
     std::array<ChatColor, 256> palette{};
 };
 
+// Pictures by address for a pane that shows one whole (the ticker); the image cache answers.
+class IPictureSource {
+public:
+    enum class State { Ready, Pending, Failed };
+    virtual ~IPictureSource() = default;
+    // Ready fills `picture`; Pending: not here yet, ask again later; Failed: this try failed.
+    virtual State GetPicture(const std::string& url, ChatPicture& picture) = 0;
+};
+
 // The transport as the protocol object writes to it (CChatSocket implements it).
 class IChatTransport {
 public:

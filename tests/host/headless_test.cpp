@@ -43,6 +43,10 @@ TEST(HeadlessCommands, FieldsAndDumps) {
     EXPECT_EQ(field.text, "Ann = Lee");
     EXPECT_EQ(ParseHeadlessCommand("!field 1102=").text, "");
     EXPECT_EQ(ParseHeadlessCommand("!dump users").text, "users");
-    for (const char* bad : {"!field", "!field novalue", "!field =x", "!dump", "!dump "})
+    EXPECT_EQ(ParseHeadlessCommand("!emotion Nod").kind, K::Emotion);
+    EXPECT_EQ(ParseHeadlessCommand("!emotion").text, "");
+    EXPECT_EQ(ParseHeadlessCommand("!perform Big Grin").text, "Big Grin");
+    for (const char* bad :
+         {"!field", "!field novalue", "!field =x", "!dump", "!dump ", "!perform", "!emotions x"})
         EXPECT_EQ(ParseHeadlessCommand(bad).kind, K::Bad) << bad;
 }

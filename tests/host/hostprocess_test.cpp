@@ -469,6 +469,67 @@ TEST_F(HostProcess, UserListShowsWhatTheServerConfirmed) {
     server.waitForFinished(3000);
 }
 
+// The ticker shows the welcome, then the server's messages one after another, and asks for more
+// once they have run through; an emotion performed from the list reaches the room.
+TEST_F(HostProcess, TickerRunsServerNewsAndEmotionsPerform) {
+    QProcess server, client;
+    server.start(program + "-server",
+                 {"--open", "--port", "0", "--http-port", "-1", "--ticker-seconds", "0"});
+    ASSERT_TRUE(server.waitForReadyRead(5000));
+    const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
+    Prepare(client);
+    client.start(program,
+                 {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port, "--param",
+                  "USERNAME=Ann", "--param", "PASSWORD=pw", "--param", "TICKERTEXT=2"});
+    QByteArray err, bobSeen;
+    auto clientSays = [&](const QByteArray& text, int from = 0) {
+        return WaitFor(
+            [&] {
+                client.waitForReadyRead(50);
+                client.readAllStandardOutput();
+                return (err += client.readAllStandardError()).indexOf(text, from) >= 0;
+            },
+            30000);
+    };
+    const QByteArray welcome = "[ticker] Welcome to our chat site!!\n";
+    const QByteArray help = "[ticker] Welcome to Kivra: click here for help\n";
+    ASSERT_TRUE(clientSays(welcome)) << err.toStdString();
+    ASSERT_TRUE(clientSays(help)) << err.toStdString();
+    ASSERT_TRUE(clientSays(" people are online in ", err.indexOf(help))) << err.toStdString();
+    // The list has run through: the request went out and the news come round again.
+    const int online = err.indexOf(" people are online in ");
+    ASSERT_TRUE(clientSays(help, online)) << err.toStdString();
+    EXPECT_LT(err.indexOf(welcome), err.indexOf(help));
+    EXPECT_EQ(err.count(welcome), 1) << err.toStdString();
+
+    QTcpSocket bob;
+    bob.connectToHost("127.0.0.1", port.toUShort());
+    ASSERT_TRUE(bob.waitForConnected(5000));
+    bob.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
+              "\x01<begin>\n<username> Bob\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n");
+    auto bobSees = [&](const QByteArray& text) {
+        return WaitFor([&] {
+            bob.waitForReadyRead(50);
+            return (bobSeen += bob.readAll()).contains(text);
+        });
+    };
+    ASSERT_TRUE(bobSees("Exits: ")) << bobSeen.toStdString();
+    client.write("!dump emotions\n!perform Laugh\n");
+    client.waitForBytesWritten(5000);
+    ASSERT_TRUE(clientSays("[end emotions]")) << err.toStdString();
+    EXPECT_TRUE(err.contains("[emotion] Smile\n[emotion] Grin\n[emotion] Nod\n[emotion] Bow\n"
+                             "[emotion] Shake\n[emotion] Smirk\n[emotion] Laugh\n[end emotions]"))
+        << err.toStdString();
+    // The wire carried "laugh\n": the room hears Ann laugh.
+    ASSERT_TRUE(bobSees(" laughs.")) << bobSeen.toStdString();
+    EXPECT_TRUE(bobSeen.contains("<emote username=\"Ann\">")) << bobSeen.toStdString();
+
+    client.write("!quit\n");
+    EXPECT_TRUE(client.waitForFinished(10000));
+    server.kill();
+    server.waitForFinished(3000);
+}
+
 // However kivra ends, the demo server it started ends too and frees its ports; a signal that
 // asks it to end ends it in order, with status 0.
 TEST_F(HostProcess, DemoServerNeverOutlivesKivra) {

@@ -1,0 +1,145 @@
+// The emotions list: its defaults and stored form, the double click's bytes, its menus, and the
+// editing dialog's orders and duplicate rule.
+
+#include "emotioneditdlg.h"
+#include "emotionlist.h"
+#include "panefakes.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Words = std::vector<std::string>;
+const Words kDefaults = {"Smile", "Grin", "Nod", "Bow", "Shake", "Smirk", "Laugh"};
+
+struct EmotionRig : PaneRig {
+    CEmotionList list{context, commands, dialogs};
+    std::string Stored(const char* name) {
+        return settings.strings["Emotions/" + std::string(name)];
+    }
+};
+
+Words Items(const QListWidget* list) {
+    return CEmotionEditDlg::Texts(list);
+}
+
+std::vector<std::pair<int, bool>> MenuState(QMenu* menu) {
+    std::vector<std::pair<int, bool>> out;
+    for (QAction* a : menu->actions())
+        out.emplace_back(a->data().toInt(), a->isEnabled());
+    delete menu;
+    return out;
+}
+
+} // namespace
+
+TEST(EmotionList, DefaultsSaveAndLoadAgain) {
+    EmotionRig rig;
+    rig.list.Load();
+    EXPECT_EQ(rig.list.Words(), kDefaults);
+    EXPECT_EQ(rig.Stored("Loaded"), "Yes");
+    EXPECT_EQ(rig.Stored("Emotion007"), "Laugh");
+    ASSERT_TRUE(rig.settings.strings.count("Emotions/Emotion008"));
+    EXPECT_EQ(rig.Stored("Emotion008"), "");
+
+    rig.list.SelectWord("smile");
+    rig.list.OnCommand(CEmotionList::ID_REMOVE_EMOTION);
+    rig.dialogs.modal = [](QDialog* d) {
+        d->findChild<QLineEdit*>()->setText(QStringLiteral("  Wave\n "));
+        d->accept();
+        return d->result();
+    };
+    rig.list.OnCommand(CEmotionList::ID_ADD_EMOTION);
+    CEmotionList again(rig.context, rig.commands, rig.dialogs);
+    again.Load();
+    const Words expected = {"Grin", "Nod", "Bow", "Shake", "Smirk", "Laugh", "Wave"};
+    EXPECT_EQ(again.Words(), expected);
+    EXPECT_EQ(rig.Stored("Emotion008"), "") << "the end mark follows the last word";
+
+    rig.dialogs.modal = [](QDialog* d) {
+        d->accept(); // an empty word is refused: the dialog stays open
+        return d->result() == QDialog::Accepted ? int(QDialog::Accepted) : int(QDialog::Rejected);
+    };
+    rig.list.OnCommand(CEmotionList::ID_ADD_EMOTION);
+    EXPECT_EQ(rig.list.count(), 7);
+}
+
+TEST(EmotionList, DoubleClickSendsTheLowerCaseWord) {
+    EmotionRig rig;
+    rig.list.Load();
+    rig.context.m_nScrollHold = 1;
+    rig.list.Perform();
+    EXPECT_TRUE(rig.commands.said.empty()) << "nothing selected, nothing sent";
+    ASSERT_TRUE(rig.list.SelectWord("LAUGH"));
+    EXPECT_EQ(rig.list.SelectedWord(), "Laugh");
+    rig.list.Perform();
+    EXPECT_EQ(rig.commands.said, Words{"/laugh\n"});
+    EXPECT_EQ(rig.context.m_nScrollHold, 0);
+    EXPECT_FALSE(rig.list.SelectWord("dance"));
+    rig.list.SelectWord("");
+    EXPECT_EQ(rig.list.SelectedWord(), "");
+}
+
+TEST(EmotionList, MenusGreyWhatCannotBeDone) {
+    struct Case {
+        bool connected, selected;
+        std::vector<std::pair<int, bool>> edit, list;
+    } cases[] = {
+        {true, true, {{32794, true}}, {{110, true}, {111, true}, {32794, true}}},
+        {false, false, {{32794, false}}, {{110, false}, {111, false}, {32794, true}}},
+    };
+    for (const Case& c : cases) {
+        EmotionRig rig;
+        rig.list.Load();
+        rig.commands.connected = c.connected;
+        if (c.selected)
+            rig.list.SelectWord("Nod");
+        EXPECT_EQ(MenuState(rig.list.BuildEditMenu(nullptr)), c.edit);
+        EXPECT_EQ(MenuState(rig.list.BuildListMenu(nullptr)), c.list);
+    }
+}
+
+TEST(EmotionEditDlg, OrdersDuplicatesAndOk) {
+    EmotionRig rig;
+    rig.list.SetWords({"Smile", "Grin"});
+    CEmotionEditDlg dlg(rig.list);
+    for (const char* w : {"smile", "wave", "hug", "nod"})
+        dlg.AddServerEmotion(w);
+    dlg.InitDialog();
+    EXPECT_EQ(Items(dlg.GlobalList()), (Words{"nod", "hug", "wave", "smile"}));
+    EXPECT_EQ(Items(dlg.LocalList()), (Words{"Grin", "Smile"}));
+
+    // Add takes the selection last to first; a word in the list already (any case) stays one.
+    for (int row : {0, 2, 3})
+        dlg.GlobalList()->item(row)->setSelected(true);
+    dlg.Add();
+    EXPECT_EQ(Items(dlg.LocalList()), (Words{"Grin", "Smile", "wave", "nod"}));
+    EXPECT_TRUE(dlg.GlobalList()->selectedItems().isEmpty());
+    dlg.GlobalDoubleClicked(1); // hug goes on top
+    dlg.GlobalDoubleClicked(1);
+    EXPECT_EQ(Items(dlg.LocalList()), (Words{"hug", "Grin", "Smile", "wave", "nod"}));
+    dlg.LocalDoubleClicked(3);
+    dlg.LocalList()->item(0)->setSelected(true);
+    dlg.Remove();
+    EXPECT_EQ(Items(dlg.LocalList()), (Words{"Grin", "Smile", "nod"}));
+
+    dlg.accept();
+    EXPECT_EQ(rig.list.Words(), (Words{"nod", "Smile", "Grin"}));
+    EXPECT_EQ(rig.Stored("Emotion001"), "nod");
+    EXPECT_EQ(rig.Stored("Emotion004"), "");
+    EXPECT_EQ(rig.settings.ints["Emotions/Count"], 3u);
+
+    CEmotionEditDlg all(rig.list);
+    for (const char* w : {"a", "NOD", "b"})
+        all.AddServerEmotion(w);
+    all.InitDialog();
+    all.RemoveAll();
+    EXPECT_TRUE(Items(all.LocalList()).empty());
+    all.AddAll();
+    EXPECT_EQ(Items(all.LocalList()), (Words{"a", "NOD", "b"}));
+    all.AddAll();
+    EXPECT_EQ(Items(all.LocalList()).size(), 3u);
+}

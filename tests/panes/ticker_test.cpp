@@ -1,0 +1,262 @@
+// The ticker on a fake clock: its markup, the five states, the pause, the end of the list with
+// its one request, the click targets, pictures that never come, and the bounds.
+
+#include "chatprotocol.h"
+#include "panefakes.h"
+#include "tickerwnd.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Wire : IChatTransport {
+    std::vector<std::string> sent;
+    bool IsConnected() const override { return true; }
+    int SendText(const char* text) override {
+        sent.emplace_back(text);
+        return int(std::strlen(text));
+    }
+    int SendData(const char*, int length) override { return length; }
+};
+
+struct Pictures : IPictureSource {
+    State answer = State::Failed;
+    int asked = 0;
+    State GetPicture(const std::string&, ChatPicture& p) override {
+        ++asked;
+        if (answer == State::Ready) {
+            p.width = 40;
+            p.height = 16;
+            p.pixels.assign(40 * 16, 1);
+        }
+        return answer;
+    }
+};
+
+struct TickerRig : PaneRig {
+    Wire wire;
+    CChatProtocol protocol{&context};
+    std::int64_t now = 1000;
+    std::vector<std::string> loaded;
+    int focused = 0;
+    CTickerWnd ticker{context};
+    TickerRig() {
+        context.m_pTransport = &wire;
+        context.m_pProtocol = &protocol;
+        context.m_pTicker = &ticker;
+        ticker.resize(400, 20);
+        ticker.m_clock = [this] { return now; };
+        ticker.m_onLoaded = [this](const std::string& t) { loaded.push_back(t); };
+        ticker.m_focusInput = [this] { ++focused; };
+    }
+    // Ticks until the state is `state` (at most `limit` ticks); the ticks taken.
+    int TickUntil(int state, int limit = 5000) {
+        int n = 0;
+        while (ticker.State() != state && n < limit) {
+            ticker.Tick();
+            ++n;
+        }
+        return n;
+    }
+};
+
+} // namespace
+
+TEST(TickerMessage, ReadsTheThreeTagsAndDropsTheRest) {
+    const std::string sixty = [] {
+        std::string t = "<A ";
+        for (int i = 0; i < 60; ++i)
+            t += "X" + std::to_string(i) + "=1 ";
+        return t + "HREF=late>many";
+    }();
+    struct Case {
+        std::string in, text, href, target, src;
+        bool pause;
+        int seconds;
+    } cases[] = {
+        {"<A HREF=\"http://k.org/h\" TARGET=\"news\">Help</A> now", "Help now", "http://k.org/h",
+         "news", "", false, 0},
+        {"<a href=k.org>x</a>", "x", "k.org", "", "", false, 0},
+        {"<EFFECT PAUSE=3>3 online", "3 online", "", "", "", true, 3},
+        {"<EFFECT PAUSE=abc>a", "a", "", "", "", true, 0},
+        {"<EFFECT PAUSE=-5>a", "a", "", "", "", true, 0},
+        {"<EFFECT PAUSE=99999999999999>a", "a", "", "", "", true, TickerMessage::kMaxPauseSeconds},
+        {"<IMG SRC=\"http://k.org/n.gif\">", "", "", "", "http://k.org/n.gif", false, 0},
+        {"<B>bold</B> <FONT COLOR=red>red", "bold red", "", "", "", false, 0},
+        {"before <A HREF=x never closed", "before ", "", "", "", false, 0},
+        {sixty, "many", "", "", "", false, 0}, // the 51st attribute and later are not read
+    };
+    for (const Case& c : cases) {
+        const TickerMessage m = TickerMessage::Parse(c.in);
+        EXPECT_EQ(m.text, c.text) << c.in;
+        EXPECT_EQ(m.href, c.href) << c.in;
+        EXPECT_EQ(m.target, c.target) << c.in;
+        EXPECT_EQ(m.src, c.src) << c.in;
+        EXPECT_EQ(m.pause, c.pause) << c.in;
+        EXPECT_EQ(m.pauseSeconds, c.seconds) << c.in;
+    }
+    EXPECT_EQ(TickerMessage::Parse(std::string(5000, 'a')).text.size(), TickerMessage::kMaxChars);
+}
+
+// Load, scroll, a 3 s pause with the message centred, the next message, and the end of the list
+// with exactly one request.
+TEST(Ticker, RunsTheListPausesAtTheCentreAndAsksOnceForMore) {
+    TickerRig rig;
+    CTickerWnd& t = rig.ticker;
+    EXPECT_EQ(t.Start(5, 1), 0) << "an empty list does not start";
+    t.AddMessage("<EFFECT PAUSE=3>paused");
+    t.AddMessage("second");
+    ASSERT_EQ(t.Start(5, 0), 1);
+    EXPECT_EQ(t.Step(), 1);
+    EXPECT_EQ(t.State(), CTickerWnd::STATE_LOAD);
+    t.Tick();
+    EXPECT_EQ(t.State(), CTickerWnd::STATE_SCROLL);
+    EXPECT_EQ(rig.loaded, std::vector<std::string>{"paused"});
+    const int centre = (400 - t.MessageWidth()) / 2;
+    while (t.DrawnX() != centre)
+        t.Tick();
+    for (int i = 0; i < 50; ++i) {
+        rig.now += 59; // 2.95 s in all
+        t.Tick();
+        ASSERT_EQ(t.DrawnX(), centre) << "held at the centre";
+    }
+    rig.now += 50;
+    t.Tick(); // 3 s have passed: the pause ends, and the next ticks move on
+    t.Tick();
+    t.Tick();
+    EXPECT_EQ(t.DrawnX(), centre - 1);
+    rig.TickUntil(CTickerWnd::STATE_NEXT);
+    EXPECT_LE(t.DrawnX() + t.MessageWidth(), 0) << "the message has left the strip";
+    t.Tick();
+    EXPECT_EQ(t.State(), CTickerWnd::STATE_LOAD);
+    EXPECT_EQ(t.Position(), 1u);
+    rig.TickUntil(CTickerWnd::STATE_END);
+    EXPECT_TRUE(rig.wire.sent.empty());
+    t.Tick();
+    EXPECT_EQ(t.State(), CTickerWnd::STATE_IDLE);
+    EXPECT_EQ(t.MessageCount(), 0u);
+    EXPECT_EQ(rig.wire.sent, std::vector<std::string>{CTickerWnd::kRequest});
+    for (int i = 0; i < 100; ++i)
+        t.Tick();
+    EXPECT_EQ(rig.wire.sent.size(), 1u);
+    EXPECT_EQ(rig.loaded, (std::vector<std::string>{"paused", "second"}));
+}
+
+TEST(Ticker, ClickOpensTheLinkInItsFrame) {
+    struct Case {
+        const char* message;
+        const char* url;
+        const char* frame;
+    } cases[] = {
+        {"<A HREF=\"WWW.Kivra.org/News\">n</A>", "http://www.kivra.org/news", "kivranewframe"},
+        {"<A HREF=http://k.org TARGET=kivrahelpdisplay>h</A>", "http://k.org", "kivrahelpdisplay"},
+        {"<A HREF=http://k.org TARGET=_marqeedisp>h</A>", "http://k.org", "kivranewframe"},
+        {"<A HREF=\"javascript:alert(1)\">j</A>", nullptr, nullptr},
+        {"<A HREF=\" JavaScript:x\">j</A>", nullptr, nullptr},
+        {"no link", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        TickerRig rig;
+        rig.ticker.AddMessage(c.message);
+        rig.ticker.Start(5, 1);
+        rig.ticker.Tick();
+        rig.ticker.Click();
+        EXPECT_EQ(rig.focused, 1);
+        if (c.url == nullptr) {
+            EXPECT_TRUE(rig.panel.navigated.empty()) << c.message;
+        } else {
+            ASSERT_EQ(rig.panel.navigated.size(), 1u) << c.message;
+            EXPECT_EQ(rig.panel.navigated[0].first, c.url);
+            EXPECT_EQ(rig.panel.navigated[0].second, c.frame);
+        }
+    }
+}
+
+// The timer runs only while the ticker has something to move, is shown and is not stopped.
+TEST(Ticker, TimerRunsOnlyWhileShownAndStarted) {
+    TickerRig rig;
+    CTickerWnd& t = rig.ticker;
+    t.show();
+    EXPECT_FALSE(t.TimerRunning());
+    t.AddMessage("one");
+    t.Start(5, 1);
+    EXPECT_TRUE(t.TimerRunning());
+    t.hide();
+    EXPECT_FALSE(t.TimerRunning());
+    t.show();
+    EXPECT_TRUE(t.TimerRunning());
+    t.SetStopped(true);
+    EXPECT_FALSE(t.TimerRunning());
+    t.SetStopped(false);
+    rig.TickUntil(CTickerWnd::STATE_IDLE);
+    EXPECT_FALSE(t.TimerRunning()) << "the end of the list stops the timer";
+}
+
+// A picture that never comes is asked for a bounded number of times; then the text shows, or
+// the message is skipped.
+TEST(Ticker, PicturesThatFailAreGivenUp) {
+    struct Case {
+        IPictureSource::State answer;
+        const char* message;
+        const char* shown; // null: skipped
+        int maxAsked;
+    } cases[] = {
+        {IPictureSource::State::Failed, "<IMG SRC=a.gif>caption", "caption",
+         CTickerWnd::kMaxPictureTries},
+        {IPictureSource::State::Failed, "<IMG SRC=a.gif>", nullptr, CTickerWnd::kMaxPictureTries},
+        {IPictureSource::State::Pending, "<IMG SRC=a.gif>", nullptr, 100000},
+        {IPictureSource::State::Ready, "<IMG SRC=a.gif>", "<img a.gif>", 1},
+    };
+    for (const Case& c : cases) {
+        TickerRig rig;
+        Pictures pictures;
+        pictures.answer = c.answer;
+        rig.context.m_pPictures = &pictures;
+        rig.ticker.AddMessage(c.message);
+        rig.ticker.AddMessage("after");
+        rig.ticker.Start(5, 1);
+        for (int i = 0; i < 4000 && rig.loaded.empty(); ++i) {
+            rig.now += 5;
+            rig.ticker.Tick();
+        }
+        ASSERT_FALSE(rig.loaded.empty()) << c.message;
+        EXPECT_EQ(rig.loaded[0], c.shown ? c.shown : "after") << c.message;
+        EXPECT_LE(pictures.asked, c.maxAsked) << c.message;
+        EXPECT_GE(pictures.asked, 1) << c.message;
+    }
+    TickerRig rig; // no image cache at all: the text at once
+    rig.ticker.AddMessage("<IMG SRC=a.gif>text");
+    rig.ticker.Start(5, 1);
+    rig.ticker.Tick();
+    EXPECT_EQ(rig.loaded, std::vector<std::string>{"text"});
+}
+
+TEST(Ticker, BoundsAndRestarts) {
+    TickerRig rig;
+    CTickerWnd& t = rig.ticker;
+    for (int i = 0; i < 100000; ++i)
+        t.AddMessage("m" + std::to_string(i));
+    EXPECT_EQ(t.MessageCount(), CTickerWnd::kMaxMessages);
+    t.Start(5, 1);
+    rig.TickUntil(CTickerWnd::STATE_NEXT);
+    rig.TickUntil(CTickerWnd::STATE_SCROLL);
+    ASSERT_EQ(t.Position(), 1u);
+    t.Restart(30); // news while the list runs: it keeps its place and takes the new period
+    EXPECT_EQ(t.Position(), 1u);
+    EXPECT_EQ(t.Period(), 30);
+
+    // A list that runs through at once asks again only after the gap.
+    TickerRig quick;
+    for (int round = 0; round < 2; ++round) {
+        quick.ticker.AddMessage("<IMG SRC=never.gif>");
+        quick.ticker.Restart(5);
+        quick.TickUntil(CTickerWnd::STATE_END);
+        for (int i = 0; i < 10; ++i)
+            quick.ticker.Tick();
+    }
+    EXPECT_EQ(quick.wire.sent.size(), 1u);
+    quick.now += CTickerWnd::kMinRequestGapMs;
+    quick.ticker.Tick();
+    EXPECT_EQ(quick.wire.sent.size(), 2u);
+}
