@@ -16,12 +16,13 @@ namespace kivra::host {
 
 // What one input line asks for.
 struct HeadlessCommand {
-    enum class Kind { Say, Emote, Think, Command, Select, Save, Answer, Field, Dump, Quit, Bad };
+    enum class Kind { Say, Emote, Think, Command, Select, Save, Answer, Field, Dump, Pm, PmButton, Quit,
+                      Bad };
     Kind kind = Kind::Say;
     std::string text;               // Say/Emote/Think text, Save path, Answer word, Bad reason,
                                     // Field text, Dump subject
-    std::string key;                // Field control
-    int id = 0;                     // Command
+    std::string key;                // Field control; Pm/PmButton peer name
+    int id = 0;                     // Command, PmButton
     std::vector<std::string> names; // Select
 };
 HeadlessCommand ParseHeadlessCommand(const std::string& line);

@@ -1,6 +1,7 @@
 #include "serverprocess.h"
 #include "unitcutter.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -121,4 +122,18 @@ TEST(Speech, IgnoreEmotionsShoutAndAvatarsOff) {
     ASSERT_TRUE(ann->WaitFor("anyone?\x1b[0;m\"\r\n"));
     EXPECT_EQ(ann->Received().rfind("<say username=\"Cy\">", 0), 0u);
     EXPECT_TRUE(bob->WaitFor("Cy\x1b[0;34m shouts, \"anyone?"));
+}
+
+// The demo's residents greet each visitor in private as soon as the visitor is in.
+TEST(Speech, DemoResidentGreetsVisitorWithATell) {
+    ServerProcess server({"--open", "--demo"});
+    ASSERT_TRUE(server.Ok());
+    auto ann = LoggedIn(server, "Ann Lee");
+    ASSERT_TRUE(ann->WaitFor("welcome! Tell me anything.", 3000));
+    const auto units = CutUnits(ann->Take(), "Ann Lee");
+    const auto tell = std::find_if(units.begin(), units.end(), [](const auto& u) {
+        return u.kind == 1 && u.text.find("Hello Ann Lee, welcome!") != std::string::npos;
+    });
+    ASSERT_NE(tell, units.end());
+    EXPECT_EQ(tell->name, "Ada");
 }
