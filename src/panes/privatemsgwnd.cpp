@@ -211,7 +211,7 @@ void CPrivateMsgWnd::keyPressEvent(QKeyEvent* event) {
 bool CPrivateMsgWnd::focusNextPrevChild(bool next) {
     QWidget* const cycle[] = {m_pInput, m_pSend, m_pIgnore, m_pGoto, m_pClose};
     constexpr int n = 5;
-    const QWidget* focus = QApplication::focusWidget();
+    const QWidget* focus = focusWidget();
     int at = -1;
     for (int i = 0; i < n; ++i)
         if (cycle[i] == focus)
