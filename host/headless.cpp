@@ -214,8 +214,8 @@ void HeadlessRunner::RunLine(const std::string& line) {
         break;
     case K::PmButton:
         if (!(m_pScript && m_pScript->PressPrivateButton(c.key, c.id)))
-            m_errors << "kivra: no button " << c.id << " in a private-message window for "
-                     << c.key << std::endl;
+            m_errors << "kivra: no button " << c.id << " in a private-message window for " << c.key
+                     << std::endl;
         break;
     case K::Quit:
         m_pInput->setEnabled(false);

@@ -16,8 +16,21 @@ namespace kivra::host {
 
 // What one input line asks for.
 struct HeadlessCommand {
-    enum class Kind { Say, Emote, Think, Command, Select, Save, Answer, Field, Dump, Pm, PmButton, Quit,
-                      Bad };
+    enum class Kind {
+        Say,
+        Emote,
+        Think,
+        Command,
+        Select,
+        Save,
+        Answer,
+        Field,
+        Dump,
+        Pm,
+        PmButton,
+        Quit,
+        Bad
+    };
     Kind kind = Kind::Say;
     std::string text;               // Say/Emote/Think text, Save path, Answer word, Bad reason,
                                     // Field text, Dump subject

@@ -19,6 +19,7 @@
 #include "userlist.h"
 #include "viewcommands.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QHelpEvent>
@@ -521,10 +522,14 @@ QWidget* CChatPanel::HookInputLine() {
     return m_pInputLine;
 }
 QList<QWidget*> CChatPanel::HookPrivateWindows() {
+    // Only a window whose input field, view or one of its four buttons holds the focus takes
+    // the Tab.
     QList<QWidget*> windows;
+    const QWidget* focus = QApplication::focusWidget();
     if (m_pPrivate != nullptr)
         for (CPrivateMsgWnd* w : m_pPrivate->Windows())
-            windows.push_back(w);
+            if (w->IsFocusInside(focus))
+                windows.push_back(w);
     return windows;
 }
 
@@ -545,17 +550,17 @@ void CChatPanel::BuildPrivateMessages() {
         mirror->PrivateWindowEvent(name, true);
         auto filter = std::make_shared<LineEndFilter>();
         auto pending = std::make_shared<std::string>();
-        QObject::connect(window->OutputView(), &CPGEdit::textAppended, window,
-                         [mirror, name, filter, pending](const QString& t) {
-                             const QByteArray bytes = kivra::platform::ToWire(t);
-                             pending->append(
-                                 filter->Feed(std::string_view(bytes.constData(), bytes.size())));
-                             std::size_t nl;
-                             while ((nl = pending->find('\n')) != std::string::npos) {
-                                 mirror->PrivateLine(name, std::string_view(*pending).substr(0, nl));
-                                 pending->erase(0, nl + 1);
-                             }
-                         });
+        QObject::connect(
+            window->OutputView(), &CPGEdit::textAppended, window,
+            [mirror, name, filter, pending](const QString& t) {
+                const QByteArray bytes = kivra::platform::ToWire(t);
+                pending->append(filter->Feed(std::string_view(bytes.constData(), bytes.size())));
+                std::size_t nl;
+                while ((nl = pending->find('\n')) != std::string::npos) {
+                    mirror->PrivateLine(name, std::string_view(*pending).substr(0, nl));
+                    pending->erase(0, nl + 1);
+                }
+            });
     };
     m_pPrivate->m_onClosed = [mirror](const std::string& name) {
         mirror->PrivateWindowEvent(name, false);

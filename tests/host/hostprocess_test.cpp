@@ -411,9 +411,9 @@ TEST_F(HostProcess, PrivateMessagesTravelBetweenTwoClients) {
     const char* names[2] = {"Ann", "Bob"};
     for (int i = 0; i < 2; ++i) {
         Prepare(*clients[i]);
-        clients[i]->start(program, {"--headless", "--param", "SERVER=127.0.0.1", "--param",
-                                    "PORT=" + port, "--param", QString("USERNAME=") + names[i],
-                                    "--param", "PASSWORD=pw"});
+        clients[i]->start(program,
+                          {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
+                           "--param", QString("USERNAME=") + names[i], "--param", "PASSWORD=pw"});
     }
     auto send = [&](int i, const QByteArray& lines) {
         clients[i]->write(lines);
@@ -428,9 +428,9 @@ TEST_F(HostProcess, PrivateMessagesTravelBetweenTwoClients) {
         });
     };
     ASSERT_TRUE(WaitFor([&] {
+        err[0].clear();
         send(0, "!dump users\n");
-        return until(0, "[end users]", false) && err[0].contains("[user] 0x000 Bob\n") &&
-               !(err[0] = {}).isNull();
+        return until(0, "[end users]", false) && err[0].contains("[user] 0x000 Bob\n");
     })) << err[0].toStdString();
 
     send(0, "!select Bob\n!command 32775\n!pm Bob hello bob\n");

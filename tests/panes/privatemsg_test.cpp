@@ -12,8 +12,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -135,7 +135,8 @@ TEST(PrivateMessages, TellsShareOneWindowPerKeyAndTheCountFollowsClosing) {
     Rig r;
     r.Tell("Ann+Lee", "hello");
     r.Tell("ANN+lee", "again");
-    r.Feed("<tell to=\"ann lee\" from=\"Me+Myself\">\x1b[0;35mYou tell Ann Lee, \"hi\x1b[0;m\"\r\n");
+    r.Feed(
+        "<tell to=\"ann lee\" from=\"Me+Myself\">\x1b[0;35mYou tell Ann Lee, \"hi\x1b[0;m\"\r\n");
     r.Tell("Bob", "yo");
     ASSERT_EQ(r.pm.OpenCount(), 2);
     CPrivateMsgWnd* ann = r.pm.Window("ann+LEE");
@@ -153,8 +154,8 @@ TEST(PrivateMessages, TellsShareOneWindowPerKeyAndTheCountFollowsClosing) {
     ann->PressButton(CPrivateMsgWnd::IDC_CLOSE);
     EXPECT_EQ(r.pm.OpenCount(), 0);
     EXPECT_EQ(r.pm.Window("Ann Lee"), nullptr);
-    EXPECT_EQ(r.events, (std::vector<std::string>{"open Ann Lee", "open Bob", "close Bob",
-                                                  "close Ann Lee"}));
+    EXPECT_EQ(r.events,
+              (std::vector<std::string>{"open Ann Lee", "open Bob", "close Bob", "close Ann Lee"}));
     r.Tell("Bob", "back");
     EXPECT_EQ(r.pm.OpenCount(), 1);
 }
@@ -264,7 +265,12 @@ TEST(PrivateMessages, StartWithSelectionFollowsTheRules) {
         {"not connected", {}, "Bob", 50, false, 1, ""},
         {"own name", {}, "me+myself", 50, true, 1, ""},
         {"ignored", {}, "cy", 50, true, 1, "Notice!!: You are currently ignoring cy."},
-        {"limit", {}, "Bob", 1, true, 1,
+        {"limit",
+         {},
+         "Bob",
+         1,
+         true,
+         1,
          "Max Private Messages reached.: There is a maximum limit of 1 open private message "
          "windows."},
         {"selection", {"Bob", "Cy", "Dee"}, "", 50, true, 3, ""},
@@ -303,8 +309,8 @@ TEST(PrivateMessages, TabCyclesThroughTheWindowAndFocusInsideKnowsItsControls) {
     QWidget* const order[] = {w->InputField(), w->Button(W::IDC_SEND), w->Button(W::IDC_IGNORE),
                               w->Button(W::IDC_GOTO), w->Button(W::IDC_CLOSE)};
     // From a control outside the cycle, Tab goes to the input field and Shift+Tab to Goto.
-    for (const auto& [key, to] : {std::pair{Qt::Key_Tab, order[0]}, std::pair{Qt::Key_Backtab,
-                                                                             order[3]}}) {
+    for (const auto& [key, to] :
+         {std::pair{Qt::Key_Tab, order[0]}, std::pair{Qt::Key_Backtab, order[3]}}) {
         w->OutputView()->setFocus();
         QKeyEvent k(QEvent::KeyPress, key, key == Qt::Key_Tab ? Qt::NoModifier : Qt::ShiftModifier);
         QApplication::sendEvent(w->OutputView(), &k);
