@@ -80,12 +80,10 @@ std::vector<CPrivateMsgWnd*> CPrivateMsgManager::Windows() const {
     return out;
 }
 
-IPrivateWindow* CPrivateMsgManager::Create(const std::string& name, const std::string& key) {
-    // The caller's key is not trusted to be the name's: one peer, one window.
-    (void)key;
-    if (CPrivateMsgWnd* open = Window(name))
-        return open;
-    return Open(name, MakeNameKey(name));
+IPrivateWindow* CPrivateMsgManager::Create(const std::string& name, const std::string& /*key*/) {
+    // The window is filed under the name's own key whatever key the caller built, and the
+    // limit holds here too: one peer, one window, never more than "MAX PM".
+    return OpenOrFind(name);
 }
 
 CPrivateMsgWnd* CPrivateMsgManager::Open(const std::string& name, const std::string& key) {

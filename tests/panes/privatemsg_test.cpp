@@ -143,6 +143,7 @@ TEST(PrivateMessages, TellsShareOneWindowPerKeyAndTheCountFollowsClosing) {
     ASSERT_NE(ann, nullptr);
     EXPECT_EQ(ann->windowTitle(), QStringLiteral("Private: Ann Lee"));
     EXPECT_EQ(ann->WireName(), "Ann+Lee");
+    EXPECT_EQ(ann->focusWidget(), ann->Button(CPrivateMsgWnd::IDC_CLOSE));
     EXPECT_EQ(r.Text(ann), "Ann+Lee tells you, \"hello\"\nANN+lee tells you, \"again\"\nYou tell "
                            "Ann Lee, \"hi\"\n");
     EXPECT_EQ(ann->SmallIcon(), CPrivateMsgWnd::ICON_QUIET); // the own echo came last
