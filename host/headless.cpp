@@ -88,6 +88,29 @@ HeadlessCommand ParseHeadlessCommand(const std::string& line) {
     } else if (StartsWith(line, "!perform ", rest)) {
         c.kind = rest.empty() ? HeadlessCommand::Kind::Bad : HeadlessCommand::Kind::Perform;
         c.text = rest.empty() ? "!perform needs an emotion" : rest;
+    } else if (StartsWith(line, "!pm ", rest) || StartsWith(line, "!pmbutton ", rest)) {
+        // The peer's name is one word: blanks in it are written "+", as on the wire.
+        const bool button = line.compare(0, 10, "!pmbutton ") == 0 || line == "!pmbutton";
+        const std::size_t blank = rest.find(' ');
+        c.key = rest.substr(0, blank);
+        c.text = blank == std::string::npos ? std::string() : rest.substr(blank + 1);
+        if (c.key.empty()) {
+            c.kind = HeadlessCommand::Kind::Bad;
+            c.text = button ? "!pmbutton needs NAME ID" : "!pm needs NAME TEXT";
+        } else if (button) {
+            char* end = nullptr;
+            errno = 0;
+            const long id = std::strtol(c.text.c_str(), &end, 10);
+            if (c.text.empty() || *end != '\0' || errno != 0 || id < 0 || id > 65535) {
+                c.kind = HeadlessCommand::Kind::Bad;
+                c.text = "!pmbutton needs NAME ID";
+            } else {
+                c.kind = HeadlessCommand::Kind::PmButton;
+                c.id = static_cast<int>(id);
+            }
+        } else {
+            c.kind = HeadlessCommand::Kind::Pm;
+        }
     } else if (line == "!quit") {
         c.kind = HeadlessCommand::Kind::Quit;
     } else {
@@ -199,6 +222,15 @@ void HeadlessRunner::RunLine(const std::string& line) {
             m_errors << "kivra: no emotion " << c.text << " in the emotions list" << std::endl;
         break;
     }
+    case K::Pm:
+        if (!(m_pScript && m_pScript->TypePrivate(c.key, c.text)))
+            m_errors << "kivra: no private-message window for " << c.key << std::endl;
+        break;
+    case K::PmButton:
+        if (!(m_pScript && m_pScript->PressPrivateButton(c.key, c.id)))
+            m_errors << "kivra: no button " << c.id << " in a private-message window for " << c.key
+                     << std::endl;
+        break;
     case K::Quit:
         m_pInput->setEnabled(false);
         m_pInput = nullptr;

@@ -28,14 +28,16 @@ struct HeadlessCommand {
         Dump,
         Emotion,
         Perform,
+        Pm,
+        PmButton,
         Quit,
         Bad
     };
     Kind kind = Kind::Say;
     std::string text;               // Say/Emote/Think text, Save path, Answer word, Bad reason,
                                     // Field text, Dump subject, Emotion/Perform word
-    std::string key;                // Field control
-    int id = 0;                     // Command
+    std::string key;                // Field control; Pm/PmButton peer name
+    int id = 0;                     // Command, PmButton
     std::vector<std::string> names; // Select
 };
 HeadlessCommand ParseHeadlessCommand(const std::string& line);

@@ -14,6 +14,12 @@ void StreamMirror::PrivateLine(const std::string& name, std::string_view line) {
     m_out.flush();
 }
 
+void StreamMirror::PrivateWindowEvent(const std::string& name, bool open) {
+    if (m_pEvents == nullptr)
+        return;
+    *m_pEvents << (open ? "[pm-open] " : "[pm-close] ") << name << std::endl;
+}
+
 HostSite::HostSite(BrowserServices& browser, kivra::platform::DialogService& dialogs,
                    kivra::control::IViewMirror* mirror, bool headless, std::ostream& errors)
     : m_browser(browser), m_dialogs(dialogs), m_pMirror(mirror), m_bHeadless(headless),

@@ -14,12 +14,16 @@ namespace kivra::host {
 // text as "[Private: NAME] TEXT" lines.
 class StreamMirror : public kivra::control::IViewMirror {
 public:
-    explicit StreamMirror(std::ostream& out) : m_out(out) {}
+    // `events` takes the windows' "[pm-open]" and "[pm-close]" lines (null: none).
+    explicit StreamMirror(std::ostream& out, std::ostream* events = nullptr)
+        : m_out(out), m_pEvents(events) {}
     void MainText(std::string_view text) override;
     void PrivateLine(const std::string& name, std::string_view line) override;
+    void PrivateWindowEvent(const std::string& name, bool open) override;
 
 private:
     std::ostream& m_out;
+    std::ostream* m_pEvents;
 };
 
 class HostSite : public kivra::control::IRazarSite {

@@ -23,12 +23,15 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -207,6 +210,31 @@ private:
     QProcess m_server;
 };
 
+// The host window with every other visible window of the control (private messages) placed to
+// its right, top-aligned, in one picture.
+QImage GrabWindows(QWidget* top) {
+    std::vector<QPixmap> shots{top->grab()};
+    const QList<QWidget*> windows = QApplication::topLevelWidgets();
+    for (QWidget* w : windows)
+        if (w != top && w->isVisible() && !w->isMinimized())
+            shots.push_back(w->grab());
+    int width = 0;
+    int height = 0;
+    for (const QPixmap& p : shots) {
+        width += p.width() + (width > 0 ? 12 : 0);
+        height = std::max(height, p.height());
+    }
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(0x50, 0x60, 0x70));
+    QPainter painter(&image);
+    int x = 0;
+    for (const QPixmap& p : shots) {
+        painter.drawPixmap(x, 0, p);
+        x += p.width() + 12;
+    }
+    return image;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -302,7 +330,7 @@ int main(int argc, char** argv) {
     platform::ScriptedDialogService scripted;
     scripted.SetEcho(&std::cerr);
     platform::QtDialogService interactive;
-    host::StreamMirror mirror(std::cout);
+    host::StreamMirror mirror(std::cout, &std::cerr);
     // A grab runs unattended: boxes get their safe answers and are reported like headless ones.
     const bool scriptedBoxes = o.headless || !o.grab.empty();
     host::HostSite site(browser,
@@ -348,7 +376,7 @@ int main(int argc, char** argv) {
     }
     if (!o.grab.empty()) {
         QTimer::singleShot(2500, [&] {
-            if (!top->grab().save(QString::fromStdString(o.grab)))
+            if (!GrabWindows(top).save(QString::fromStdString(o.grab)))
                 std::cerr << "kivra: cannot write " << o.grab << std::endl;
             end(0);
         });

@@ -201,6 +201,7 @@ void CChatServer::HandleLogin(CClientConnection* conn, const std::vector<BlockEn
         Info(raw,
              "There is no room called " + roomName + "; you are in the " + StartRoom()->name + ".");
     Enter(raw, room ? room : StartRoom());
+    emit humanArrived(raw);
 }
 
 CChatUser* CChatServer::AddBot(const std::string& name, const std::string& roomName) {

@@ -44,6 +44,10 @@ public:
     std::vector<std::string> RoomNames() const;
     std::vector<std::string> TickerMessages() const;
 
+signals:
+    // A person (not a bot) has logged in and entered a room.
+    void humanArrived(kivra::server::CChatUser* user);
+
 private:
     void OnNewConnection(QTcpServer* server);
     void OnEvents(CClientConnection* conn, const std::vector<ReaderEvent>& events);

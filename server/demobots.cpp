@@ -30,6 +30,13 @@ CDemoBots::CDemoBots(CChatServer& chat, int periodMs, quint32 seed, QObject* par
         if (CChatUser* bot = m_chat.AddBot(n[0], n[1]))
             m_bots.push_back(bot);
     }
+    // A visitor is greeted in private at once, so the first thing a new client shows is a
+    // conversation window beside the room.
+    connect(&m_chat, &CChatServer::humanArrived, this, [this](CChatUser* visitor) {
+        if (!m_bots.empty())
+            m_chat.Tell(m_bots.front(), visitor->Wire(),
+                        "Hello " + visitor->name + ", welcome! Tell me anything.");
+    });
     connect(&m_timer, &QTimer::timeout, this, &CDemoBots::Step);
     if (periodMs > 0)
         m_timer.start(periodMs);

@@ -6,6 +6,7 @@
 #include "chatsocket.h"
 #include "chatstrings.h"
 #include "codepage.h"
+#include "composetelldlg.h"
 #include "dialogservice.h"
 #include "emotioneditdlg.h"
 #include "emotionlist.h"
@@ -13,12 +14,15 @@
 #include "inputline.h"
 #include "lineendfilter.h"
 #include "pgedit.h"
+#include "privatemsgmanager.h"
+#include "privatemsgwnd.h"
 #include "settingsstore.h"
 #include "tickerwnd.h"
 #include "useractions.h"
 #include "userlist.h"
 #include "viewcommands.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QHelpEvent>
@@ -104,8 +108,11 @@ CChatPanel::~CChatPanel() {
     m_context.m_pUserList = nullptr;
     m_context.m_pTicker = nullptr;
     m_context.m_pPanel = nullptr;
+    m_context.m_pPrivateWindows = nullptr;
     m_pBuddyDlg.reset();
     m_pEmotionDlg.reset();
+    m_pCompose.reset();
+    m_pPrivate.reset();
     qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
@@ -176,6 +183,7 @@ void CChatPanel::BuildItems() {
         return true;
     };
     m_pCommands->m_openGoto = [this] { OpenGotoDialog(); };
+    BuildPrivateMessages();
     m_pOutputView =
         new CPGEdit(m_context, *m_pCommands, m_site.Dialogs(), CPGEdit::KIND_MAIN, this);
     SetId(m_pOutputView, IDC_OUTPUTVIEW, "outputview");
@@ -358,8 +366,15 @@ void CChatPanel::OnCommand(int id) {
         ToggleDisplaySwitch(&CChatContext::m_bShowEmotionList, "Show Emotion List");
         break;
     case IDC_SENDPRIVATE:
-        if (m_context.m_pUserList != nullptr)
-            m_context.m_pUserList->StartPrivateMessage();
+        // With nobody selected the tool button writes one message to any name.
+        if (m_pUsers != nullptr && !m_pUsers->Selection().empty())
+            m_pUsers->StartPrivateMessage();
+        else if (m_pCompose != nullptr)
+            m_pCompose->Open();
+        break;
+    case CUserActions::ID_SEND_PM:
+        if (m_pPrivate != nullptr && m_pUsers != nullptr)
+            m_pPrivate->StartWithSelection(m_pUsers->Selection());
         break;
     case IDC_HELP:
     case 57670:
@@ -523,6 +538,12 @@ bool CChatPanel::Dump(const std::string& what, std::vector<std::string>& lines) 
             lines.push_back("[emotion] " + word);
         return true;
     }
+    if (what == "pm" && m_pPrivate != nullptr) {
+        lines.clear();
+        for (CPrivateMsgWnd* w : m_pPrivate->Windows())
+            lines.push_back("[pm] " + w->DisplayName());
+        return true;
+    }
     return false;
 }
 
@@ -551,7 +572,63 @@ QWidget* CChatPanel::HookInputLine() {
     return m_pInputLine;
 }
 QList<QWidget*> CChatPanel::HookPrivateWindows() {
-    return {};
+    // Only a window whose input field, view or one of its four buttons holds the focus takes
+    // the Tab.
+    QList<QWidget*> windows;
+    const QWidget* focus = QApplication::focusWidget();
+    if (m_pPrivate != nullptr)
+        for (CPrivateMsgWnd* w : m_pPrivate->Windows())
+            if (w->IsFocusInside(focus))
+                windows.push_back(w);
+    return windows;
+}
+
+void CChatPanel::BuildPrivateMessages() {
+    m_pPrivate = std::make_unique<CPrivateMsgManager>(m_context, *m_pCommands, *m_pUserActions,
+                                                      m_site.Dialogs(), this);
+    m_context.m_pPrivateWindows = m_pPrivate.get();
+    m_pUserActions->m_startPrivate = [this](const std::vector<std::string>& names) {
+        m_pPrivate->StartWithSelection(names);
+    };
+    m_pCompose = std::make_unique<CComposeTellDlg>(m_context, m_site.Dialogs(), this);
+    IViewMirror* mirror = m_site.Mirror();
+    if (mirror == nullptr)
+        return;
+    // Each window's view is copied out one view line at a time, under the peer's name.
+    m_pPrivate->m_onOpened = [mirror](CPrivateMsgWnd* window) {
+        const std::string name = window->DisplayName();
+        mirror->PrivateWindowEvent(name, true);
+        auto filter = std::make_shared<LineEndFilter>();
+        auto pending = std::make_shared<std::string>();
+        QObject::connect(
+            window->OutputView(), &CPGEdit::textAppended, window,
+            [mirror, name, filter, pending](const QString& t) {
+                const QByteArray bytes = kivra::platform::ToWire(t);
+                pending->append(filter->Feed(std::string_view(bytes.constData(), bytes.size())));
+                std::size_t nl;
+                while ((nl = pending->find('\n')) != std::string::npos) {
+                    mirror->PrivateLine(name, std::string_view(*pending).substr(0, nl));
+                    pending->erase(0, nl + 1);
+                }
+            });
+    };
+    m_pPrivate->m_onClosed = [mirror](const std::string& name) {
+        mirror->PrivateWindowEvent(name, false);
+    };
+}
+
+bool CChatPanel::TypePrivate(const std::string& name, const std::string& text) {
+    CPrivateMsgWnd* window = m_pPrivate != nullptr ? m_pPrivate->Window(name) : nullptr;
+    if (window == nullptr)
+        return false;
+    window->InputField()->setText(kivra::platform::FromWire(text));
+    window->PressButton(CPrivateMsgWnd::IDC_SEND);
+    return true;
+}
+
+bool CChatPanel::PressPrivateButton(const std::string& name, int id) {
+    CPrivateMsgWnd* window = m_pPrivate != nullptr ? m_pPrivate->Window(name) : nullptr;
+    return window != nullptr && window->PressButton(id);
 }
 
 } // namespace kivra::control

@@ -28,6 +28,8 @@ class CBuddyDlg;
 class CEmotionEditDlg;
 class CEmotionList;
 class CTickerWnd;
+class CComposeTellDlg;
+class CPrivateMsgManager;
 class QFrame;
 class QProgressBar;
 class QPushButton;
@@ -94,6 +96,11 @@ public:
     bool Dump(const std::string& what, std::vector<std::string>& lines) override;
     bool SelectEmotion(const std::string& word) override;
     bool PerformEmotion(const std::string& word) override;
+    bool TypePrivate(const std::string& name, const std::string& text) override;
+    bool PressPrivateButton(const std::string& name, int id) override;
+
+    CPrivateMsgManager* PrivateMessages() const { return m_pPrivate.get(); }
+    CComposeTellDlg* ComposeDialog() const { return m_pCompose.get(); }
 
     // IKeyboardHookTarget
     QWidget* HookOutputView() override;
@@ -115,6 +122,7 @@ private:
     int SendToServer(const char* text);
     void ToggleDisplaySwitch(bool CChatContext::*flag, const char* valueName);
     void OpenGotoDialog();
+    void BuildPrivateMessages();
 
     IRazarSite& m_site;
     ISettingsStore& m_settings;
@@ -140,6 +148,8 @@ private:
     std::unique_ptr<CUserActions> m_pUserActions;
     CUserList* m_pUsers = nullptr;
     std::unique_ptr<CBuddyDlg> m_pBuddyDlg;
+    std::unique_ptr<CPrivateMsgManager> m_pPrivate;
+    std::unique_ptr<CComposeTellDlg> m_pCompose;
     CPGEdit* m_pOutputView = nullptr;
     CInputLine* m_pInputLine = nullptr;
     std::array<QPushButton*, 3> m_smallButtons{};

@@ -21,6 +21,8 @@ public:
     virtual ~IViewMirror() = default;
     virtual void MainText(std::string_view text) = 0;
     virtual void PrivateLine(const std::string& name, std::string_view line) = 0;
+    // A private-message window for `name` (display name) opened or closed.
+    virtual void PrivateWindowEvent(const std::string& /*name*/, bool /*open*/) {}
 };
 
 class IRazarSite {
@@ -59,6 +61,14 @@ public:
     // The output view's "Save To File"; the file name comes from the dialog service. False when
     // there is no output view.
     virtual bool SaveTranscript() = 0;
+    // Types `text` into the private-message window of `name` and presses Send; false when no
+    // such window is open.
+    virtual bool TypePrivate(const std::string& /*name*/, const std::string& /*text*/) {
+        return false;
+    }
+    // Presses button `id` in the private-message window of `name`; false without that window
+    // or button.
+    virtual bool PressPrivateButton(const std::string& /*name*/, int /*id*/) { return false; }
     // The lines of `!dump WHAT` (without the closing line); false when WHAT is not known.
     virtual bool Dump(const std::string& /*what*/, std::vector<std::string>& /*lines*/) {
         return false;

@@ -3,11 +3,11 @@
 // file dialogs, the font dialog and any other modal dialog. The Qt implementation shows real
 // dialogs; the scripted one (tests, headless host) records every request and answers by rule.
 
+#include <QDialog>
 #include <QFont>
 #include <QString>
 #include <optional>
 
-class QDialog;
 class QWidget;
 
 namespace kivra::platform {
@@ -32,6 +32,15 @@ public:
 
     // Runs `dialog` modally; returns its result (QDialog::Accepted or Rejected).
     virtual int RunModal(QDialog* dialog) = 0;
+
+    // Shows `dialog` without waiting for it (a modeless dialog the user keeps beside the chat).
+    virtual void ShowModeless(QDialog* dialog) {
+        if (dialog == nullptr)
+            return;
+        dialog->show();
+        dialog->raise();
+        dialog->activateWindow();
+    }
 };
 
 } // namespace kivra::platform

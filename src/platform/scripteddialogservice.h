@@ -59,6 +59,8 @@ public:
     std::optional<QString> GetOpenFileName(QWidget* owner, const QString& filter) override;
     std::optional<QFont> GetFont(QWidget* owner, const QFont& initial) override;
     int RunModal(QDialog* dialog) override;
+    // Nothing is shown, so a modeless dialog is answered at once as a modal one.
+    void ShowModeless(QDialog* dialog) override { RunModal(dialog); }
 
     // The box result for an answer word under these MB_ flags; the safe answer when `answer` is
     // empty or does not name one of the box's buttons.

@@ -7,7 +7,7 @@ namespace {
 constexpr char kSoh = '\x01';
 constexpr char kTelnetLoginOptions[] = "\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18";
 
-// A name inside a command line: a CR or LF would end the line early and start another
+// A name or text inside a command line: a CR or LF would end the line early and start another
 // command, so they are dropped.
 std::string LineSafe(const char* name) {
     std::string s;
@@ -145,7 +145,7 @@ const CStringArray* CChatProtocol::GetMenuList(int id) {
 
 int CChatProtocol::SendTell(const char* names, const char* text) {
     std::string line = "tell ";
-    line.append(Safe(names)).append(" ").append(Safe(text)).append("\r\n");
+    line.append(LineSafe(names)).append(" ").append(LineSafe(text)).append("\r\n");
     return Send(line.c_str());
 }
 

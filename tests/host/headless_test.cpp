@@ -50,3 +50,18 @@ TEST(HeadlessCommands, FieldsAndDumps) {
          {"!field", "!field novalue", "!field =x", "!dump", "!dump ", "!perform", "!emotions x"})
         EXPECT_EQ(ParseHeadlessCommand(bad).kind, K::Bad) << bad;
 }
+
+TEST(HeadlessCommands, PrivateMessages) {
+    const auto pm = ParseHeadlessCommand("!pm Ann+Lee hello  there");
+    EXPECT_EQ(pm.kind, K::Pm);
+    EXPECT_EQ(pm.key, "Ann+Lee");
+    EXPECT_EQ(pm.text, "hello  there");
+    EXPECT_EQ(ParseHeadlessCommand("!pm Ann").text, "");
+    const auto button = ParseHeadlessCommand("!pmbutton Ann 1049");
+    EXPECT_EQ(button.kind, K::PmButton);
+    EXPECT_EQ(button.key, "Ann");
+    EXPECT_EQ(button.id, 1049);
+    for (const char* bad : {"!pm", "!pm ", "!pmbutton", "!pmbutton Ann", "!pmbutton Ann x",
+                            "!pmbutton Ann 70000", "!pmx Ann"})
+        EXPECT_EQ(ParseHeadlessCommand(bad).kind, K::Bad) << bad;
+}

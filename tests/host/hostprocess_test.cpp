@@ -530,6 +530,81 @@ TEST_F(HostProcess, TickerRunsServerNewsAndEmotionsPerform) {
     server.waitForFinished(3000);
 }
 
+// Two headless clients tell each other through the server: each shows the other's tell in its
+// window for the peer, the window opens and closes on the event stream, and the compose dialog
+// leaves the recipient memory in the registry as the names were last used.
+TEST_F(HostProcess, PrivateMessagesTravelBetweenTwoClients) {
+    QProcess server, ann, bob;
+    server.start(program + "-server",
+                 {"--open", "--port", "0", "--http-port", "-1", "--ticker-seconds", "0"});
+    ASSERT_TRUE(server.waitForReadyRead(5000));
+    const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
+    QByteArray out[2], err[2];
+    QProcess* clients[2] = {&ann, &bob};
+    const char* names[2] = {"Ann", "Bob"};
+    for (int i = 0; i < 2; ++i) {
+        Prepare(*clients[i]);
+        clients[i]->start(program,
+                          {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
+                           "--param", QString("USERNAME=") + names[i], "--param", "PASSWORD=pw"});
+    }
+    auto send = [&](int i, const QByteArray& lines) {
+        clients[i]->write(lines);
+        clients[i]->waitForBytesWritten(5000);
+    };
+    auto until = [&](int i, const QByteArray& text, bool onOut) {
+        return WaitFor([&] {
+            clients[i]->waitForReadyRead(50);
+            out[i] += clients[i]->readAllStandardOutput();
+            err[i] += clients[i]->readAllStandardError();
+            return (onOut ? out[i] : err[i]).contains(text);
+        });
+    };
+    ASSERT_TRUE(WaitFor([&] {
+        err[0].clear();
+        send(0, "!dump users\n");
+        return until(0, "[end users]", false) && err[0].contains("[user] 0x000 Bob\n");
+    })) << err[0].toStdString();
+
+    send(0, "!select Bob\n!command 32775\n!pm Bob hello bob\n");
+    EXPECT_TRUE(until(0, "[pm-open] Bob\n", false)) << err[0].toStdString();
+    EXPECT_TRUE(until(1, "[Private: Ann] Ann tells you, \"hello bob\"\n", true))
+        << out[1].toStdString();
+    EXPECT_TRUE(until(1, "[pm-open] Ann\n", false)) << err[1].toStdString();
+    send(1, "!pm ann hi ann\n");
+    EXPECT_TRUE(until(0, "[Private: Bob] Bob tells you, \"hi ann\"\n", true))
+        << out[0].toStdString();
+    EXPECT_TRUE(out[0].contains("[Private: Bob] You tell Bob, \"hello bob\"\n"))
+        << out[0].toStdString();
+    send(0, "!dump pm\n");
+    EXPECT_TRUE(until(0, "[pm] Bob\n[end pm]\n", false)) << err[0].toStdString();
+
+    // With nobody selected the tool button opens the compose dialog.
+    send(0, "!select\n");
+    for (const char* to : {"Cy", "Dee", "Bob", "cy"})
+        send(0, QByteArray("!field 201=") + to + "\n!field 181=note\n!answer ok\n!command 108\n");
+    EXPECT_TRUE(until(1, "[Private: Ann] Ann tells you, \"note\"\n", true)) << out[1].toStdString();
+    send(0, "!pmbutton Bob 2\n!dump pm\n");
+    EXPECT_TRUE(until(0, "[pm-close] Bob\n[end pm]\n", false)) << err[0].toStdString();
+
+    for (QProcess* c : clients) {
+        c->write("!quit\n");
+        EXPECT_TRUE(c->waitForFinished(10000));
+    }
+    server.kill();
+    server.waitForFinished(3000);
+    const std::string hive = Slurp((dir.path() + "/registry/HKEY_CURRENT_USER.reg").toStdString());
+    const std::string head =
+        "[HKEY_CURRENT_USER\\Software\\Kivra\\axkivractrl\\MSKIVRA50\\Priv Msg MRU]\n";
+    const std::size_t at = hive.find(head);
+    ASSERT_NE(at, std::string::npos) << hive;
+    const std::string section = hive.substr(at, hive.find("\n[", at + 1) - at);
+    for (const char* line : {"\"MRU000\"=\"cy\"\n", "\"MRU001\"=\"Bob\"\n", "\"MRU002\"=\"Dee\"\n",
+                             "\"MRUCount\"=dword:00000003"})
+        EXPECT_NE(section.find(line), std::string::npos) << line << " in\n" << section;
+    EXPECT_EQ(section.find("MRU003"), std::string::npos) << section;
+}
+
 // However kivra ends, the demo server it started ends too and frees its ports; a signal that
 // asks it to end ends it in order, with status 0.
 TEST_F(HostProcess, DemoServerNeverOutlivesKivra) {

@@ -122,3 +122,17 @@ TEST(Speech, IgnoreEmotionsShoutAndAvatarsOff) {
     EXPECT_EQ(ann->Received().rfind("<say username=\"Cy\">", 0), 0u);
     EXPECT_TRUE(bob->WaitFor("Cy\x1b[0;34m shouts, \"anyone?"));
 }
+
+// The demo's residents greet each visitor in private as soon as the visitor is in.
+TEST(Speech, DemoResidentGreetsVisitorWithATell) {
+    ServerProcess server({"--open", "--demo"});
+    ASSERT_TRUE(server.Ok());
+    RawClient ann(server.ChatPort());
+    ann.Login("Ann Lee", "pw");
+    ASSERT_TRUE(ann.WaitFor("welcome! Tell me anything.", 3000)) << ann.Received();
+    ann.WaitFor("\"\r\n", 1000);
+    const std::string received = ann.Take();
+    const std::size_t at = received.find("<tell to=\"Ann+Lee\" from=\"Ada\">");
+    ASSERT_NE(at, std::string::npos) << received;
+    EXPECT_NE(received.find("Hello Ann Lee, welcome! Tell me anything.", at), std::string::npos);
+}

@@ -1,0 +1,421 @@
+// Private-message windows driven by server tells and by their buttons, the recipient memory in
+// the settings store, "Send To:" and the compose dialog, all checked by the wire bytes sent.
+
+#include "chatprotocol.h"
+#include "composetelldlg.h"
+#include "panefakes.h"
+#include "pgedit.h"
+#include "privatemsgmanager.h"
+#include "privatemsgwnd.h"
+#include "recipientmru.h"
+#include "useractions.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Wire : IChatTransport {
+    std::string sent;
+    bool connected = true;
+    bool IsConnected() const override { return connected; }
+    int SendText(const char* t) override {
+        sent += t;
+        return int(std::strlen(t));
+    }
+    int SendData(const char* d, int n) override {
+        sent.append(d, std::size_t(n));
+        return n;
+    }
+};
+
+// A store that deletes values, as the registry does; its state is written "NAME=VALUE;...".
+struct Store : ISettingsStore {
+    std::map<std::string, std::string> values;
+    std::string GetProfileString(const std::string&, const std::string& e,
+                                 const std::string& def) override {
+        const auto it = values.find(e);
+        return it == values.end() ? def : it->second;
+    }
+    std::uint32_t GetProfileInt(const std::string&, const std::string& e,
+                                std::uint32_t def) override {
+        const auto it = values.find(e);
+        return it == values.end() ? def : std::uint32_t(std::stoul(it->second));
+    }
+    bool WriteProfileString(const std::string&, const char* e, const char* t) override {
+        if (t)
+            values[e] = t;
+        else
+            values.erase(e);
+        return true;
+    }
+    bool WriteProfileInt(const std::string&, const std::string& e, std::uint32_t v) override {
+        values[e] = std::to_string(v);
+        return true;
+    }
+    void Set(const std::string& state) {
+        values.clear();
+        std::size_t at = 0;
+        while (at < state.size()) {
+            const std::size_t end = std::min(state.find(';', at), state.size());
+            const std::string item = state.substr(at, end - at);
+            const std::size_t eq = item.find('=');
+            values[item.substr(0, eq)] = item.substr(eq + 1);
+            at = end + 1;
+        }
+    }
+    std::string State() const {
+        std::string s;
+        for (const auto& [k, v] : values)
+            s += (s.empty() ? "" : ";") + k + "=" + v;
+        return s;
+    }
+};
+
+struct BeepPanel : FakePanel {
+    int beeps = 0;
+    void Beep() override { ++beeps; }
+};
+
+struct Rig {
+    CChatContext context;
+    Wire wire;
+    Store store;
+    BeepPanel panel;
+    FakeUserList users;
+    FakeDialogs dialogs;
+    CChatProtocol protocol{&context};
+    CContextCommands commands{context};
+    CUserActions actions{context, commands};
+    QWidget owner;
+    CPGEdit main{context, commands, dialogs, CPGEdit::KIND_MAIN};
+    CPrivateMsgManager pm{context, commands, actions, dialogs, &owner};
+    std::vector<std::string> events;
+
+    Rig() {
+        CopyParam(context.m_params.szUserName, "Me Myself");
+        context.m_pTransport = &wire;
+        context.m_pProtocol = &protocol;
+        context.m_pOutput = &main;
+        context.m_pSettings = &store;
+        context.m_pPanel = &panel;
+        context.m_pUserList = &users;
+        context.m_pPrivateWindows = &pm;
+        pm.m_onOpened = [this](CPrivateMsgWnd* w) { events.push_back("open " + w->DisplayName()); };
+        pm.m_onClosed = [this](const std::string& n) { events.push_back("close " + n); };
+    }
+    void Feed(const std::string& bytes) {
+        std::vector<char> b(bytes.begin(), bytes.end());
+        b.push_back('\0');
+        int incomplete = 0;
+        protocol.ProcessReceived(b.data(), int(bytes.size()), &incomplete);
+    }
+    void Tell(const std::string& from, const std::string& text) {
+        Feed("<tell to=\"Me+Myself\" from=\"" + from + "\">\x1b[1;35m" + from + " tells you, \"" +
+             text + "\x1b[0;m\"\r\n");
+    }
+    std::string Text(CPrivateMsgWnd* w) { return w->OutputView()->toPlainText().toStdString(); }
+    std::string Take() { return std::exchange(wire.sent, {}); }
+    QString LastBox() const {
+        for (auto it = dialogs.Requests().rbegin(); it != dialogs.Requests().rend(); ++it)
+            if (it->kind == kivra::platform::DialogRequest::Kind::MessageBox)
+                return it->caption + ": " + it->text;
+        return {};
+    }
+};
+
+// One window per peer whatever the letter case or "+" versus blank, and the count stays right
+// when windows close in any order.
+TEST(PrivateMessages, TellsShareOneWindowPerKeyAndTheCountFollowsClosing) {
+    Rig r;
+    r.Tell("Ann+Lee", "hello");
+    r.Tell("ANN+lee", "again");
+    r.Feed(
+        "<tell to=\"ann lee\" from=\"Me+Myself\">\x1b[0;35mYou tell Ann Lee, \"hi\x1b[0;m\"\r\n");
+    r.Tell("Bob", "yo");
+    ASSERT_EQ(r.pm.OpenCount(), 2);
+    CPrivateMsgWnd* ann = r.pm.Window("ann+LEE");
+    ASSERT_NE(ann, nullptr);
+    EXPECT_EQ(ann->windowTitle(), QStringLiteral("Private: Ann Lee"));
+    EXPECT_EQ(ann->WireName(), "Ann+Lee");
+    EXPECT_EQ(ann->focusWidget(), ann->Button(CPrivateMsgWnd::IDC_CLOSE));
+    EXPECT_EQ(r.Text(ann), "Ann+Lee tells you, \"hello\"\nANN+lee tells you, \"again\"\nYou tell "
+                           "Ann Lee, \"hi\"\n");
+    EXPECT_EQ(ann->SmallIcon(), CPrivateMsgWnd::ICON_QUIET); // the own echo came last
+    EXPECT_EQ(r.pm.Window("bob")->SmallIcon(), CPrivateMsgWnd::ICON_INCOMING);
+    EXPECT_TRUE(r.main.toPlainText().isEmpty());
+
+    r.pm.Window("Bob")->PressButton(CPrivateMsgWnd::IDC_CLOSE);
+    ann->close(); // the window manager's close
+    ann->PressButton(CPrivateMsgWnd::IDC_CLOSE);
+    EXPECT_EQ(r.pm.OpenCount(), 0);
+    EXPECT_EQ(r.pm.Window("Ann Lee"), nullptr);
+    EXPECT_EQ(r.events,
+              (std::vector<std::string>{"open Ann Lee", "open Bob", "close Bob", "close Ann Lee"}));
+    r.Tell("Bob", "back");
+    EXPECT_EQ(r.pm.OpenCount(), 1);
+}
+
+// A flood of tellers: at most "MAX PM" windows, the rest in the main view; a 100 KB tell and
+// a name with odd bytes land in their windows.
+TEST(PrivateMessages, FloodStopsAtTheMaximumAndTheRestGoesToTheMainView) {
+    Rig r;
+    r.context.m_nMaxPM = 50;
+    for (int i = 0; i < 500; ++i)
+        r.Tell("U" + std::to_string(i), "x");
+    EXPECT_EQ(r.pm.OpenCount(), 50);
+    EXPECT_EQ(r.pm.Windows().size(), 50u);
+    EXPECT_NE(r.pm.Window("u49"), nullptr);
+    EXPECT_EQ(r.pm.Window("u50"), nullptr);
+    EXPECT_TRUE(r.main.toPlainText().contains(QStringLiteral("U499 tells you")));
+
+    Rig big;
+    const std::string huge(100 * 1024, 'z');
+    big.Tell("Odd\xE9<>&+Name", huge);
+    CPrivateMsgWnd* w = big.pm.Window("ODD\xE9<>& NAME");
+    ASSERT_NE(w, nullptr);
+    // The view keeps itself short as the main view does; the tail of the tell is there.
+    const std::string text = big.Text(w);
+    EXPECT_LE(text.size(), std::size_t(CPGEdit::kTrimLimit));
+    EXPECT_GE(std::count(text.begin(), text.end(), 'z'), 8000);
+    EXPECT_TRUE(big.main.toPlainText().isEmpty());
+}
+
+TEST(PrivateMessages, IncomingTellBeepsOnceWhenSoundIsOnAndNeverForTheOwnEcho) {
+    Rig r;
+    r.Tell("Ann", "quiet");
+    EXPECT_EQ(r.panel.beeps, 0);
+    r.context.m_bSoundPM = true;
+    r.Tell("Ann", "loud");
+    r.Feed("<tell to=\"Ann\" from=\"Me+Myself\">\x1b[0;35mYou tell Ann, \"x\x1b[0;m\"\r\n");
+    EXPECT_EQ(r.panel.beeps, 1);
+}
+
+// Each button's bytes on the wire and whether the window is still open after it.
+TEST(PrivateMessages, ButtonsSendTheirExactBytes) {
+    struct Case {
+        int id;
+        const char* wire;
+        bool open;
+    };
+    const Case cases[] = {
+        {CPrivateMsgWnd::IDC_GOTO, "goto Ann+Lee\n", true},
+        {CPrivateMsgWnd::IDC_GREET, "tell Ann+Lee Hey there, what's going on?\r\n", true},
+        {CPrivateMsgWnd::IDC_IGNORE, "ignore add Ann+Lee\n", false},
+        {CPrivateMsgWnd::IDC_CLOSE, "", false},
+        {CPrivateMsgWnd::IDC_SEND, "tell Ann+Lee typed\r\n", true},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        r.Tell("Ann+Lee", "hi");
+        CPrivateMsgWnd* w = r.pm.Window("Ann Lee");
+        w->InputField()->setText(QStringLiteral("typed"));
+        r.Take();
+        EXPECT_TRUE(w->PressButton(c.id));
+        EXPECT_EQ(r.Take(), c.wire) << c.id;
+        EXPECT_EQ(r.pm.Window("Ann Lee") != nullptr, c.open) << c.id;
+        if (c.id == CPrivateMsgWnd::IDC_GREET) {
+            EXPECT_TRUE(w->isMinimized());
+        }
+    }
+}
+
+TEST(PrivateMessages, SendCutsAndCleansTheTextAndClosesForAnIgnoredPeer) {
+    Rig r;
+    r.Tell("Ann", "hi");
+    CPrivateMsgWnd* w = r.pm.Window("Ann");
+    r.Take();
+    w->InputField()->setText(QString(600, QLatin1Char('a')));
+    EXPECT_EQ(w->InputField()->text().size(), CPrivateMsgWnd::kMaxInput);
+    r.context.m_nScrollHold = 1;
+    w->SendText(QString(1200, QLatin1Char('b')));
+    EXPECT_EQ(r.Take(), "tell Ann " + std::string(1000, 'b') + "\r\n");
+    EXPECT_EQ(r.context.m_nScrollHold, 0);
+    EXPECT_TRUE(w->InputField()->text().isEmpty());
+    w->SendText(QString());
+    EXPECT_EQ(r.Take(), "");
+    w->SendText(QStringLiteral("one\r\nquit\ntwo"));
+    EXPECT_EQ(r.Take(), "tell Ann onequittwo\r\n");
+
+    r.protocol.OnIgnoring("ANN");
+    w->SendText(QStringLiteral("not sent"));
+    EXPECT_EQ(r.Take(), "");
+    EXPECT_EQ(r.pm.OpenCount(), 0);
+}
+
+// Starting from the selection or from "Send To:": the boxes, the silent stops, and the open
+// window brought up for a name that differs only in case or blank versus "+".
+TEST(PrivateMessages, StartWithSelectionFollowsTheRules) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> selection;
+        const char* answer; // for "Send To:" when nobody is selected
+        int maxPM;
+        bool connected;
+        int open; // windows open after
+        const char* box;
+    };
+    const Case cases[] = {
+        {"new window", {}, "Bob", 50, true, 2, ""},
+        {"open one comes up", {}, "ann+LEE", 50, true, 1, ""},
+        {"not connected", {}, "Bob", 50, false, 1, ""},
+        {"own name", {}, "me+myself", 50, true, 1, ""},
+        {"ignored", {}, "cy", 50, true, 1, "Notice!!: You are currently ignoring cy."},
+        {"limit",
+         {},
+         "Bob",
+         1,
+         true,
+         1,
+         "Max Private Messages reached.: There is a maximum limit of 1 open private message "
+         "windows."},
+        {"selection", {"Bob", "Cy", "Dee"}, "", 50, true, 3, ""},
+        {"selection stops at limit", {"Bob", "Dee", "Eve"}, "", 2, true, 2, ""},
+        {"selection with open one", {"ANN LEE"}, "", 1, true, 1, ""},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        r.Tell("Ann+Lee", "hi");
+        r.protocol.OnIgnoring("Cy");
+        r.context.m_nMaxPM = c.maxPM;
+        r.wire.connected = c.connected;
+        r.pm.Window("Ann Lee")->showMinimized();
+        if (*c.answer)
+            r.dialogs.QueueAnswer(QString::fromLatin1(c.answer));
+        r.pm.StartWithSelection(c.selection);
+        EXPECT_EQ(r.pm.OpenCount(), c.open) << c.name;
+        EXPECT_EQ(r.LastBox().toStdString(), c.box) << c.name;
+        if (std::string(c.name).find("open one") != std::string::npos) {
+            EXPECT_FALSE(r.pm.Window("Ann Lee")->isMinimized()) << c.name;
+        }
+    }
+    Rig none;
+    none.context.m_nMaxPM = 0; // "MAX PM" "NONE"
+    none.dialogs.QueueAnswer(QStringLiteral("Bob"));
+    none.pm.StartWithSelection({});
+    EXPECT_EQ(none.LastBox(), QStringLiteral("Max Private Messages reached.: There is a maximum "
+                                             "limit of 0 open private message windows."));
+}
+
+TEST(PrivateMessages, TabCyclesThroughTheWindowAndFocusInsideKnowsItsControls) {
+    Rig r;
+    r.Tell("Ann", "hi");
+    CPrivateMsgWnd* w = r.pm.Window("Ann");
+    using W = CPrivateMsgWnd;
+    QWidget* const order[] = {w->InputField(), w->Button(W::IDC_SEND), w->Button(W::IDC_IGNORE),
+                              w->Button(W::IDC_GOTO), w->Button(W::IDC_CLOSE)};
+    // From a control outside the cycle, Tab goes to the input field and Shift+Tab to Goto.
+    for (const auto& [key, to] :
+         {std::pair{Qt::Key_Tab, order[0]}, std::pair{Qt::Key_Backtab, order[3]}}) {
+        w->OutputView()->setFocus();
+        QKeyEvent k(QEvent::KeyPress, key, key == Qt::Key_Tab ? Qt::NoModifier : Qt::ShiftModifier);
+        QApplication::sendEvent(w->OutputView(), &k);
+        EXPECT_EQ(w->focusWidget(), to);
+    }
+    for (int i = 0; i < 5; ++i) {
+        order[i]->setFocus();
+        EXPECT_TRUE(w->IsFocusInside(order[i]));
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(order[i], &tab);
+        EXPECT_EQ(w->focusWidget(), order[(i + 1) % 5]) << i;
+        order[(i + 1) % 5]->setFocus();
+        QKeyEvent back(QEvent::KeyPress, Qt::Key_Backtab, Qt::ShiftModifier);
+        QApplication::sendEvent(order[(i + 1) % 5], &back);
+        EXPECT_EQ(w->focusWidget(), order[i]) << i;
+    }
+    EXPECT_TRUE(w->IsFocusInside(w->OutputView()));
+    EXPECT_FALSE(w->IsFocusInside(w->Button(W::IDC_GREET)));
+    EXPECT_FALSE(w->IsFocusInside(&r.owner));
+}
+
+// The recipient memory, from a given state of the section to the state after adding a name.
+TEST(RecipientMru, AddMovesOrPushesExactlyAsStored) {
+    std::string full; // "MRU000=N0" ... "MRU014=N14", count 15
+    for (int i = 0; i < 15; ++i)
+        full += CRecipientMru::ValueName(i) + "=N" + std::to_string(i) + ";";
+    full += "MRUCount=15";
+    std::string sixteenth = "MRU000=New", fifthUp = "MRU000=n4";
+    for (int i = 1; i < 15; ++i) {
+        sixteenth += ";" + CRecipientMru::ValueName(i) + "=N" + std::to_string(i - 1);
+        fifthUp += ";" + CRecipientMru::ValueName(i) + "=N" + std::to_string(i <= 4 ? i - 1 : i);
+    }
+    sixteenth += ";MRUCount=15";
+    fifthUp += ";MRUCount=15";
+    struct Case {
+        const char* name;
+        std::string before;
+        std::string add;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"first", "", "Ann", "MRU000=Ann;MRUCount=1"},
+        {"empty name", "", "", ""},
+        {"16th pushes the oldest out", full, "New", sixteenth},
+        {"5th moves to the top", full, "n4", fifthUp},
+        {"star entry matches", "MRU000=A;MRU001=B;MRU002=*Bob;MRUCount=3", "bob",
+         "MRU000=bob;MRU001=A;MRU002=B;MRUCount=3"},
+        {"one entry stays", "MRU000=Ann;MRUCount=1", "ANN", "MRU000=Ann;MRUCount=1"},
+        {"gap stays a gap", "MRU000=A;MRU002=C;MRUCount=3", "Cy",
+         "MRU000=Cy;MRU001=A;MRU003=C;MRUCount=4"},
+        {"huge count is the limit", "MRU000=A;MRU001=B;MRUCount=4000000000", "Dee",
+         "MRU000=Dee;MRU001=A;MRU002=B;MRUCount=4000000000"},
+    };
+    for (const Case& c : cases) {
+        Store s;
+        s.Set(c.before);
+        CRecipientMru::Add(s, c.add);
+        EXPECT_EQ(s.State(), c.after) << c.name;
+    }
+    Store s;
+    s.Set("MRU000=A;MRU001=;MRU002=C;MRUCount=3");
+    EXPECT_EQ(CRecipientMru::Read(s), std::vector<std::string>{"A"});
+}
+
+TEST(ComposeTell, ChecksTheRecipientSendsTheCutTextAndRemembersTheName) {
+    Rig r;
+    r.store.Set("MRU000=Zed;MRU001=Yan;MRUCount=2");
+    CComposeTellDlg dlg(r.context, r.dialogs);
+    dlg.Open();
+    ASSERT_EQ(dlg.Recipient()->count(), 2);
+    EXPECT_EQ(dlg.Recipient()->itemText(0), QStringLiteral("Zed"));
+    EXPECT_TRUE(dlg.AlwaysVisible()->isChecked());
+
+    struct Case {
+        const char* recipient;
+        const char* box;
+    };
+    const Case refused[] = {
+        {"  ", "No Recipient: You must specify a recipient before sending the message"},
+        {"ME+myself", "No Recipient: You can't send a private message to yourself"},
+    };
+    for (const Case& c : refused) {
+        dlg.Recipient()->setEditText(QString::fromLatin1(c.recipient));
+        dlg.Message()->setText(QStringLiteral("x"));
+        dlg.accept();
+        EXPECT_EQ(r.LastBox().toStdString(), c.box);
+        EXPECT_EQ(r.Take(), "");
+    }
+    dlg.show();
+    dlg.Recipient()->setEditText(QStringLiteral("Bob Ray"));
+    dlg.Message()->setText(QString(300, QLatin1Char('m')));
+    dlg.accept();
+    EXPECT_EQ(r.Take(), "tell Bob+Ray " + std::string(251, 'm') + "\r\n");
+    EXPECT_EQ(r.store.State(), "MRU000=Bob Ray;MRU001=Zed;MRU002=Yan;MRUCount=3");
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_TRUE(dlg.Message()->text().isEmpty());
+
+    dlg.AlwaysVisible()->setChecked(false);
+    dlg.Recipient()->setEditText(QStringLiteral("Yan"));
+    dlg.Message()->setText(QStringLiteral("bye"));
+    dlg.accept();
+    EXPECT_EQ(r.Take(), "tell Yan bye\r\n");
+    EXPECT_EQ(r.store.State(), "MRU000=Yan;MRU001=Bob Ray;MRU002=Zed;MRUCount=3");
+    EXPECT_FALSE(dlg.isVisible());
+}
+
+} // namespace
