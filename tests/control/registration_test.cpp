@@ -28,21 +28,6 @@ protected:
 
 } // namespace
 
-TEST_F(Registration, GuidsFollowTheirPattern) {
-    const char* guids[] = {kTypeLibGuid, kDispatchGuid, kEventGuid, kControlClsid, kPropPageClsid};
-    const auto first = Guid::Parse(guids[0]);
-    ASSERT_TRUE(first);
-    for (int i = 0; i < 5; ++i) {
-        const auto g = Guid::Parse(guids[i]);
-        ASSERT_TRUE(g) << guids[i];
-        EXPECT_EQ(g->data1, first->data1 + static_cast<std::uint32_t>(i));
-        EXPECT_EQ(g->data2, first->data2);
-        EXPECT_EQ(g->data3, first->data3);
-        EXPECT_EQ(g->data4, first->data4);
-        EXPECT_EQ(g->ToString(), guids[i]);
-    }
-}
-
 TEST_F(Registration, RegisterWritesEveryKeyAndUnregisterRemovesThem) {
     const std::string module = "/opt/kivra/libmskivra50.so";
     ASSERT_EQ(RegisterModule(store, module), S_OK);

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-TEST(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+using Options = ServerTest;
+
+TEST_F(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
     auto ann = LoggedIn(server, "Ann");
     ann->Send("\x01<begin>\n<userprefs>\n<end>\n");
     ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
@@ -52,9 +52,7 @@ TEST(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
     ASSERT_TRUE(bob->WaitFor("Ann does not want to be followed."));
 }
 
-TEST(Options, DisplayChangeShowsInTheNextEscape) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+TEST_F(Options, DisplayChangeShowsInTheNextEscape) {
     auto ann = LoggedIn(server, "Ann");
     auto bob = LoggedIn(server, "Bob");
     bob->Send("say one\n");
@@ -74,9 +72,7 @@ TEST(Options, DisplayChangeShowsInTheNextEscape) {
     ASSERT_TRUE(ann->WaitFor("<error> DISPLAY needs a message kind and a colour."));
 }
 
-TEST(Options, ListsTickerBuddiesAndIpAddress) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+TEST_F(Options, ListsTickerBuddiesAndIpAddress) {
     auto ann = LoggedIn(server, "Ann");
     auto bob = LoggedIn(server, "Bob Lee");
     ASSERT_TRUE(ann->WaitFor("has entered the room."));

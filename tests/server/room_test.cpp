@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-TEST(Rooms, EntryBlockListsTypeUsersAndExits) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+using Rooms = ServerTest;
+
+TEST_F(Rooms, EntryBlockListsTypeUsersAndExits) {
     auto ann = LoggedIn(server, "Ann");
     RawClient bob(server.ChatPort());
     bob.Login("Bob", "pw", "Lobby");
@@ -25,9 +25,7 @@ TEST(Rooms, EntryBlockListsTypeUsersAndExits) {
               std::string::npos);
 }
 
-TEST(Rooms, MovementByExitAndGotoWithEnterAndLeave) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+TEST_F(Rooms, MovementByExitAndGotoWithEnterAndLeave) {
     auto ann = LoggedIn(server, "Ann");
     auto bob = LoggedIn(server, "Bob");
     ann->Drain(100);
@@ -58,9 +56,7 @@ TEST(Rooms, MovementByExitAndGotoWithEnterAndLeave) {
     ASSERT_TRUE(ann->WaitFor("<error> Unknown command: up"));
 }
 
-TEST(Rooms, AuditoriumPrivateRoomsWorldMapAndUsers) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+TEST_F(Rooms, AuditoriumPrivateRoomsWorldMapAndUsers) {
     auto ann = LoggedIn(server, "Ann", "Auditorium");
     auto bob = LoggedIn(server, "Bob");
     ann->Send("users\n");
@@ -79,9 +75,7 @@ TEST(Rooms, AuditoriumPrivateRoomsWorldMapAndUsers) {
     ASSERT_TRUE(bob->WaitFor("<user role=roomop> Ann\r\n"));
 }
 
-TEST(Rooms, FollowersMoveWithTheLeaderAndConfirmationsGoBothWays) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+TEST_F(Rooms, FollowersMoveWithTheLeaderAndConfirmationsGoBothWays) {
     auto ann = LoggedIn(server, "Ann");
     auto bob = LoggedIn(server, "Bob");
     bob->Send("follow Ann\n");

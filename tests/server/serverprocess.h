@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTcpSocket>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -58,3 +60,10 @@ private:
 // Logs in and waits until the room has been entered.
 std::unique_ptr<RawClient> LoggedIn(const ServerProcess& server, const std::string& name,
                                     const std::string& room = {});
+
+// A test with its own open server.
+class ServerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.Ok()); }
+    ServerProcess server;
+};

@@ -382,7 +382,10 @@ struct FailingSocket : CChatSocket {
 } // namespace
 
 TEST(ChatSession, AReadErrorShowsTheNetworkReadErrorBoxInTheWireCodePage) {
-    for (const char* text : {static_cast<const char*>(nullptr), "Read failed \x80 5"}) {
+    const std::pair<const char*, const char*> cases[] = {
+        {nullptr, "Could not read from network connection. Socket error (10054)"},
+        {"Read failed \x80 5", "Read failed \u20AC 5"}};
+    for (const auto& [text, shown] : cases) {
         SessionRig<RecordingProtocol, FailingSocket> rig;
         rig.context.SetOption(CHATOPT_NOFILEXFER, true);
         rig.Start();
@@ -390,12 +393,7 @@ TEST(ChatSession, AReadErrorShowsTheNetworkReadErrorBoxInTheWireCodePage) {
         rig.transport.fail = true;
         rig.transport.text = text;
         rig.window.SendMessage(WM_CHAT_SOCKET, 0, CHAT_SOCKET_DATA);
-        ASSERT_EQ(rig.Boxes().size(), 1u);
-        EXPECT_EQ(rig.Boxes()[0].text,
-                  text ? QString("Read failed %1 5").arg(QChar(0x20AC))
-                       : QString("Could not read from network connection. Socket error (10054)"));
-        EXPECT_EQ(Str(rig.Boxes()[0].caption), "Network Read Error");
-        EXPECT_EQ(rig.Boxes()[0].flags, unsigned(MB_OK | MB_ICONEXCLAMATION));
+        ExpectBox(rig.Boxes(), shown, "Network Read Error", MB_OK | MB_ICONEXCLAMATION);
         EXPECT_FALSE(rig.transport.IsConnected());
         EXPECT_FALSE(CChatSession::ReadGuard());
     }
