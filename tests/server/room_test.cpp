@@ -61,13 +61,11 @@ TEST_F(Rooms, AuditoriumPrivateRoomsWorldMapAndUsers) {
     auto bob = LoggedIn(server, "Bob");
     ann->Send("users\n");
     ASSERT_TRUE(ann->WaitFor("Bob (Lobby)"));
-    ann->Send("\x01<begin>\n<createprivate>\n<end>\n");
+    ann->Send(Request("createprivate"));
     ASSERT_TRUE(ann->WaitFor("Exits: out"));
     EXPECT_TRUE(Has(BlockLines(ann->Received()), "user role=roomop|Ann"));
     ann->Take();
-    ann->Send("\x01<begin>\n<worldmap>\n<end>\n");
-    ASSERT_TRUE(ann->WaitFor("/map.html\r\n"));
-    const auto lines = BlockLines(ann->Take());
+    const auto lines = ann->Ask("worldmap");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0],
               "loadurl|http://127.0.0.1:" + std::to_string(server.HttpPort()) + "/map.html");

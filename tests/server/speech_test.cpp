@@ -99,7 +99,7 @@ TEST_F(Speech, IgnoreEmotionsShoutAndAvatarsOff) {
     EXPECT_EQ(units[0].kind, 3);
     EXPECT_NE(units[0].text.find("smiles."), std::string::npos);
 
-    ann->Send("\x01<begin>\n<displayavatars> off\n<end>\n");
+    ann->Send(Request("displayavatars", "off"));
     cy->Send("shout anyone?\n");
     ASSERT_TRUE(ann->WaitFor("anyone?\x1b[0;m\"\r\n"));
     EXPECT_EQ(ann->Received().rfind("<say username=\"Cy\">", 0), 0u);

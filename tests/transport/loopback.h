@@ -143,7 +143,6 @@ class RecordingView : public IOutputView {
 public:
     std::string text;
     std::vector<std::string> lines;
-    int finishes = 0;
     int depth = 0, batches = 0, appendsOutsideBatches = 0;
     void AppendText(const char* t, std::size_t n, std::uint32_t) override {
         if (depth == 0)
@@ -155,7 +154,7 @@ public:
     void InsertLink(const std::string& linkText, const std::string&) override { text += linkText; }
     void InsertPicture(const ChatPicture&, const std::string&) override {}
     void InsertPlainPicture(const ChatPicture&, int) override {}
-    void FinishAppend() override { ++finishes; }
+    void FinishAppend() override {}
     void SetBold(bool) override {}
     void SetItalic(bool) override {}
     void SetUnderline(bool) override {}
