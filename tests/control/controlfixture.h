@@ -3,6 +3,7 @@
 // records what would reach the browser.
 
 #include "chatpanel.h"
+#include "loopbackport.h"
 #include "propertybag.h"
 #include "razarctrl.h"
 #include "registrystore.h"
@@ -12,24 +13,16 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <memory>
-#include <netinet/in.h>
 #include <sstream>
-#include <sys/socket.h>
 #include <unistd.h>
 
 // A loopback port nobody listens on: bound once by the system's choice, then let go, so a
 // session started by a test fails at once instead of reaching anything.
 inline std::string ClosedPort() {
     static const std::string port = [] {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        ::close(fd);
-        return std::to_string(ntohs(a.sin_port));
+        std::uint16_t p = 0;
+        ::close(BindLoopback(-1, p));
+        return std::to_string(p);
     }();
     return port;
 }

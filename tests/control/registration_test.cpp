@@ -28,60 +28,40 @@ protected:
 
 } // namespace
 
-TEST_F(Registration, GuidsFollowTheirPattern) {
-    const char* guids[] = {kTypeLibGuid, kDispatchGuid, kEventGuid, kControlClsid, kPropPageClsid};
-    const auto first = Guid::Parse(guids[0]);
-    ASSERT_TRUE(first);
-    for (int i = 0; i < 5; ++i) {
-        const auto g = Guid::Parse(guids[i]);
-        ASSERT_TRUE(g) << guids[i];
-        EXPECT_EQ(g->data1, first->data1 + static_cast<std::uint32_t>(i));
-        EXPECT_EQ(g->data2, first->data2);
-        EXPECT_EQ(g->data3, first->data3);
-        EXPECT_EQ(g->data4, first->data4);
-        EXPECT_EQ(g->ToString(), guids[i]);
-    }
-}
-
 TEST_F(Registration, RegisterWritesEveryKeyAndUnregisterRemovesThem) {
     const std::string module = "/opt/kivra/libmskivra50.so";
     ASSERT_EQ(RegisterModule(store, module), S_OK);
 
     const std::string clsid = std::string("CLSID\\") + kControlClsid;
-    EXPECT_EQ(Default(store, clsid), "mskivra50 Client Control");
-    EXPECT_EQ(Default(store, clsid + "\\InprocServer32"), module);
+    const std::string page = std::string("CLSID\\") + kPropPageClsid;
+    const std::string lib = std::string("TypeLib\\") + kTypeLibGuid + "\\5.0";
+    const std::pair<std::string, std::string> defaults[] = {
+        {clsid, "mskivra50 Client Control"},
+        {clsid + "\\InprocServer32", module},
+        {clsid + "\\ProgID", "mskivra50.razar.1"},
+        {clsid + "\\MiscStatus\\1", std::to_string(0x00020191)},
+        {clsid + "\\TypeLib", kTypeLibGuid},
+        {clsid + "\\Version", "5.0"},
+        {"mskivra50.razar.1\\CLSID", kControlClsid},
+        {page, "mskivra50 Client Control Prop Page"},
+        {page + "\\InprocServer32", module},
+        {"mskivra50.razarPropPage.1\\CLSID", kPropPageClsid},
+        {lib, "mskivra50 OLE Control module"},
+    };
+    for (const auto& [key, value] : defaults)
+        EXPECT_EQ(Default(store, key), value) << key;
     EXPECT_EQ(store.QueryString(RegRoot::ClassesRoot, clsid + "\\InprocServer32", "ThreadingModel"),
               "Apartment");
-    EXPECT_EQ(Default(store, clsid + "\\ProgID"), "mskivra50.razar.1");
-    EXPECT_TRUE(store.KeyExists(RegRoot::ClassesRoot, clsid + "\\Insertable"));
-    EXPECT_TRUE(store.KeyExists(RegRoot::ClassesRoot, clsid + "\\Control"));
-    EXPECT_EQ(Default(store, clsid + "\\MiscStatus\\1"), std::to_string(0x00020191));
-    EXPECT_EQ(Default(store, clsid + "\\TypeLib"), kTypeLibGuid);
-    EXPECT_EQ(Default(store, clsid + "\\Version"), "5.0");
-    EXPECT_TRUE(store.KeyExists(
-        RegRoot::ClassesRoot,
-        clsid + "\\Implemented Categories\\{7DD95801-9882-11CF-9FA9-00AA006C42C4}"));
-    EXPECT_TRUE(store.KeyExists(
-        RegRoot::ClassesRoot,
-        clsid + "\\Implemented Categories\\{7DD95802-9882-11CF-9FA9-00AA006C42C4}"));
-    EXPECT_EQ(Default(store, "mskivra50.razar.1\\CLSID"), kControlClsid);
-
-    const std::string page = std::string("CLSID\\") + kPropPageClsid;
-    EXPECT_EQ(Default(store, page), "mskivra50 Client Control Prop Page");
-    EXPECT_EQ(Default(store, page + "\\InprocServer32"), module);
-    EXPECT_EQ(Default(store, "mskivra50.razarPropPage.1\\CLSID"), kPropPageClsid);
-
-    const std::string lib = std::string("TypeLib\\") + kTypeLibGuid + "\\5.0";
-    EXPECT_EQ(Default(store, lib), "mskivra50 OLE Control module");
-    EXPECT_EQ(ClsidFromProgId(store, kControlProgId)->ToString(), kControlClsid);
-    EXPECT_EQ(InprocServerPath(store, *Guid::Parse(kControlClsid)), module);
+    for (const char* key : {"\\Insertable", "\\Control",
+                            "\\Implemented Categories\\{7DD95801-9882-11CF-9FA9-00AA006C42C4}",
+                            "\\Implemented Categories\\{7DD95802-9882-11CF-9FA9-00AA006C42C4}"})
+        EXPECT_TRUE(store.KeyExists(RegRoot::ClassesRoot, clsid + key)) << key;
 
     ASSERT_EQ(UnregisterModule(store), S_OK);
     for (const std::string& key :
          {clsid, page, std::string("mskivra50.razar.1"), std::string("mskivra50.razarPropPage.1"),
           std::string("TypeLib\\") + kTypeLibGuid})
         EXPECT_FALSE(store.KeyExists(RegRoot::ClassesRoot, key)) << key;
-    EXPECT_FALSE(ClsidFromProgId(store, kControlProgId));
     EXPECT_TRUE(warnings.str().empty()) << warnings.str();
 }
 

@@ -2,9 +2,9 @@
 // repeat by id until killed, and nothing queued reaches a window that is gone.
 
 #include "messagewindow.h"
+#include "pump.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <string>
@@ -37,13 +37,6 @@ protected:
     }
 };
 
-void Spin(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
 } // namespace
 
 TEST(MessageWindow, SendIsSynchronousPostIsQueuedInOrderAndDiesWithTheWindow) {
@@ -66,7 +59,7 @@ TEST(MessageWindow, SendIsSynchronousPostIsQueuedInOrderAndDiesWithTheWindow) {
     gone->PostMessage(1125, 0, 1);
     gone->SetTimer(1235, 1);
     delete gone;
-    Spin(30);
+    PumpFor(30);
 }
 
 TEST(MessageWindow, TimersRepeatByIdRestartAndStop) {
@@ -76,11 +69,7 @@ TEST(MessageWindow, TimersRepeatByIdRestartAndStop) {
     EXPECT_TRUE(w.SetTimer(1236, 10));
     EXPECT_TRUE(w.HasTimer(1236));
     EXPECT_FALSE(w.SetTimer(1129, -1));
-    QElapsedTimer t;
-    t.start();
-    while (w.ticks[1236] < 4 && t.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    EXPECT_GE(w.ticks[1236], 4);
+    EXPECT_TRUE(PumpUntil([&] { return w.ticks[1236] >= 4; }));
     // 1234 killed itself on its third tick.
     EXPECT_EQ(w.ticks[1234], 3);
     EXPECT_FALSE(w.HasTimer(1234));
@@ -88,7 +77,7 @@ TEST(MessageWindow, TimersRepeatByIdRestartAndStop) {
     // Restarting with a long period replaces the short one.
     EXPECT_TRUE(w.SetTimer(1236, 100000));
     const int before = w.ticks[1236];
-    Spin(50);
+    PumpFor(50);
     EXPECT_EQ(w.ticks[1236], before);
     EXPECT_TRUE(w.KillTimer(1236));
     EXPECT_FALSE(w.KillTimer(1236));

@@ -227,18 +227,11 @@ TEST(RegistryStore, ImportOfRegFile) {
 }
 
 TEST(RegistryStore, DefaultDirectoryFollowsEnvironment) {
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
-    for (const char* n : {"KIVRA_REGISTRY_DIR", "XDG_CONFIG_HOME", "HOME"})
-        saved.emplace_back(n, std::getenv(n) ? std::optional<std::string>(std::getenv(n))
-                                             : std::nullopt);
-    ::setenv("KIVRA_REGISTRY_DIR", "/some/where", 1);
+    ScopedEnv dir("KIVRA_REGISTRY_DIR", "/some/where"), xdg("XDG_CONFIG_HOME", "/cfg"),
+        home("HOME", "/home/u");
     EXPECT_EQ(RegistryStore::DefaultDirectory(), "/some/where");
-    ::unsetenv("KIVRA_REGISTRY_DIR");
-    ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
+    dir.Set(std::nullopt);
     EXPECT_EQ(RegistryStore::DefaultDirectory(), "/cfg/kivra");
-    ::setenv("XDG_CONFIG_HOME", "relative", 1); // not absolute: ignored
-    ::setenv("HOME", "/home/u", 1);
+    xdg.Set("relative"); // not absolute: ignored
     EXPECT_EQ(RegistryStore::DefaultDirectory(), "/home/u/.config/kivra");
-    for (const auto& [name, value] : saved)
-        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
 }

@@ -40,11 +40,6 @@ TEST_F(SettingsTest, ValuesLiveUnderTheApplicationKeyWithTheirTypes) {
     EXPECT_EQ(registry.QueryDword(RegRoot::CurrentUser,
                                   "Software\\Kivra\\axkivractrl\\MSKIVRA50\\PM", "Sound PM"),
               1u);
-    const std::string hive = ReadAll(registry.HivePath(RegRoot::CurrentUser));
-    EXPECT_NE(hive.find("[HKEY_CURRENT_USER\\Software\\Kivra\\axkivractrl\\MSKIVRA50\\PM]\n"
-                        "\"Sound PM\"=dword:00000001\n"),
-              std::string::npos)
-        << hive;
     // Nothing is cached: a change behind the store's back is seen at once.
     registry.SetString(RegRoot::CurrentUser, Key("Main"), "Font Family", "Arial");
     EXPECT_EQ(settings.GetProfileString("Main", "Font Family", "x"), "Arial");
@@ -116,17 +111,11 @@ TEST_F(SettingsTest, CacheFolderIsCreatedWithEveryParent) {
 }
 
 TEST_F(SettingsTest, DefaultInstallPathUsesTheDataFolder) {
-    const char* old = std::getenv("XDG_DATA_HOME");
-    const std::string saved = old ? old : "";
-    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
     EXPECT_EQ(DefaultInstallPath(), (dir / "data" / "kivra").string());
     EXPECT_EQ(GetInstallPath(settings), (dir / "data" / "kivra").string());
-    ::setenv("XDG_DATA_HOME", "not/absolute", 1);
+    data.Set("not/absolute");
     EXPECT_EQ(DefaultInstallPath(), std::string(std::getenv("HOME")) + "/.local/share/kivra");
-    if (old)
-        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    else
-        ::unsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(SettingsTest, YesNoFlagsAreCaseSensitive) {
@@ -200,7 +189,6 @@ TEST_F(SettingsTest, EmotionsSeededOnceThenSavedWithEndMark) {
     EXPECT_EQ(LoadEmotions(settings).size(), 2u);
     settings.WriteProfileString("Emotions", "Loaded", "No");
     EXPECT_EQ(LoadEmotions(settings).size(), 7u);
-    EXPECT_EQ(EmotionValueName(12), "Emotion012");
     EXPECT_EQ(MRUValueName(0), "MRU000");
 }
 

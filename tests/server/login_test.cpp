@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using OpenServer = ServerTest;
+
 namespace {
 
 class AccountsServer : public ::testing::Test {
@@ -93,9 +95,7 @@ TEST_F(AccountsServer, SecondLoginReplacesTheFirst) {
     EXPECT_TRUE(watcher.WaitFor("still here"));
 }
 
-TEST(OpenServer, AnyNameIsAcceptedButBadNamesAreNot) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+TEST_F(OpenServer, AnyNameIsAcceptedButBadNamesAreNot) {
     RawClient good(server.ChatPort());
     good.Login("Zed+Q", "anything");
     ASSERT_TRUE(good.WaitFor("Exits: "));

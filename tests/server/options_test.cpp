@@ -3,13 +3,11 @@
 
 #include <gtest/gtest.h>
 
-TEST(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+using Options = ServerTest;
+
+TEST_F(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
     auto ann = LoggedIn(server, "Ann");
-    ann->Send("\x01<begin>\n<userprefs>\n<end>\n");
-    ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
-    auto lines = BlockLines(ann->Take());
+    auto lines = ann->Ask("userprefs");
     EXPECT_EQ(lines.front(), "userprefs|");
     for (const char* want : {"username color|red", "username effect|bold", "say-message color|blue",
                              "attention color|black", "allowfollow|yes", "echosayandtell|yes",
@@ -18,14 +16,11 @@ TEST(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
 
     // What the general, user and display pages send, with their mixed line ends.
     ann->Send("AUTOFOLLOW no\nAUTOGOTO ask\nBRIEF ON\nECHO OFF\nEMAIL ann@example.org\n"
-              "URL http://example.org/ann\n"
-              "\x01<begin>\n<description> first%0dsecond\n<end>\n"
-              "\x01<begin>\n<address> 1 Road%0dTown\n<end>\n"
+              "URL http://example.org/ann\n" +
+              Request("description", "first%0dsecond") + Request("address", "1 Road%0dTown") +
               "DISPLAY say-message green bold underline\n"
               "DISPLAY tell-message cyan \n");
-    ann->Send("\x01<begin>\n<userprefs>\n<end>\n");
-    ASSERT_TRUE(ann->WaitFor("<gender>"));
-    lines = BlockLines(ann->Take());
+    lines = ann->Ask("userprefs", "", "<gender>");
     for (const char* want :
          {"allowfollow|no", "allowgoto|ask", "briefmode|on", "echosayandtell|no",
           "email|ann@example.org", "homepage|http://example.org/ann", "description|first",
@@ -36,15 +31,13 @@ TEST(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
 
     // Whois shows the description joined again, homepage, email and inventory.
     auto bob = LoggedIn(server, "Bob");
-    bob->Send("\x01<begin>\n<whois> ann\n<end>\n");
-    ASSERT_TRUE(bob->WaitFor("<end>\r\n"));
-    lines = BlockLines(bob->Take());
+    lines = bob->Ask("whois", "ann");
     EXPECT_EQ(lines[0], "whois|Ann");
     for (const char* want :
          {"whois description|first%0dsecond", "whois email|ann@example.org",
           "whois homepage|http://example.org/ann", "whois inventory|Room: Lobby"})
         EXPECT_TRUE(Has(lines, want)) << want;
-    bob->Send("\x01<begin>\n<whois> ghost\n<end>\n");
+    bob->Send(Request("whois", "ghost"));
     ASSERT_TRUE(bob->WaitFor("<error> No one called ghost is online."));
 
     // AUTOFOLLOW no is honoured.
@@ -52,9 +45,7 @@ TEST(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
     ASSERT_TRUE(bob->WaitFor("Ann does not want to be followed."));
 }
 
-TEST(Options, DisplayChangeShowsInTheNextEscape) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+TEST_F(Options, DisplayChangeShowsInTheNextEscape) {
     auto ann = LoggedIn(server, "Ann");
     auto bob = LoggedIn(server, "Bob");
     bob->Send("say one\n");
@@ -74,27 +65,21 @@ TEST(Options, DisplayChangeShowsInTheNextEscape) {
     ASSERT_TRUE(ann->WaitFor("<error> DISPLAY needs a message kind and a colour."));
 }
 
-TEST(Options, ListsTickerBuddiesAndIpAddress) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+TEST_F(Options, ListsTickerBuddiesAndIpAddress) {
     auto ann = LoggedIn(server, "Ann");
     auto bob = LoggedIn(server, "Bob Lee");
     ASSERT_TRUE(ann->WaitFor("has entered the room."));
     ann->Take();
-    ann->Send("\x01<begin>\n<emotions>\n<end>\n");
-    ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
-    auto lines = BlockLines(ann->Take());
+    auto lines = ann->Ask("emotions");
     EXPECT_GE(lines.size(), 7u);
     EXPECT_TRUE(Has(lines, "emotions|smile"));
 
-    ann->Send("\x01<begin>\n<gettickermsgs>\n<end>\n");
-    ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
-    lines = BlockLines(ann->Take());
+    lines = ann->Ask("gettickermsgs");
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].rfind("tickermsg|<A HREF=", 0), 0u);
 
     ann->Send("buddy add Bob+Lee\nbuddy add Cy\nbuddy remove cy\n");
-    ann->Send("\x01<begin>\n<getbuddylist>\n<end>\n");
+    ann->Send(Request("getbuddylist"));
     ASSERT_TRUE(ann->WaitFor("<buddy>"));
     ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
     lines = BlockLines(ann->Take());
@@ -102,13 +87,11 @@ TEST(Options, ListsTickerBuddiesAndIpAddress) {
     EXPECT_EQ(lines[0], "buddy|Bob+Lee");
 
     // The client asks with blanks and "+" removed.
-    ann->Send("\x01<begin>\n<ipaddress> BobLee\n<end>\n");
-    ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
-    lines = BlockLines(ann->Take());
+    lines = ann->Ask("ipaddress", "BobLee");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "ipaddress|Bob+Lee 127.0.0.1");
 
-    ann->Send("\x01<begin>\n<frobnicate>\n<end>\nxyzzy\n");
+    ann->Send(Request("frobnicate") + "xyzzy\n");
     ASSERT_TRUE(ann->WaitFor("<error> Unknown command: xyzzy"));
     EXPECT_NE(ann->Received().find("<error> Unknown request: frobnicate"), std::string::npos);
 }

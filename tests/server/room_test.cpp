@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-TEST(Rooms, EntryBlockListsTypeUsersAndExits) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+using Rooms = ServerTest;
+
+TEST_F(Rooms, EntryBlockListsTypeUsersAndExits) {
     auto ann = LoggedIn(server, "Ann");
     RawClient bob(server.ChatPort());
     bob.Login("Bob", "pw", "Lobby");
@@ -25,9 +25,7 @@ TEST(Rooms, EntryBlockListsTypeUsersAndExits) {
               std::string::npos);
 }
 
-TEST(Rooms, MovementByExitAndGotoWithEnterAndLeave) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+TEST_F(Rooms, MovementByExitAndGotoWithEnterAndLeave) {
     auto ann = LoggedIn(server, "Ann");
     auto bob = LoggedIn(server, "Bob");
     ann->Drain(100);
@@ -58,20 +56,16 @@ TEST(Rooms, MovementByExitAndGotoWithEnterAndLeave) {
     ASSERT_TRUE(ann->WaitFor("<error> Unknown command: up"));
 }
 
-TEST(Rooms, AuditoriumPrivateRoomsWorldMapAndUsers) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+TEST_F(Rooms, AuditoriumPrivateRoomsWorldMapAndUsers) {
     auto ann = LoggedIn(server, "Ann", "Auditorium");
     auto bob = LoggedIn(server, "Bob");
     ann->Send("users\n");
     ASSERT_TRUE(ann->WaitFor("Bob (Lobby)"));
-    ann->Send("\x01<begin>\n<createprivate>\n<end>\n");
+    ann->Send(Request("createprivate"));
     ASSERT_TRUE(ann->WaitFor("Exits: out"));
     EXPECT_TRUE(Has(BlockLines(ann->Received()), "user role=roomop|Ann"));
     ann->Take();
-    ann->Send("\x01<begin>\n<worldmap>\n<end>\n");
-    ASSERT_TRUE(ann->WaitFor("/map.html\r\n"));
-    const auto lines = BlockLines(ann->Take());
+    const auto lines = ann->Ask("worldmap");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0],
               "loadurl|http://127.0.0.1:" + std::to_string(server.HttpPort()) + "/map.html");
@@ -79,9 +73,7 @@ TEST(Rooms, AuditoriumPrivateRoomsWorldMapAndUsers) {
     ASSERT_TRUE(bob->WaitFor("<user role=roomop> Ann\r\n"));
 }
 
-TEST(Rooms, FollowersMoveWithTheLeaderAndConfirmationsGoBothWays) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+TEST_F(Rooms, FollowersMoveWithTheLeaderAndConfirmationsGoBothWays) {
     auto ann = LoggedIn(server, "Ann");
     auto bob = LoggedIn(server, "Bob");
     bob->Send("follow Ann\n");

@@ -1,4 +1,5 @@
 #include "serverprocess.h"
+#include "unitcutter.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -31,7 +32,7 @@ ServerProcess::~ServerProcess() {
 }
 
 // One HTTP request; the status code (0 on failure) and the body.
-static int Request(quint16 port, const QByteArray& head, QByteArray& body) {
+static int HttpExchange(quint16 port, const QByteArray& head, QByteArray& body) {
     QTcpSocket s;
     s.connectToHost("127.0.0.1", port);
     if (!s.waitForConnected(3000))
@@ -60,12 +61,12 @@ QByteArray ServerProcess::Post(const QByteArray& path, const QByteArray& body) {
     QByteArray answer = body;
     const QByteArray head = "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
                             QByteArray::number(body.size()) + "\r\n\r\n";
-    return Request(m_httpPort, head, answer) != 0 ? answer : QByteArray();
+    return HttpExchange(m_httpPort, head, answer) != 0 ? answer : QByteArray();
 }
 
 int ServerProcess::Get(const QByteArray& path, QByteArray& body) {
     body.clear();
-    return Request(m_httpPort, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", body);
+    return HttpExchange(m_httpPort, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", body);
 }
 
 RawClient::RawClient(quint16 port) {
@@ -115,6 +116,16 @@ void RawClient::Drain(int ms) {
 bool RawClient::WaitClosed(int timeoutMs) {
     return ReadUntil([&] { return m_socket.state() == QAbstractSocket::UnconnectedState; },
                      timeoutMs);
+}
+
+std::vector<std::string> RawClient::Ask(const std::string& keyword, const std::string& value,
+                                        const std::string& until) {
+    Send(Request(keyword, value));
+    if (!WaitFor(until)) {
+        ADD_FAILURE() << "no " << until << " after " << keyword;
+        return {"(no answer)"};
+    }
+    return BlockLines(Take());
 }
 
 std::string RawClient::Take() {

@@ -5,9 +5,12 @@
 #include <QStringList>
 #include <QTcpSocket>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 // A kivra-server process started for one test, on loopback ports it picks itself.
 class ServerProcess {
@@ -46,6 +49,10 @@ public:
     void Drain(int ms = 200);
     // True when the server closed the connection within the timeout.
     bool WaitClosed(int timeoutMs = 5000);
+    // Sends a request block with one keyword line; returns the keyword lines of every block
+    // that arrived once `until` has.
+    std::vector<std::string> Ask(const std::string& keyword, const std::string& value = {},
+                                 const std::string& until = "<end>\r\n");
     const std::string& Received() const { return m_received; }
     std::string Take();
 
@@ -55,6 +62,18 @@ private:
     std::string m_received;
 };
 
+// A request block as the client sends it.
+inline std::string Request(const std::string& keyword, const std::string& value = {}) {
+    return "\x01<begin>\n<" + keyword + ">" + (value.empty() ? "" : " " + value) + "\n<end>\n";
+}
+
 // Logs in and waits until the room has been entered.
 std::unique_ptr<RawClient> LoggedIn(const ServerProcess& server, const std::string& name,
                                     const std::string& room = {});
+
+// A test with its own open server.
+class ServerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.Ok()); }
+    ServerProcess server;
+};

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using StaticFiles = ServerTest;
+
 namespace {
 
 // The client's form escaping of Base64 text.
@@ -23,9 +25,8 @@ QByteArray Field(const QByteArray& answer, const QByteArray& key) {
     return {};
 }
 
-class Tunnel : public ::testing::Test {
+class Tunnel : public ServerTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(server.Ok()); }
     QByteArray Post(const QByteArray& body) { return server.Post("/tunnel", body); }
     QByteArray Ids() const { return "&ConnectionID=" + id + "&Nonce=" + nonce; }
     // Polls Read answers until `needle` has come through; returns all decoded bytes.
@@ -47,7 +48,6 @@ protected:
         }
         return all;
     }
-    ServerProcess server;
     QByteArray id, nonce;
 };
 
@@ -118,9 +118,7 @@ TEST(TunnelIdle, IdleTunnelsAreClosed) {
     EXPECT_EQ(server.Post("/tunnel", "Command=Read" + ids), "Status=CONNDOWN\n");
 }
 
-TEST(StaticFiles, AvatarsForEveryoneAndPages) {
-    ServerProcess server;
-    ASSERT_TRUE(server.Ok());
+TEST_F(StaticFiles, AvatarsForEveryoneAndPages) {
     QByteArray body;
     EXPECT_EQ(server.Get("/avatars/somebody+new.gif", body), 200);
     EXPECT_TRUE(body.startsWith("GIF89a"));

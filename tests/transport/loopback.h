@@ -7,18 +7,13 @@
 
 #include <blockingsocket.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "loopbackport.h"
+#include "pump.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <cstdint>
 #include <functional>
 #include <memory>
-#include <netinet/in.h>
 #include <poll.h>
 #include <string>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
@@ -28,34 +23,14 @@ inline std::uint32_t Loopback() {
     return htonl(INADDR_LOOPBACK);
 }
 
-// Runs the event loop until `done` or the time is up; returns `done()`.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-inline void PumpFor(int ms) {
-    PumpUntil([] { return false; }, ms);
-}
+using ::PumpFor;
+using ::PumpUntil;
 
 // A socket bound to a free loopback port: listening with the backlog given, or (a negative
 // backlog) never listening, so that connections to it are refused.
 class Listener {
 public:
-    explicit Listener(int backlog = 8) {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = Loopback();
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        if (backlog >= 0)
-            ::listen(m_fd, backlog);
-        socklen_t len = sizeof a;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
-    }
+    explicit Listener(int backlog = 8) : m_fd(BindLoopback(backlog, m_port)) {}
     ~Listener() { ::close(m_fd); }
     Listener(const Listener&) = delete;
     Listener& operator=(const Listener&) = delete;
@@ -75,8 +50,8 @@ public:
     }
 
 private:
-    int m_fd = -1;
     std::uint16_t m_port = 0;
+    int m_fd = -1;
 };
 
 struct RefusedPort : Listener {
@@ -168,7 +143,6 @@ class RecordingView : public IOutputView {
 public:
     std::string text;
     std::vector<std::string> lines;
-    int finishes = 0;
     int depth = 0, batches = 0, appendsOutsideBatches = 0;
     void AppendText(const char* t, std::size_t n, std::uint32_t) override {
         if (depth == 0)
@@ -180,7 +154,7 @@ public:
     void InsertLink(const std::string& linkText, const std::string&) override { text += linkText; }
     void InsertPicture(const ChatPicture&, const std::string&) override {}
     void InsertPlainPicture(const ChatPicture&, int) override {}
-    void FinishAppend() override { ++finishes; }
+    void FinishAppend() override {}
     void SetBold(bool) override {}
     void SetItalic(bool) override {}
     void SetUnderline(bool) override {}

@@ -3,10 +3,9 @@
 // block their caller). Each connection gets the next answer of the script as raw bytes, then is
 // closed; every request is recorded whole.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "loopbackport.h"
+
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -27,18 +26,7 @@ public:
     static constexpr const char* kStall = "\x01stall";
     static constexpr const char* kEndless = "\x01endless";
 
-    ScriptedHttp() {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(m_fd, 16);
-        socklen_t len = sizeof a;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
-        m_thread = std::thread([this] { Serve(); });
-    }
+    ScriptedHttp() : m_fd(BindLoopback(16, m_port)), m_thread([this] { Serve(); }) {}
     ~ScriptedHttp() {
         m_stop = true;
         m_thread.join();
@@ -122,8 +110,8 @@ private:
         return r;
     }
 
-    int m_fd = -1;
     std::uint16_t m_port = 0;
+    int m_fd = -1;
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
     std::deque<std::string> m_script;

@@ -25,16 +25,6 @@ TEST(SocketLayer, DottedAddressesAreReadStrictlyAndNamesLookedUp) {
     EXPECT_EQ(LookupHost("").error, WSAHOST_NOT_FOUND);
 }
 
-// (Address in use, 10048, shows in the transport's error texts.)
-TEST(SocketLayer, RefusedGivesItsWinsockNumber) {
-    kt::RefusedPort refused;
-    BlockingSocket s;
-    ASSERT_TRUE(s.Create());
-    EXPECT_FALSE(s.Connect(kt::Loopback(), refused.Port()));
-    EXPECT_EQ(LastError(), WSAECONNREFUSED);
-    EXPECT_TRUE(s.IsCreated()) << "a failed connect leaves the socket usable";
-}
-
 // A blocking socket connected to a plain peer socket.
 struct SocketPair {
     kt::Listener listener;

@@ -1,9 +1,11 @@
 #pragma once
-// A scratch folder for one test, removed afterwards.
+// A scratch folder for one test, removed afterwards; files read and written whole; an
+// environment variable set for one test.
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -35,3 +37,21 @@ inline void WriteAll(const std::filesystem::path& p, const std::string& text) {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out << text;
 }
+
+// Sets (or with nullopt unsets) an environment variable until the end of the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, std::optional<std::string> value) : m_name(name) {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(m_old); }
+    void Set(const std::optional<std::string>& value) const {
+        value ? ::setenv(m_name, value->c_str(), 1) : ::unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
