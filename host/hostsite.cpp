@@ -14,6 +14,11 @@ void StreamMirror::PrivateLine(const std::string& name, std::string_view line) {
     m_out.flush();
 }
 
+void StreamMirror::PictureShown(const std::string& url, int width, int height) {
+    if (m_events != nullptr)
+        *m_events << "[image] " << url << ' ' << width << 'x' << height << std::endl;
+}
+
 HostSite::HostSite(BrowserServices& browser, kivra::platform::DialogService& dialogs,
                    kivra::control::IViewMirror* mirror, bool headless, std::ostream& errors)
     : m_browser(browser), m_dialogs(dialogs), m_pMirror(mirror), m_bHeadless(headless),
@@ -25,6 +30,11 @@ void HostSite::Navigate(const std::string& url, const std::string& frame) {
 
 int HostSite::DownloadToCache(const char* url, char* buffer, std::size_t size) {
     return m_browser.DownloadToCache(url, buffer, size);
+}
+
+int HostSite::DownloadCancellable(const char* url, char* buffer, std::size_t size,
+                                  const std::atomic<bool>& cancel) {
+    return m_browser.DownloadToCache(url, buffer, size, &cancel);
 }
 
 void HostSite::Beep() {

@@ -302,7 +302,7 @@ int main(int argc, char** argv) {
     platform::ScriptedDialogService scripted;
     scripted.SetEcho(&std::cerr);
     platform::QtDialogService interactive;
-    host::StreamMirror mirror(std::cout);
+    host::StreamMirror mirror(std::cout, &std::cerr);
     // A grab runs unattended: boxes get their safe answers and are reported like headless ones.
     const bool scriptedBoxes = o.headless || !o.grab.empty();
     host::HostSite site(browser,

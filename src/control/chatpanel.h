@@ -29,6 +29,9 @@ class QFrame;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
+namespace kivra::media {
+class CImageCache;
+}
 
 namespace kivra::control {
 
@@ -136,6 +139,7 @@ private:
     CInputLine* m_pInputLine = nullptr;
     std::array<QPushButton*, 3> m_smallButtons{};
     QPointer<QWidget> m_pTicker;
+    std::unique_ptr<kivra::media::CImageCache> m_pImageCache;
 };
 
 } // namespace kivra::control

@@ -107,6 +107,7 @@ public:
     IChatPanel* m_pPanel = nullptr;
     ISettingsStore* m_pSettings = nullptr;
     IFileTransferPeers* m_pFileTransfer = nullptr;
+    IImageCache* m_pImageCache = nullptr;
 
     const char* UserName() const { return m_params.szUserName; }
 };
