@@ -144,8 +144,9 @@ TEST(GifDecode, ShortAndLongDataFitTheImage) {
     DecodedGif g;
     ASSERT_TRUE(Decode(GifBuilder(4, 2).Image(4, 2, {5, 6, 7}).Finish(), g));
     EXPECT_EQ(Rows(g), (Bytes{5, 6, 7, 0, 0, 0, 0, 0}));
-    ASSERT_TRUE(Decode(GifBuilder(2, 2).Image(2, 2, Pattern(5, 5, 9)).Finish(), g));
-    EXPECT_EQ(Rows(g), Bytes(Pattern(5, 5, 9).begin(), Pattern(5, 5, 9).begin() + 4));
+    const Bytes more = Pattern(5, 5, 9);
+    ASSERT_TRUE(Decode(GifBuilder(2, 2).Image(2, 2, more).Finish(), g));
+    EXPECT_EQ(Rows(g), Bytes(more.begin(), more.begin() + 4));
 }
 
 namespace {

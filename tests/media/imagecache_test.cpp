@@ -187,8 +187,10 @@ TEST_F(CacheTest, DownloadsAreSharedBoundedAndStopWithTheCache) {
     }
     WaitIdle();
     EXPECT_EQ(Fetches("http://h/a.gif"), 1);
-    for (const auto& a : askers)
-        ASSERT_EQ(a->got.size(), 1u), EXPECT_EQ(a->got[0]->width, 3);
+    for (const auto& a : askers) {
+        ASSERT_EQ(a->got.size(), 1u);
+        EXPECT_EQ(a->got[0]->width, 3);
+    }
     EXPECT_LE(maxRunning, CImageCache::kMaxRunning);
     EXPECT_GE(maxRunning, 2) << "downloads ran one after another";
 
