@@ -23,6 +23,8 @@ namespace {
 constexpr int kMaxCodes = 4096;
 // Slack behind the stream buffer: short strings are copied in whole 16-byte steps.
 constexpr std::size_t kSlack = 16;
+// The one-pixel strings, in front of the stream buffer.
+constexpr std::size_t kRoots = 256;
 
 class ByteReader {
 public:
@@ -81,16 +83,22 @@ inline std::uint64_t Load64(const std::uint8_t* p) {
     return v; // little-endian hosts only, as every platform this runs on
 }
 
-// Decodes the LZW stream `code` (padded by 8 zero bytes) into `out` (capacity `cap` pixels plus
-// kSlack; with `cap` 0 nothing is written and `out` may be null). Returns the number of pixels
-// written, or -1 on a decode error.
+// Decodes the LZW stream `code` (padded by 8 zero bytes) into `out`: kRoots bytes holding the
+// values 0 to 255 (so a one-pixel code is a copy like any other), then room for `cap` pixels and
+// kSlack. With `cap` 0 nothing is read or written and `out` may be null. Returns the number of
+// pixels written, or -1 on a decode error.
 std::int64_t DecodeLzw(const std::uint8_t* code, std::size_t codeBytes, int minCodeSize,
                        std::uint8_t* out, std::size_t cap) {
     const int clear = 1 << minCodeSize;
     const int endCode = clear + 1;
     std::uint32_t start[kMaxCodes];
     std::uint16_t length[kMaxCodes];
+    for (int c = 0; c < clear; ++c) {
+        start[c] = std::uint32_t(c);
+        length[c] = 1;
+    }
     const std::uint64_t totalBits = std::uint64_t(codeBytes) * 8;
+    const std::size_t end = kRoots + cap;
     std::uint64_t bitPos = 0;
     int width = minCodeSize + 1;
     std::uint32_t mask = (1u << width) - 1;
@@ -98,7 +106,7 @@ std::int64_t DecodeLzw(const std::uint8_t* code, std::size_t codeBytes, int minC
     int prev = -1;
     std::size_t prevStart = 0;
     std::size_t prevLen = 0;
-    std::size_t pos = 0;
+    std::size_t pos = kRoots;
     bool full = cap == 0;
 
     for (;;) {
@@ -119,47 +127,32 @@ std::int64_t DecodeLzw(const std::uint8_t* code, std::size_t codeBytes, int minC
         if (c > next || (c == next && prev < 0))
             return -1; // beyond the table, or a string that refers to nothing
 
-        const std::size_t curStart = pos;
-        std::size_t curLen;
-        if (c < clear)
-            curLen = 1;
-        else if (c < next)
-            curLen = length[c];
-        else
-            curLen = prevLen + 1;
-
+        // A code below `next` names a run already in the output; `next` itself is the previous
+        // run followed by its own first pixel.
+        const bool known = c < next;
+        const std::size_t from = known ? start[c] : prevStart;
+        const std::size_t curLen = known ? length[c] : prevLen + 1;
         if (!full) {
-            if (pos + curLen > cap) {
+            const std::uint8_t* src = out + from;
+            std::uint8_t* dst = out + pos;
+            if (pos + curLen > end) {
                 // The image is complete; the rest of the stream is read but not shown.
-                const std::size_t room = cap - pos;
-                if (c < clear) {
-                    if (room)
-                        out[pos] = std::uint8_t(c);
-                } else {
-                    const std::size_t from = c < next ? start[c] : prevStart;
-                    std::memmove(out + pos, out + from, room);
-                }
+                std::memcpy(dst, src, end - pos);
                 full = true;
-            } else if (c < clear) {
-                out[pos] = std::uint8_t(c);
             } else {
-                const std::uint8_t* src = out + (c < next ? start[c] : prevStart);
-                std::uint8_t* dst = out + pos;
-                const std::size_t copyLen = c < next ? curLen : prevLen;
-                // The source run ends at or before the destination, so whole 16-byte steps
-                // never read what this copy writes; the slack takes the overshoot.
-                if (copyLen <= 16) {
+                // The source run ends at or before the destination, so whole 16-byte steps never
+                // read what this copy writes; the slack takes the overshoot.
+                if (curLen <= 16) {
                     std::uint8_t tmp[16];
                     std::memcpy(tmp, src, 16);
                     std::memcpy(dst, tmp, 16);
                 } else {
-                    std::memcpy(dst, src, copyLen);
+                    std::memcpy(dst, src, known ? curLen : prevLen);
                 }
-                if (c == next)
+                if (!known)
                     dst[prevLen] = src[0];
             }
         }
-        pos += curLen;
 
         if (prev >= 0 && next < kMaxCodes) {
             start[next] = std::uint32_t(prevStart);
@@ -171,12 +164,11 @@ std::int64_t DecodeLzw(const std::uint8_t* code, std::size_t codeBytes, int minC
             }
         }
         prev = c;
-        prevStart = curStart;
+        prevStart = pos;
         prevLen = curLen;
-        if (full && pos > cap)
-            pos = cap + 1; // keeps the positions small; nothing more is written
+        pos = std::min(pos + curLen, end + 1); // nothing is written past the end
     }
-    return std::int64_t(std::min(pos, cap));
+    return std::int64_t(std::min(pos, end) - kRoots);
 }
 
 // Where stream row `i` of an image of `height` rows goes, in display order.
@@ -254,12 +246,15 @@ bool MakeBitmap(const ImageData& image, DecodedGif& out) {
     const int w = image.width;
     const int h = image.height;
     const std::size_t cap = std::size_t(w) * std::size_t(h);
-    std::vector<std::uint8_t> stream(cap + kSlack);
+    std::vector<std::uint8_t> buffer(kRoots + cap + kSlack);
+    for (std::size_t i = 0; i < kRoots; ++i)
+        buffer[i] = std::uint8_t(i);
     const std::int64_t n =
-        DecodeLzw(image.code.data(), image.codeBytes, image.minCodeSize, stream.data(), cap);
+        DecodeLzw(image.code.data(), image.codeBytes, image.minCodeSize, buffer.data(), cap);
     if (n < 0)
         return false;
-    std::memset(stream.data() + n, 0, cap - std::size_t(n));
+    const std::uint8_t* stream = buffer.data() + kRoots;
+    std::memset(buffer.data() + kRoots + n, 0, cap - std::size_t(n));
     out.width = w;
     out.height = h;
     out.stride = (w + 3) & ~3;
@@ -270,7 +265,7 @@ bool MakeBitmap(const ImageData& image, DecodedGif& out) {
         if (y < 0)
             break;
         std::memcpy(out.bits.data() + std::size_t(h - 1 - y) * std::size_t(out.stride),
-                    stream.data() + std::size_t(i) * std::size_t(w), std::size_t(w));
+                    stream + std::size_t(i) * std::size_t(w), std::size_t(w));
     }
     return true;
 }
