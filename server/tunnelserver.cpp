@@ -165,8 +165,8 @@ bool CTunnelServer::handleRequest(const QHttpServerRequest& request, QTcpSocket*
         return true;
     }
     if (m_bLogRequests) {
-        std::printf("[http] %s %s\n", request.method() == QHttpServerRequest::Method::Get ? "GET"
-                                                                                        : "OTHER",
+        std::printf("[http] %s %s\n",
+                    request.method() == QHttpServerRequest::Method::Get ? "GET" : "OTHER",
                     path.toUtf8().constData());
         std::fflush(stdout);
     }

@@ -63,11 +63,10 @@ std::vector<Sample> Samples() {
                  512.0 * 512});
     s.push_back({"800x600 photo-like",
                  GifBuilder(800, 600).Image(800, 600, Photo(800, 600, 1)).Finish(), 800.0 * 600});
-    s.push_back({"640x480 interlaced",
-                 GifBuilder(640, 480)
-                     .Image(640, 480, Photo(640, 480, 2), {.interlaced = true})
-                     .Finish(),
-                 640.0 * 480});
+    s.push_back(
+        {"640x480 interlaced",
+         GifBuilder(640, 480).Image(640, 480, Photo(640, 480, 2), {.interlaced = true}).Finish(),
+         640.0 * 480});
     GifBuilder anim(160, 120);
     for (int f = 0; f < 20; ++f) {
         anim.Extension(0xF9, {0, 10, 0, 0});
@@ -91,8 +90,8 @@ double BestSeconds(const std::function<bool()>& run) {
             if (!run())
                 return -1;
             ++n;
-            elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-                          .count();
+            elapsed =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         } while (elapsed < 0.2);
         best = std::min(best, elapsed / n);
     }
@@ -136,8 +135,9 @@ bool GiflibDecode(const Bytes& file, Bytes* lastFrame = nullptr) {
     const bool ok = DGifSlurp(gif) == GIF_OK && gif->ImageCount > 0;
     if (ok && lastFrame) {
         const SavedImage& last = gif->SavedImages[gif->ImageCount - 1];
-        lastFrame->assign(last.RasterBits, last.RasterBits + std::size_t(last.ImageDesc.Width) *
-                                                                 std::size_t(last.ImageDesc.Height));
+        lastFrame->assign(last.RasterBits,
+                          last.RasterBits + std::size_t(last.ImageDesc.Width) *
+                                                std::size_t(last.ImageDesc.Height));
     }
     DGifCloseFile(gif, &error);
     return ok;

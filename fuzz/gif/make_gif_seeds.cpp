@@ -28,16 +28,16 @@ int main(int argc, char** argv) {
     write("plain.gif", GifBuilder(13, 7).Image(13, 7, pattern(13, 7, 256)).Finish());
     write("interlaced.gif",
           GifBuilder(9, 17).Image(9, 17, pattern(9, 17, 16), {.interlaced = true}).Finish());
-    write("codesize2.gif", GifBuilder(6, 6, GreyTable(2))
-                               .Image(6, 6, pattern(6, 6, 4), {.minCodeSize = 2})
-                               .Finish());
-    write("frames.gif", GifBuilder(8, 8)
-                            .Extension(0xF9, {1, 0, 0, 2})
-                            .Extension(0xFE, Bytes(40, 'c'))
-                            .Image(8, 8, pattern(8, 8, 256))
-                            .Image(3, 5, pattern(3, 5, 4), {.localTable = GreyTable(2),
-                                                            .minCodeSize = 2})
-                            .Finish());
+    write(
+        "codesize2.gif",
+        GifBuilder(6, 6, GreyTable(2)).Image(6, 6, pattern(6, 6, 4), {.minCodeSize = 2}).Finish());
+    write("frames.gif",
+          GifBuilder(8, 8)
+              .Extension(0xF9, {1, 0, 0, 2})
+              .Extension(0xFE, Bytes(40, 'c'))
+              .Image(8, 8, pattern(8, 8, 256))
+              .Image(3, 5, pattern(3, 5, 4), {.localTable = GreyTable(2), .minCodeSize = 2})
+              .Finish());
     write("fulltable.gif",
           GifBuilder(90, 90).Image(90, 90, pattern(90, 90, 256), {.deferClear = true}).Finish());
     write("cleared.gif", GifBuilder(90, 90).Image(90, 90, pattern(90, 90, 256)).Finish());

@@ -23,8 +23,8 @@
 #include <QHelpEvent>
 #include <QIcon>
 #include <QProgressBar>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
 #include <QToolTip>
 #include <filesystem>

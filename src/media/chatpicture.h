@@ -34,7 +34,7 @@ public:
     // and `mayFetch` is set, the picture is fetched in the background and `notify` (when given)
     // is told how that ended; the result is then null at once. With `keep` clear a fetched
     // picture goes to `notify` only and is not kept.
-    virtual std::shared_ptr<const ChatPicture> GetPicture(const std::string& url, bool mayFetch,
-                                                          bool keep,
-                                                          std::shared_ptr<IPictureNotify> notify) = 0;
+    virtual std::shared_ptr<const ChatPicture>
+    GetPicture(const std::string& url, bool mayFetch, bool keep,
+               std::shared_ptr<IPictureNotify> notify) = 0;
 };

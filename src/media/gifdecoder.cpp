@@ -278,8 +278,8 @@ bool DecodeGif(const std::uint8_t* data, std::size_t size, DecodedGif& out) {
         std::uint8_t signature[6];
         int screenW = 0, screenH = 0;
         std::uint8_t packed = 0, background = 0, aspect = 0;
-        if (!in.Bytes(signature, 6) || !in.Word(screenW) || !in.Word(screenH) ||
-            !in.Byte(packed) || !in.Byte(background) || !in.Byte(aspect))
+        if (!in.Bytes(signature, 6) || !in.Word(screenW) || !in.Word(screenH) || !in.Byte(packed) ||
+            !in.Byte(background) || !in.Byte(aspect))
             return false;
         out = DecodedGif{};
         out.width = screenW;

@@ -115,8 +115,8 @@ void CGifImage::Load(const ImageDisplay* display) {
 
     m_pPalette = std::make_unique<LogPalette>();
     for (std::size_t i = 0; i < 256; ++i)
-        m_pPalette->entries[i] = {dib->colours[i].red, dib->colours[i].green,
-                                  dib->colours[i].blue, PC_NOCOLLAPSE};
+        m_pPalette->entries[i] = {dib->colours[i].red, dib->colours[i].green, dib->colours[i].blue,
+                                  PC_NOCOLLAPSE};
     m_bUsesPalette = true;
     m_bOwnsPalette = true;
 

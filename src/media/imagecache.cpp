@@ -58,8 +58,8 @@ std::shared_ptr<ChatPicture> CImageCache::ToPicture(const DibSection& dib) {
                     std::size_t(w));
     for (std::size_t i = 0; i < 256; ++i) {
         const RgbQuad& q = dib.colours[i];
-        picture->palette[i] = std::uint32_t(q.red) | (std::uint32_t(q.green) << 8) |
-                              (std::uint32_t(q.blue) << 16);
+        picture->palette[i] =
+            std::uint32_t(q.red) | (std::uint32_t(q.green) << 8) | (std::uint32_t(q.blue) << 16);
     }
     return picture;
 }
@@ -114,10 +114,8 @@ void CImageCache::WorkerLoop() {
         bool warned = false;
         std::string file;
         if (m_download(job.url, file, m_cancel) == 0 && !m_cancel) {
-            ImageDisplay display{m_display.depth,
-                                 [&warned](const std::string&, const std::string&) {
-                                     warned = true;
-                                 }};
+            ImageDisplay display{m_display.depth, [&warned](const std::string&,
+                                                            const std::string&) { warned = true; }};
             CGifImage image(file, &display);
             if (image.IsValid() && image.Bitmap() != nullptr) {
                 picture = ToPicture(*image.Bitmap());

@@ -312,9 +312,8 @@ void CPGEdit::InsertImage(const ChatPicture& picture, std::uint32_t kind, std::u
     if (rec.item == 0 && kind == ITEM_PICTURE)
         ReleaseEntry(m_names, reference);
     if (rec.item != 0 && !picture.source.empty())
-        emit pictureInserted(QByteArray::fromRawData(picture.source.data(),
-                                                     qsizetype(picture.source.size())),
-                             w, h);
+        emit pictureInserted(
+            QByteArray::fromRawData(picture.source.data(), qsizetype(picture.source.size())), w, h);
 }
 
 int CPGEdit::MarkPicturePlace() {

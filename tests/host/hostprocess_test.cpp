@@ -404,23 +404,26 @@ TEST_F(HostProcess, UserListShowsWhatTheServerConfirmed) {
 TEST_F(HostProcess, AvatarsAreFetchedFromTheServerUnlessDisabled) {
     const QString statics = dir.path() + "/static";
     fs::create_directories((statics + "/avatars").toStdString());
-    const giftest::Bytes gif = giftest::GifBuilder(7, 5).Image(7, 5, giftest::Bytes(35, 3)).Finish();
+    const giftest::Bytes gif =
+        giftest::GifBuilder(7, 5).Image(7, 5, giftest::Bytes(35, 3)).Finish();
     std::ofstream((statics + "/avatars/bob.gif").toStdString(), std::ios::binary)
         .write(reinterpret_cast<const char*>(gif.data()), std::streamsize(gif.size()));
 
     for (const bool disabled : {false, true}) {
         QProcess server, client;
-        server.start(program + "-server", {"--open", "--port", "0", "--http-port", "0",
-                                           "--ticker-seconds", "0", "--static", statics,
-                                           "--log-http"});
+        server.start(program + "-server",
+                     {"--open", "--port", "0", "--http-port", "0", "--ticker-seconds", "0",
+                      "--static", statics, "--log-http"});
         ASSERT_TRUE(server.waitForReadyRead(5000));
         const auto ready = QRegularExpression("chat=(\\d+) http=(\\d+)").match(server.readLine());
         const QString port = ready.captured(1);
         Prepare(client);
-        QStringList args = {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
-                            "--param", "USERNAME=Ann", "--param", "PASSWORD=pw"};
+        QStringList args = {"--headless",   "--param",      "SERVER=127.0.0.1",
+                            "--param",      "PORT=" + port, "--param",
+                            "USERNAME=Ann", "--param",      "PASSWORD=pw"};
         if (disabled)
-            args << "--param" << "DISABLEAVATARS=1";
+            args << "--param"
+                 << "DISABLEAVATARS=1";
         client.start(program, args);
         QByteArray out, err;
         auto clientShows = [&](QByteArray& stream, const QByteArray& text) {

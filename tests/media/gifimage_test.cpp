@@ -201,9 +201,8 @@ TEST(GifDecode, BadInputIsAnErrorNeverACrash) {
         {"global table cut", Bytes(good.begin(), good.begin() + 100)},
         {"local table cut",
          [] {
-             Bytes b = GifBuilder(4, 4, {})
-                           .Descriptor(1, 1, false, giftest::GreyTable(4))
-                           .Unfinished();
+             Bytes b =
+                 GifBuilder(4, 4, {}).Descriptor(1, 1, false, giftest::GreyTable(4)).Unfinished();
              b.resize(b.size() - 5);
              return b;
          }()},

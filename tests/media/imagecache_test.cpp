@@ -1,8 +1,8 @@
 // The image cache over a scripted downloader: what is fetched, what is kept and what goes, and
 // that the workers stay within their number and stop when the cache goes.
 
-#include "imagecache.h"
 #include "gifwriter.h"
+#include "imagecache.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -55,8 +55,8 @@ protected:
                 --running;
                 if (width < 0)
                     return -2;
-                file = (dir / (std::to_string(fetches.size()) + "-" +
-                               std::to_string(fetches[url]) + ".gif"))
+                file = (dir / (std::to_string(fetches.size()) + "-" + std::to_string(fetches[url]) +
+                               ".gif"))
                            .string();
                 const giftest::Bytes b =
                     width == 0 ? giftest::Bytes{'<', 'h', 't', 'm', 'l', '>'}
@@ -94,8 +94,10 @@ protected:
 
     fs::path dir = fs::temp_directory_path() / ("kivra-cache-" + std::to_string(::getpid()));
     std::mutex mutex;
-    std::map<std::string, int> widths = {{"http://h/a.gif", 3}, {"http://h/b.gif", 5},
-                                         {"http://h/c.gif", 6}, {"http://h/page.gif", 0}};
+    std::map<std::string, int> widths = {{"http://h/a.gif", 3},
+                                         {"http://h/b.gif", 5},
+                                         {"http://h/c.gif", 6},
+                                         {"http://h/page.gif", 0}};
     std::map<std::string, int> fetches;
     int running = 0;
     int maxRunning = 0;

@@ -45,20 +45,20 @@ TEST(AvatarTag, WhatTheCacheIsAskedAndWhatTheViewShows) {
     };
     const Case cases[] = {
         {"kept picture, inserted at once as the name's avatar",
-         "<user avatar=http://h/k.gif name=Ann+Lee >", "cache get:http://h/k.gif fetch=1 keep=1|"
-                                                        "main avatar:Ann Lee 4|"},
+         "<user avatar=http://h/k.gif name=Ann+Lee >",
+         "cache get:http://h/k.gif fetch=1 keep=1|"
+         "main avatar:Ann Lee 4|"},
         {"picture on its way: its place is marked", "<USER AVATAR=http://h/new.gif name=Ann >",
          "cache get:http://h/new.gif fetch=1 keep=1|main place:1|"},
         {"a second avatar in one unit is dropped without a request",
          "<user avatar=http://h/k.gif name=A ><user avatar=http://h/k.gif name=B >",
          "cache get:http://h/k.gif fetch=1 keep=1|main avatar:A 4|"},
-        {"avatars switched off: no request", "<user avatar=http://h/k.gif name=Ann >", "",
-         "\r\n", [](Harness& h) { h.ctx.m_bShowAvatars = false; }},
-        {"no blank after the address: shown as text", "<user avatar=http://h/k.gif>",
-         "", "<user avatar=http://h/k.gif>\r\n"},
+        {"avatars switched off: no request", "<user avatar=http://h/k.gif name=Ann >", "", "\r\n",
+         [](Harness& h) { h.ctx.m_bShowAvatars = false; }},
+        {"no blank after the address: shown as text", "<user avatar=http://h/k.gif>", "",
+         "<user avatar=http://h/k.gif>\r\n"},
         {"no name: dropped", "<user avatar=http://h/k.gif nom=Ann >", ""},
-        {"watched speaker: the marker, then the avatar",
-         "<user avatar=http://h/k.gif name=Ann >",
+        {"watched speaker: the marker, then the avatar", "<user avatar=http://h/k.gif name=Ann >",
          "cache get:http://h/k.gif fetch=1 keep=1|main picture:9@-17|main avatar:Ann 4|", "\r\n",
          [](Harness& h) { h.proto.AddWatch("Ann"); }},
     };
