@@ -103,6 +103,11 @@ std::string CacheName(const std::string& url) {
     return prefix + clean;
 }
 
+int CheckCancel(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto* cancel = static_cast<const std::atomic<bool>*>(user);
+    return cancel != nullptr && cancel->load() ? 1 : 0;
+}
+
 void InitCurlOnce() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -110,12 +115,14 @@ void InitCurlOnce() {
 
 } // namespace
 
-int BrowserServices::DownloadToCache(const char* url, char* buffer, std::size_t size) {
+int BrowserServices::DownloadToCache(const char* url, char* buffer, std::size_t size,
+                                     const std::atomic<bool>* cancel) {
     if (url == nullptr || buffer == nullptr)
         return -1;
     const std::string address = url;
     const std::string scheme = UrlScheme(address);
     if (scheme != "http" && scheme != "https" && scheme != "file") {
+        std::lock_guard lock(m_errorsMutex);
         m_errors << "kivra: not downloading \"" << address
                  << "\": only http, https and file URLs are fetched" << std::endl;
         return -2;
@@ -135,6 +142,7 @@ int BrowserServices::DownloadToCache(const char* url, char* buffer, std::size_t 
     sink.out.open(partial, std::ios::binary | std::ios::trunc);
     if (!sink.out) {
         curl_easy_cleanup(curl);
+        std::lock_guard lock(m_errorsMutex);
         m_errors << "kivra: cannot write to the cache folder " << m_cacheFolder << std::endl;
         return -2;
     }
@@ -152,11 +160,17 @@ int BrowserServices::DownloadToCache(const char* url, char* buffer, std::size_t 
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteChunk);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+    if (cancel != nullptr) {
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CheckCancel);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, cancel);
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    }
     const CURLcode rc = curl_easy_perform(curl);
     curl_easy_cleanup(curl);
     sink.out.close();
     if (rc != CURLE_OK || sink.tooLarge || !sink.out) {
         fs::remove(partial, ec);
+        std::lock_guard lock(m_errorsMutex);
         m_errors << "kivra: download of \"" << address << "\" failed: "
                  << (sink.tooLarge || rc == CURLE_FILESIZE_EXCEEDED
                          ? "larger than 4 MiB"

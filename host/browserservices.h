@@ -2,8 +2,10 @@
 // The host's browser services: navigation of a URL into a named frame, and download of a URL into
 // the cache folder.
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
+#include <mutex>
 #include <ostream>
 #include <string>
 
@@ -31,8 +33,10 @@ public:
     bool Navigate(const std::string& url, const std::string& frame);
     // Fetches http, https and file URLs into the cache folder and writes the local file name into
     // `buffer`. 0 on success; -1 when url or buffer is absent; -2 when the download failed, was
-    // too large or its name does not fit `size`.
-    int DownloadToCache(const char* url, char* buffer, std::size_t size);
+    // too large or its name does not fit `size`. Safe to call from several threads at once; a
+    // download gives up within about a second once `cancel` (when given) becomes true.
+    int DownloadToCache(const char* url, char* buffer, std::size_t size,
+                        const std::atomic<bool>* cancel = nullptr);
 
     const std::string& CacheFolder() const { return m_cacheFolder; }
 
@@ -40,6 +44,7 @@ private:
     std::string m_cacheFolder;
     std::function<void(const std::string&, const std::string&)> m_open;
     std::ostream& m_errors;
+    std::mutex m_errorsMutex; // downloads report from worker threads
 };
 
 } // namespace kivra::host

@@ -20,6 +20,11 @@ void StreamMirror::PrivateWindowEvent(const std::string& name, bool open) {
     *m_pEvents << (open ? "[pm-open] " : "[pm-close] ") << name << std::endl;
 }
 
+void StreamMirror::PictureShown(const std::string& url, int width, int height) {
+    if (m_pEvents != nullptr)
+        *m_pEvents << "[image] " << url << ' ' << width << 'x' << height << std::endl;
+}
+
 HostSite::HostSite(BrowserServices& browser, kivra::platform::DialogService& dialogs,
                    kivra::control::IViewMirror* mirror, bool headless, std::ostream& errors)
     : m_browser(browser), m_dialogs(dialogs), m_pMirror(mirror), m_bHeadless(headless),
@@ -36,6 +41,11 @@ int HostSite::DownloadToCache(const char* url, char* buffer, std::size_t size) {
 void HostSite::EventLine(const std::string& line) {
     if (m_bHeadless)
         m_errors << line << std::endl;
+}
+
+int HostSite::DownloadCancellable(const char* url, char* buffer, std::size_t size,
+                                  const std::atomic<bool>& cancel) {
+    return m_browser.DownloadToCache(url, buffer, size, &cancel);
 }
 
 void HostSite::Beep() {

@@ -14,12 +14,14 @@ namespace kivra::host {
 // text as "[Private: NAME] TEXT" lines.
 class StreamMirror : public kivra::control::IViewMirror {
 public:
-    // `events` takes the windows' "[pm-open]" and "[pm-close]" lines (null: none).
+    // `events` takes the windows' "[pm-open]" and "[pm-close]" lines and the "[image]" lines
+    // (null: none).
     explicit StreamMirror(std::ostream& out, std::ostream* events = nullptr)
         : m_out(out), m_pEvents(events) {}
     void MainText(std::string_view text) override;
     void PrivateLine(const std::string& name, std::string_view line) override;
     void PrivateWindowEvent(const std::string& name, bool open) override;
+    void PictureShown(const std::string& url, int width, int height) override;
 
 private:
     std::ostream& m_out;
@@ -34,6 +36,8 @@ public:
 
     void Navigate(const std::string& url, const std::string& frame) override;
     int DownloadToCache(const char* url, char* buffer, std::size_t size) override;
+    int DownloadCancellable(const char* url, char* buffer, std::size_t size,
+                            const std::atomic<bool>& cancel) override;
     kivra::platform::DialogService& Dialogs() override { return m_dialogs; }
     void Beep() override;
     kivra::control::IViewMirror* Mirror() override { return m_pMirror; }

@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
             options->staticDir.isEmpty() ? QString(KIVRA_DEMO_DIR) + "/static" : options->staticDir;
         http = std::make_unique<CTunnelServer>(
             chat, options->tunnelPath, QDir(staticDir).absolutePath(), options->tunnelIdleSeconds);
+        http->SetLogRequests(options->logHttp);
         httpPort = http->listen(options->bind, static_cast<quint16>(options->httpPort));
         if (httpPort == 0)
             return Fail(QString("cannot listen for HTTP on port %1").arg(options->httpPort));

@@ -57,8 +57,9 @@ std::optional<ServerOptions> ParseServerOptions(const QStringList& arguments, QS
                                     "60");
     const QCommandLineOption idle("tunnel-idle", "Seconds before an idle tunnel is closed.", "N",
                                   "120");
+    const QCommandLineOption logHttp("log-http", "Print every static file request.");
     parser.addOptions({port, httpPort, tunnelPath, accounts, open, world, demo, bind, ready,
-                       staticDir, httpHost, ticker, idle});
+                       staticDir, httpHost, ticker, idle, logHttp});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return std::nullopt;
@@ -94,6 +95,7 @@ std::optional<ServerOptions> ParseServerOptions(const QStringList& arguments, QS
     o.readyFile = parser.value(ready);
     o.staticDir = parser.isSet(staticDir) ? parser.value(staticDir) : QString();
     o.httpHost = parser.value(httpHost);
+    o.logHttp = parser.isSet(logHttp);
     o.tickerSeconds = parser.value(ticker).toInt(&ok);
     if (!ok || o.tickerSeconds < 0) {
         error = "bad ticker period";

@@ -10,6 +10,8 @@
 #include <QHttpServerResponder>
 #include <QRandomGenerator>
 
+#include <cstdio>
+
 namespace kivra::server {
 
 namespace {
@@ -161,6 +163,12 @@ bool CTunnelServer::handleRequest(const QHttpServerRequest& request, QTcpSocket*
         }
         responder.write(HandleTunnel(request.body()), "text/plain");
         return true;
+    }
+    if (m_bLogRequests) {
+        std::printf("[http] %s %s\n",
+                    request.method() == QHttpServerRequest::Method::Get ? "GET" : "OTHER",
+                    path.toUtf8().constData());
+        std::fflush(stdout);
     }
     QByteArray mime;
     const QByteArray data = StaticFile(path == "/" ? "/help.html" : path, mime);

@@ -31,6 +31,8 @@ public:
     // without HTTP.
     QByteArray HandleTunnel(const QByteArray& body);
     int OpenTunnels() const { return static_cast<int>(m_tunnels.size()); }
+    // Prints "[http] GET PATH" on standard output for every static file asked for.
+    void SetLogRequests(bool on) { m_bLogRequests = on; }
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
@@ -54,6 +56,7 @@ private:
     int m_nextId = 1;
     std::map<int, Tunnel> m_tunnels;
     QTimer m_idleTimer;
+    bool m_bLogRequests = false;
 };
 
 } // namespace kivra::server

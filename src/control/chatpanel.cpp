@@ -11,6 +11,7 @@
 #include "emotioneditdlg.h"
 #include "emotionlist.h"
 #include "gotodlg.h"
+#include "imagecache.h"
 #include "inputline.h"
 #include "lineendfilter.h"
 #include "pgedit.h"
@@ -25,10 +26,12 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHelpEvent>
 #include <QIcon>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
 #include <QToolTip>
 #include <filesystem>
@@ -109,6 +112,9 @@ CChatPanel::~CChatPanel() {
     m_context.m_pTicker = nullptr;
     m_context.m_pPanel = nullptr;
     m_context.m_pPrivateWindows = nullptr;
+    // Pictures still on their way hold places in the output view: they go before it does.
+    m_context.m_pImageCache = nullptr;
+    m_pImageCache.reset();
     m_pBuddyDlg.reset();
     m_pEmotionDlg.reset();
     m_pCompose.reset();
@@ -133,6 +139,24 @@ void CChatPanel::ReadStartup() {
     m_context.m_bShowAvatarsSetting = s.showAvatars;
     m_context.m_nMaxPM = s.maxPM;
     m_context.m_bSoundPM = s.soundPM;
+
+    kivra::media::ImageDisplay display;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        display.depth = screen->depth();
+    display.warn = [this](const std::string& text, const std::string& title) {
+        MessageBox(text, title, MB_ICONEXCLAMATION);
+    };
+    m_pImageCache = std::make_unique<kivra::media::CImageCache>(
+        [&site = m_site](const std::string& url, std::string& file,
+                         const std::atomic<bool>& cancel) {
+            char buffer[501] = {};
+            const int rc = site.DownloadCancellable(url.c_str(), buffer, sizeof buffer, cancel);
+            if (rc == 0)
+                file = buffer;
+            return rc;
+        },
+        s.maxCache, std::move(display));
+    m_context.m_pImageCache = m_pImageCache.get();
 }
 
 QToolButton* CChatPanel::MakeToolButton(int id, const char* icon) {
@@ -217,6 +241,11 @@ void CChatPanel::BuildItems() {
             if (!plain.empty())
                 mirror->MainText(plain);
         });
+        connect(m_pOutputView, &CPGEdit::pictureInserted, this,
+                [mirror](const QByteArray& url, int w, int h) {
+                    mirror->PictureShown(std::string(url.constData(), std::size_t(url.size())), w,
+                                         h);
+                });
     }
     // The Ask a Question button waits for a room that takes questions.
     ShowAskButton(m_context.m_nAuditorium == 1);

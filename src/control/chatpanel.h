@@ -34,6 +34,9 @@ class QFrame;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
+namespace kivra::media {
+class CImageCache;
+}
 
 namespace kivra::control {
 
@@ -157,6 +160,7 @@ private:
     CTickerWnd* m_pTickerWnd = nullptr;
     CEmotionList* m_pEmotions = nullptr;
     std::unique_ptr<CEmotionEditDlg> m_pEmotionDlg;
+    std::unique_ptr<kivra::media::CImageCache> m_pImageCache;
 };
 
 } // namespace kivra::control

@@ -4,6 +4,7 @@
 // browser, the dialogs and the bell only through it. A headless host also takes IViewMirror, the
 // plain-text copy of what the views show, and drives the panel through IRazarScript.
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -23,6 +24,8 @@ public:
     virtual void PrivateLine(const std::string& name, std::string_view line) = 0;
     // A private-message window for `name` (display name) opened or closed.
     virtual void PrivateWindowEvent(const std::string& /*name*/, bool /*open*/) {}
+    // A picture fetched from `url` went into a view at this size.
+    virtual void PictureShown(const std::string& /*url*/, int /*width*/, int /*height*/) {}
 };
 
 class IRazarSite {
@@ -34,6 +37,12 @@ public:
     // `buffer`. 0 on success; -1 when both url and buffer are absent; another negative value when
     // the download fails or the name does not fit.
     virtual int DownloadToCache(const char* url, char* buffer, std::size_t size) = 0;
+    // The same, called from a worker thread: gives up soon after `cancel` becomes true. A site
+    // that cannot give up early answers as DownloadToCache does.
+    virtual int DownloadCancellable(const char* url, char* buffer, std::size_t size,
+                                    const std::atomic<bool>& /*cancel*/) {
+        return DownloadToCache(url, buffer, size);
+    }
     virtual kivra::platform::DialogService& Dialogs() = 0;
     virtual void Beep() = 0;
     // Null when nobody wants the text copy.

@@ -165,8 +165,12 @@ void CPGEdit::FinishAppend() {
         Document().ScrollTo(-1, false);
     if (Document().TextSize() > kTrimLimit) {
         // Halved until within the limit: once is enough unless one line was longer than it.
-        while (Document().TextSize() > kTrimLimit)
-            Document().DeleteRange(0, Document().TextSize() / 2, false);
+        while (Document().TextSize() > kTrimLimit) {
+            const int half = Document().TextSize() / 2;
+            // A picture whose place is trimmed away is not shown when it arrives.
+            std::erase_if(m_places, [half](const auto& p) { return p.second.position() < half; });
+            Document().DeleteRange(0, half, false);
+        }
         Send(RTV_UPDATE, 0, 1);
         Send(RTV_MOVECARET, RTV_CARET_DOC_END, 0);
         if (!hold) {
@@ -272,7 +276,7 @@ void CPGEdit::InsertLink(const std::string& linkText, const std::string& url) {
 }
 
 void CPGEdit::InsertImage(const ChatPicture& picture, std::uint32_t kind, std::uintptr_t reference,
-                          int layout1) {
+                          int layout1, int position) {
     const int w = std::abs(picture.width);
     const int h = std::abs(picture.height);
     RtvItem rec{};
@@ -303,10 +307,37 @@ void CPGEdit::InsertImage(const ChatPicture& picture, std::uint32_t kind, std::u
     rec.owner = reinterpret_cast<std::uintptr_t>(this);
     std::int32_t sel[2] = {0, 0};
     Send(RTV_GETSEL, 0, Ptr(sel));
-    rec.position = sel[0];
+    rec.position = position < 0 ? sel[0] : position;
     Send(RTV_INSERTITEM, 1, Ptr(&rec));
     if (rec.item == 0 && kind == ITEM_PICTURE)
         ReleaseEntry(m_names, reference);
+    if (rec.item != 0 && !picture.source.empty())
+        emit pictureInserted(
+            QByteArray::fromRawData(picture.source.data(), qsizetype(picture.source.size())), w, h);
+}
+
+int CPGEdit::MarkPicturePlace() {
+    QTextCursor place(document());
+    place.setPosition(std::clamp(Document().TextSize(), 0, document()->characterCount() - 1));
+    // Text appended at the place goes behind it: the place stays where its tag stood.
+    place.setKeepPositionOnInsert(true);
+    const int id = m_nNextPlace++;
+    m_places.emplace(id, place);
+    return id;
+}
+
+void CPGEdit::InsertPictureAt(int place, const ChatPicture& picture, const std::string& userName) {
+    const auto it = m_places.find(place);
+    if (it == m_places.end())
+        return;
+    const int position = it->second.position();
+    m_places.erase(it);
+    CViewEntry* entry = AddEntry(m_names, userName);
+    InsertImage(picture, ITEM_PICTURE, reinterpret_cast<std::uintptr_t>(entry), 2, position);
+}
+
+void CPGEdit::ForgetPicturePlace(int place) {
+    m_places.erase(place);
 }
 
 void CPGEdit::InsertPicture(const ChatPicture& picture, const std::string& userName) {
@@ -324,6 +355,7 @@ void CPGEdit::ClearAll() {
     Document().DeleteRange(0, Document().TextSize(), true);
     m_names.clear();
     m_links.clear();
+    m_places.clear();
     Send(RTV_MOVECARET, RTV_CARET_DOC_END, 0);
     Send(RTV_UPDATE, 0, 1);
 }

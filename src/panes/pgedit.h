@@ -11,6 +11,7 @@
 #include <QFont>
 #include <QString>
 #include <list>
+#include <map>
 
 class QMenu;
 namespace kivra::platform {
@@ -67,6 +68,10 @@ public:
     void InsertLink(const std::string& linkText, const std::string& url) override;
     void InsertPicture(const ChatPicture& picture, const std::string& userName) override;
     void InsertPlainPicture(const ChatPicture& picture, int placement) override;
+    int MarkPicturePlace() override;
+    void InsertPictureAt(int place, const ChatPicture& picture,
+                         const std::string& userName) override;
+    void ForgetPicturePlace(int place) override;
     void FinishAppend() override;
     void SetBold(bool on) override;
     void SetItalic(bool on) override;
@@ -107,6 +112,8 @@ public:
 signals:
     // Everything appended, as the plain text it shows; the headless host mirrors it.
     void textAppended(const QString& text);
+    // A picture fetched from `url` (wire text) went into the view at this size.
+    void pictureInserted(const QByteArray& url, int width, int height);
 
 protected:
     void OnItemDiscarded(const RtvItem& item) override;
@@ -125,8 +132,9 @@ private:
     void MoveToEndIfMoved();
     CViewEntry* AddEntry(std::list<CViewEntry>& list, const std::string& text);
     void ReleaseEntry(std::list<CViewEntry>& list, std::uintptr_t entry);
+    // At the insertion point, or at `position` when it is not negative.
     void InsertImage(const ChatPicture& picture, std::uint32_t kind, std::uintptr_t reference,
-                     int layout1);
+                     int layout1, int position = -1);
     void SetEngineFont(const QFont& font, bool toExisting);
     const char* Section() const { return m_nKind == KIND_MAIN ? "Main" : "PM"; }
     bool IsOwnName(const std::string& name) const;
@@ -147,4 +155,8 @@ private:
     QFont m_font;
     std::list<CViewEntry> m_names;
     std::list<CViewEntry> m_links;
+    // Places of pictures still on their way; each keeps its position as text is appended behind
+    // it and moves back as the document is trimmed in front of it.
+    std::map<int, QTextCursor> m_places;
+    int m_nNextPlace = 1;
 };

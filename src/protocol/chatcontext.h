@@ -109,6 +109,7 @@ public:
     IFileTransferPeers* m_pFileTransfer = nullptr;
     // The image cache as the ticker asks it; null while there is none.
     IPictureSource* m_pPictures = nullptr;
+    IImageCache* m_pImageCache = nullptr;
 
     const char* UserName() const { return m_params.szUserName; }
 };

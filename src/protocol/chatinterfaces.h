@@ -4,6 +4,8 @@
 // them; CChatContext holds pointers to the implementations. A null pointer means "that pane does
 // not exist", and callers must treat it that way (nothing shown, nothing sent).
 
+#include "chatpicture.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -42,15 +44,6 @@ enum : unsigned {
 };
 enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
-// A picture as the image cache holds it: 8 bits per pixel, rows top-down, `width` bytes a row,
-// with a 256-entry palette of 0x00BBGGRR values.
-struct ChatPicture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> pixels;
-    std::array<ChatColor, 256> palette{};
-};
-
 // Pictures by address for a pane that shows one whole (the ticker); the image cache answers.
 class IPictureSource {
 public:
@@ -81,6 +74,14 @@ public:
     virtual void InsertLink(const std::string& linkText, const std::string& url) = 0;
     virtual void InsertPicture(const ChatPicture& picture, const std::string& userName) = 0;
     virtual void InsertPlainPicture(const ChatPicture& picture, int placement) = 0;
+    // A place at the end of the view for a picture still on its way: it stays where it is while
+    // text is appended behind it. 0 when the view keeps no such places.
+    virtual int MarkPicturePlace() { return 0; }
+    // Inserts the picture as InsertPicture does, at a place marked before, and forgets the place.
+    // A place that was trimmed or cleared away meanwhile takes no picture.
+    virtual void InsertPictureAt(int /*place*/, const ChatPicture& /*picture*/,
+                                 const std::string& /*userName*/) {}
+    virtual void ForgetPicturePlace(int /*place*/) {}
     // After a batch of appends: scroll to the end unless held, trim past 16384 characters.
     virtual void FinishAppend() = 0;
     virtual void SetBold(bool on) = 0;

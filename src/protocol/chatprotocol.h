@@ -141,6 +141,8 @@ private:
     std::size_t Origin(const char* p) const;
     void FlushText(const char* p, const char* q, const Unit& unit, bool watchRule);
     void ApplyEscapeParameters(const long* params, int count, IOutputView* view);
+    // The avatar tag (avatartag.cpp): `text` at its "<", `end` behind its ">".
+    char* HandleAvatarTag(char* text, char* end);
 
     // Block helpers (blockparser.cpp).
     void DispatchKeyword(const std::string& keyword, const std::string& value, unsigned& actions);

@@ -604,7 +604,11 @@ char* CChatProtocol::HandleTag(char* text, int* incomplete, IPrivateWindow* /*wi
             return text + 1;
         if (*p == '<')
             return p;
-        if (*p == '>')
+        if (*p == '>') {
+            if (m_bAvatarPending && p - text > 12 &&
+                EqualsNoCase(std::string_view(text + 1, 12), "user avatar="))
+                return HandleAvatarTag(text, p + 1);
             return p + 1;
+        }
     }
 }

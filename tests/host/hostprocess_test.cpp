@@ -1,6 +1,8 @@
 // The kivra program end to end: pages, PARAMs, bad input, signals, the demo server's lifetime and
 // the installed tree.
 
+#include "gifwriter.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -603,6 +605,69 @@ TEST_F(HostProcess, PrivateMessagesTravelBetweenTwoClients) {
                              "\"MRUCount\"=dword:00000003"})
         EXPECT_NE(section.find(line), std::string::npos) << line << " in\n" << section;
     EXPECT_EQ(section.find("MRU003"), std::string::npos) << section;
+}
+
+// Bob's say carries his avatar tag: the client fetches the picture from the server's HTTP port
+// and shows it; with DISABLEAVATARS the client tells the server so and fetches nothing.
+TEST_F(HostProcess, AvatarsAreFetchedFromTheServerUnlessDisabled) {
+    const QString statics = dir.path() + "/static";
+    fs::create_directories((statics + "/avatars").toStdString());
+    const giftest::Bytes gif =
+        giftest::GifBuilder(7, 5).Image(7, 5, giftest::Bytes(35, 3)).Finish();
+    std::ofstream((statics + "/avatars/bob.gif").toStdString(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(gif.data()), std::streamsize(gif.size()));
+
+    for (const bool disabled : {false, true}) {
+        QProcess server, client;
+        server.start(program + "-server",
+                     {"--open", "--port", "0", "--http-port", "0", "--ticker-seconds", "0",
+                      "--static", statics, "--log-http"});
+        ASSERT_TRUE(server.waitForReadyRead(5000));
+        const auto ready = QRegularExpression("chat=(\\d+) http=(\\d+)").match(server.readLine());
+        const QString port = ready.captured(1);
+        Prepare(client);
+        QStringList args = {"--headless",   "--param",      "SERVER=127.0.0.1",
+                            "--param",      "PORT=" + port, "--param",
+                            "USERNAME=Ann", "--param",      "PASSWORD=pw"};
+        if (disabled)
+            args << "--param"
+                 << "DISABLEAVATARS=1";
+        client.start(program, args);
+        QByteArray out, err;
+        auto clientShows = [&](QByteArray& stream, const QByteArray& text) {
+            return WaitFor([&] {
+                client.waitForReadyRead(50);
+                out += client.readAllStandardOutput();
+                err += client.readAllStandardError();
+                return stream.contains(text);
+            });
+        };
+        ASSERT_TRUE(clientShows(out, "Exits: ")) << out.toStdString() << err.toStdString();
+        QTcpSocket bob;
+        bob.connectToHost("127.0.0.1", port.toUShort());
+        ASSERT_TRUE(bob.waitForConnected(5000));
+        bob.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
+                  "\x01<begin>\n<username> Bob\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n"
+                  "say look at me\r\n");
+        bob.waitForBytesWritten(5000);
+        ASSERT_TRUE(clientShows(out, "look at me")) << out.toStdString();
+        const QByteArray image =
+            "[image] http://127.0.0.1:" + ready.captured(2).toLatin1() + "/avatars/bob.gif 7x5";
+        if (disabled) {
+            QThread::msleep(500);
+            clientShows(err, image);
+            EXPECT_FALSE(err.contains("[image]")) << err.toStdString();
+        } else {
+            EXPECT_TRUE(clientShows(err, image)) << err.toStdString();
+        }
+        server.waitForReadyRead(200);
+        const QByteArray requests = server.readAllStandardOutput();
+        EXPECT_EQ(requests.contains("GET /avatars/bob.gif"), !disabled) << requests.toStdString();
+        client.write("!quit\n");
+        EXPECT_TRUE(client.waitForFinished(10000));
+        server.kill();
+        server.waitForFinished(3000);
+    }
 }
 
 // However kivra ends, the demo server it started ends too and frees its ports; a signal that

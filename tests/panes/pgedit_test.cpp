@@ -279,6 +279,45 @@ TEST(OutputView, AvatarsAreHotSpotsAndInlinePicturesAreNot) {
     EXPECT_EQ(display->actions().front()->text(), "Clear All");
 }
 
+// A picture that arrives late goes where its tag stood, behind the text before it and in front
+// of the text that came since; a place trimmed away takes nothing; a fetched picture is reported
+// with its address and size.
+TEST(OutputView, LatePicturesGoToTheirMarkedPlace) {
+    ViewRig r;
+    QSignalSpy shown(&r.view, &CPGEdit::pictureInserted);
+    r.view.AppendText("before ", 1);
+    const int place = r.view.MarkPicturePlace();
+    const int cleared = r.view.MarkPicturePlace();
+    r.view.ForgetPicturePlace(cleared);
+    r.view.AppendText("after\r\n", 1);
+    ChatPicture avatar = Picture(12, 10);
+    avatar.source = "http://h/ann.gif";
+    r.view.InsertPictureAt(place, avatar, "Ann");
+    r.view.InsertPictureAt(cleared, avatar, "Ann");
+    r.view.InsertPictureAt(place, avatar, "Ann"); // a place takes one picture
+    EXPECT_EQ(r.Plain(), QString("before \uFFFCafter\n"));
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0][0].toByteArray(), "http://h/ann.gif");
+    EXPECT_EQ(shown[0][1].toInt() * 100 + shown[0][2].toInt(), 1210);
+    RtvItem item{};
+    EXPECT_TRUE(r.view.HotSpotAt(r.ItemPoint(7, 5), &item));
+    EXPECT_EQ(item.kind, CPGEdit::ITEM_PICTURE);
+
+    const int early = r.view.MarkPicturePlace();
+    r.Lines(std::string(100, 'x'), 200); // trims the start, the place with it
+    const int late = r.view.MarkPicturePlace();
+    r.view.AppendText("tail", 1);
+    r.view.InsertPictureAt(early, avatar, "Ann");
+    r.view.InsertPictureAt(late, avatar, "Ann");
+    EXPECT_EQ(shown.size(), 2);
+    EXPECT_TRUE(r.Plain().endsWith(QString("\uFFFCtail")));
+    r.view.ClearAll();
+    const int gone = r.view.MarkPicturePlace();
+    r.view.ClearAll();
+    r.view.InsertPictureAt(gone, avatar, "Ann");
+    EXPECT_EQ(shown.size(), 2);
+}
+
 TEST(OutputView, DisplayMenuShowsStateAndRunsItsCommands) {
     ViewRig r;
     r.commands.connected = false;

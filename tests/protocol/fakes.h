@@ -44,7 +44,19 @@ struct FakeView : Logging, IOutputView {
     }
     void AppendSeparator() override { Log(m_name + " separator"); }
     void InsertLink(const std::string&, const std::string&) override { Log(m_name + " link"); }
-    void InsertPicture(const ChatPicture&, const std::string&) override { Log(m_name + " avatar"); }
+    void InsertPicture(const ChatPicture& p, const std::string& n) override {
+        Log(m_name + " avatar:" + n + " " + std::to_string(p.width));
+    }
+    // Places of pictures on their way, numbered from 1.
+    int MarkPicturePlace() override {
+        Log(m_name + " place:" + std::to_string(++places));
+        return places;
+    }
+    void InsertPictureAt(int at, const ChatPicture& p, const std::string& n) override {
+        Log(m_name + " avatar@" + std::to_string(at) + ":" + n + " " + std::to_string(p.width));
+    }
+    void ForgetPicturePlace(int at) override { Log(m_name + " forget:" + std::to_string(at)); }
+    int places = 0;
     void InsertPlainPicture(const ChatPicture& p, int at) override {
         Log(m_name + " picture:" + std::to_string(p.width) + "@" + std::to_string(at));
     }

@@ -21,7 +21,8 @@ const std::string kTellFromBobText = "colour:C000C0|pm[Bob] text(1):Bob tells yo
 const std::string kTellFromBobLog =
     "pm create:Bob key:BOB|pm[Bob] up:incoming|pm[Bob] kind:1|pm[Bob] " + kTellFromBobText;
 
-const std::string kSayBobWatchedLog = "main colour:C00000|main picture:9@-17|main text(1):BOB|" +
+// The avatar tag puts the marker in front of the speaker's colour.
+const std::string kSayBobWatchedLog = "main picture:9@-17|main colour:C00000|main text(1):BOB|" +
                                       kSayBobLog.substr(kSayBobLog.find("main colour:0000C0"));
 
 template <std::size_t N> std::string Bytes(const char (&s)[N]) {

@@ -24,6 +24,11 @@ ServerProcess::ServerProcess(QStringList extra) {
     }
 }
 
+QByteArray ServerProcess::Output(int ms) {
+    m_process.waitForReadyRead(ms);
+    return m_process.readAllStandardOutput();
+}
+
 ServerProcess::~ServerProcess() {
     m_process.terminate();
     if (!m_process.waitForFinished(3000))

@@ -21,6 +21,8 @@ public:
     quint16 ChatPort() const { return m_chatPort; }
     quint16 HttpPort() const { return m_httpPort; }
     bool Running() const { return m_process.state() == QProcess::Running; }
+    // What the server printed after its ready line, read for `ms`.
+    QByteArray Output(int ms = 200);
 
     // One POST to the tunnel page; returns the answer body ("" on failure).
     QByteArray Post(const QByteArray& path, const QByteArray& body);
