@@ -107,7 +107,7 @@ TEST_F(Speech, IgnoreEmotionsShoutAndAvatarsOff) {
 }
 
 // The demo's residents greet each visitor in private as soon as the visitor is in.
-TEST(Speech, DemoResidentGreetsVisitorWithATell) {
+TEST(DemoWorld, ResidentGreetsVisitorWithATell) {
     ServerProcess server({"--open", "--demo"});
     ASSERT_TRUE(server.Ok());
     RawClient ann(server.ChatPort());

@@ -130,7 +130,7 @@ TEST_F(StaticFiles, AvatarsForEveryoneAndPages) {
     EXPECT_EQ(server.Get("/nothing-here.html", body), 404);
 }
 
-TEST(StaticFiles, RequestsAreLoggedWhenAsked) {
+TEST(StaticFileLog, RequestsAreLoggedWhenAsked) {
     ServerProcess server({"--open", "--log-http"});
     ASSERT_TRUE(server.Ok());
     QByteArray body;
