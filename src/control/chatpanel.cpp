@@ -1,6 +1,7 @@
 #include "chatpanel.h"
 
 #include "buddydlg.h"
+#include "cachepicturesource.h"
 #include "chatprotocol.h"
 #include "chatsession.h"
 #include "chatsocket.h"
@@ -113,6 +114,8 @@ CChatPanel::~CChatPanel() {
     m_context.m_pPanel = nullptr;
     m_context.m_pPrivateWindows = nullptr;
     // Pictures still on their way hold places in the output view: they go before it does.
+    m_context.m_pPictures = nullptr;
+    m_pTickerPictures.reset();
     m_context.m_pImageCache = nullptr;
     m_pImageCache.reset();
     m_pBuddyDlg.reset();
@@ -157,6 +160,8 @@ void CChatPanel::ReadStartup() {
         },
         s.maxCache, std::move(display));
     m_context.m_pImageCache = m_pImageCache.get();
+    m_pTickerPictures = std::make_unique<CCachePictureSource>(*m_pImageCache);
+    m_context.m_pPictures = m_pTickerPictures.get();
 }
 
 QToolButton* CChatPanel::MakeToolButton(int id, const char* icon) {

@@ -161,6 +161,7 @@ private:
     CEmotionList* m_pEmotions = nullptr;
     std::unique_ptr<CEmotionEditDlg> m_pEmotionDlg;
     std::unique_ptr<kivra::media::CImageCache> m_pImageCache;
+    std::unique_ptr<IPictureSource> m_pTickerPictures;
 };
 
 } // namespace kivra::control
