@@ -229,7 +229,8 @@ QImage GrabWindows(QWidget* top) {
     QPainter painter(&image);
     int x = 0;
     for (const QPixmap& p : shots) {
-        painter.drawPixmap(x, 0, p);
+        // Pixel for pixel: a grab on a scaled screen has more pixels than its logical size.
+        painter.drawPixmap(QRect(x, 0, p.width(), p.height()), p);
         x += p.width() + 12;
     }
     return image;
