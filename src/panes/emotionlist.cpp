@@ -4,6 +4,7 @@
 #include "codepage.h"
 #include "dialogservice.h"
 #include "emotioneditdlg.h"
+#include "menuitem.h"
 #include "namekeylist.h"
 
 #include <QContextMenuEvent>
@@ -23,13 +24,6 @@ std::string ValueName(int number) {
     char name[24];
     std::snprintf(name, sizeof name, "Emotion%03d", number);
     return name;
-}
-
-QAction* AddItem(QMenu* menu, const QString& text, int id, bool enabled) {
-    QAction* a = menu->addAction(text);
-    a->setData(id);
-    a->setEnabled(enabled);
-    return a;
 }
 
 } // namespace
@@ -144,17 +138,18 @@ void CEmotionList::RemoveCurrent() {
 QMenu* CEmotionList::BuildEditMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     // The global list comes from the server, so editing waits for a connection.
-    AddItem(menu, QStringLiteral("Edit Emotions..."), ID_EDIT_EMOTIONS, m_commands.IsConnected());
+    AddMenuItem(menu, QStringLiteral("Edit Emotions..."), ID_EDIT_EMOTIONS,
+                m_commands.IsConnected());
     return menu;
 }
 
 QMenu* CEmotionList::BuildListMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
-    AddItem(menu, QStringLiteral("Add emotion to list..."), ID_ADD_EMOTION,
-            m_commands.IsConnected());
-    AddItem(menu, QStringLiteral("Remove emotion from list"), ID_REMOVE_EMOTION,
-            !selectedItems().isEmpty());
-    AddItem(menu, QStringLiteral("Edit emotion list..."), ID_EDIT_EMOTIONS, true);
+    AddMenuItem(menu, QStringLiteral("Add emotion to list..."), ID_ADD_EMOTION,
+                m_commands.IsConnected());
+    AddMenuItem(menu, QStringLiteral("Remove emotion from list"), ID_REMOVE_EMOTION,
+                !selectedItems().isEmpty());
+    AddMenuItem(menu, QStringLiteral("Edit emotion list..."), ID_EDIT_EMOTIONS, true);
     return menu;
 }
 

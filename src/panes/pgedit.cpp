@@ -2,6 +2,7 @@
 
 #include "codepage.h"
 #include "dialogservice.h"
+#include "menuitem.h"
 #include "useractions.h"
 
 #include <QContextMenuEvent>
@@ -26,13 +27,6 @@ const char kSeparatorLine[] = "___________________________________________\r\n";
 
 QString Wire(const std::string& s) {
     return kivra::platform::FromWire(s);
-}
-
-QAction* AddItem(QMenu* menu, const QString& text, int id, bool enabled = true) {
-    QAction* a = menu->addAction(text);
-    a->setData(id);
-    a->setEnabled(enabled);
-    return a;
 }
 
 } // namespace
@@ -515,22 +509,24 @@ void CPGEdit::ShowMenu(QMenu* menu, const QPoint& globalPos) {
 QMenu* CPGEdit::BuildDisplayMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     const bool connected = m_commands.IsConnected();
-    AddItem(menu, QStringLiteral("Clear All"), ID_CLEAR_ALL);
-    AddItem(menu, QStringLiteral("Font..."), ID_FONT);
+    AddMenuItem(menu, QStringLiteral("Clear All"), ID_CLEAR_ALL);
+    AddMenuItem(menu, QStringLiteral("Font..."), ID_FONT);
     menu->addSeparator();
-    QAction* sound = AddItem(menu, QStringLiteral("Sound On Incoming Message"), ID_SOUND_INCOMING);
+    QAction* sound =
+        AddMenuItem(menu, QStringLiteral("Sound On Incoming Message"), ID_SOUND_INCOMING);
     sound->setCheckable(true);
     sound->setChecked(m_nKind == KIND_MAIN ? m_context.m_bMonitor : m_context.m_bSoundPM);
-    AddItem(menu, QStringLiteral("Save To File"), ID_SAVE_TO_FILE);
+    AddMenuItem(menu, QStringLiteral("Save To File"), ID_SAVE_TO_FILE);
     if (m_nKind == KIND_MAIN) {
-        AddItem(menu, QStringLiteral("Who's Online Now"), ID_WHOS_ONLINE, connected);
-        AddItem(menu, QStringLiteral("Goto User..."), ID_GOTO_USER, m_commands.CanOpenGotoDialog());
+        AddMenuItem(menu, QStringLiteral("Who's Online Now"), ID_WHOS_ONLINE, connected);
+        AddMenuItem(menu, QStringLiteral("Goto User..."), ID_GOTO_USER,
+                    m_commands.CanOpenGotoDialog());
         const std::vector<std::string> exits =
             m_commands.MenuEntries(kExitsList, ID_EXIT_LAST - ID_EXIT_FIRST + 1);
         if (!exits.empty())
             menu->addSeparator();
         for (std::size_t i = 0; i < exits.size(); ++i)
-            AddItem(menu, Wire(exits[i]), ID_EXIT_FIRST + int(i), connected);
+            AddMenuItem(menu, Wire(exits[i]), ID_EXIT_FIRST + int(i), connected);
     }
     return menu;
 }
@@ -540,34 +536,39 @@ QMenu* CPGEdit::BuildUserMenu(const std::string& name, QWidget* parent) {
     const QString u = Wire(name);
     const bool hasName = !name.empty();
     const bool ignored = m_commands.IsIgnoring(name);
-    AddItem(menu, QStringLiteral("Send Private Message to %1...").arg(u), ID_SEND_PM,
-            !ignored && m_commands.IsConnected());
-    AddItem(menu, QStringLiteral("Add %1 To Buddy List").arg(u), ID_ADD_BUDDY);
+    AddMenuItem(menu, QStringLiteral("Send Private Message to %1...").arg(u),
+                CUserActions::ID_SEND_PM, !ignored && m_commands.IsConnected());
+    AddMenuItem(menu, QStringLiteral("Add %1 To Buddy List").arg(u), CUserActions::ID_ADD_BUDDY);
     if (!m_context.IsOptionSet(CHATOPT_NOWHOIS))
-        AddItem(menu, QStringLiteral("Who Is %1...").arg(u), ID_WHOIS);
+        AddMenuItem(menu, QStringLiteral("Who Is %1...").arg(u), CUserActions::ID_WHOIS);
     if (!m_context.IsOptionSet(CHATOPT_NOFILEXFER)) {
         const int transfer = m_commands.TransferState();
         if (transfer == 2)
-            AddItem(menu, QStringLiteral("Cancel File Transfer"), ID_CANCEL_TRANSFER);
+            AddMenuItem(menu, QStringLiteral("Cancel File Transfer"),
+                        CUserActions::ID_CANCEL_TRANSFER);
         else
-            AddItem(menu, QStringLiteral("Send File To %1...").arg(u), ID_SEND_FILE, transfer != 0);
+            AddMenuItem(menu, QStringLiteral("Send File To %1...").arg(u),
+                        CUserActions::ID_SEND_FILE, transfer != 0);
     }
     // The same follow item as the user list's: one rule for both menus.
     const CUserActions::MenuItem follow = CUserActions(m_context, m_commands).FollowItem(name);
-    AddItem(menu, follow.text, follow.id, follow.enabled);
+    AddMenuItem(menu, follow.text, follow.id, follow.enabled);
     const std::string emotion = m_commands.SelectedEmotion();
     if (!emotion.empty())
-        AddItem(menu, QStringLiteral("%1 at %2").arg(Wire(emotion), u), ID_EMOTE_AT);
+        AddMenuItem(menu, QStringLiteral("%1 at %2").arg(Wire(emotion), u),
+                    CUserActions::ID_EMOTE_AT);
     menu->addSeparator();
     if (ignored) {
-        AddItem(menu, QStringLiteral("Allow Messages From %1").arg(u), ID_ALLOW);
+        AddMenuItem(menu, QStringLiteral("Allow Messages From %1").arg(u), CUserActions::ID_ALLOW);
     } else {
-        AddItem(menu, QStringLiteral("Ignore Messages From %1").arg(u), ID_IGNORE);
+        AddMenuItem(menu, QStringLiteral("Ignore Messages From %1").arg(u),
+                    CUserActions::ID_IGNORE);
         if (m_commands.IsWatching(name))
-            AddItem(menu, QStringLiteral("Stop Watching Messages From %1").arg(u), ID_STOP_WATCH,
-                    hasName);
+            AddMenuItem(menu, QStringLiteral("Stop Watching Messages From %1").arg(u),
+                        CUserActions::ID_STOP_WATCH, hasName);
         else
-            AddItem(menu, QStringLiteral("Watch Messages From %1").arg(u), ID_WATCH, hasName);
+            AddMenuItem(menu, QStringLiteral("Watch Messages From %1").arg(u),
+                        CUserActions::ID_WATCH, hasName);
     }
     return menu;
 }
@@ -625,18 +626,18 @@ void CPGEdit::OnCommand(int id) {
         return;
     }
     switch (id) {
-    case ID_SEND_PM:
-    case ID_ADD_BUDDY:
-    case ID_WHOIS:
-    case ID_SEND_FILE:
-    case ID_CANCEL_TRANSFER:
-    case ID_STOP_FOLLOW:
-    case ID_FOLLOW:
-    case ID_EMOTE_AT:
-    case ID_ALLOW:
-    case ID_IGNORE:
-    case ID_WATCH:
-    case ID_STOP_WATCH:
+    case CUserActions::ID_SEND_PM:
+    case CUserActions::ID_ADD_BUDDY:
+    case CUserActions::ID_WHOIS:
+    case CUserActions::ID_SEND_FILE:
+    case CUserActions::ID_CANCEL_TRANSFER:
+    case CUserActions::ID_STOP_FOLLOW:
+    case CUserActions::ID_FOLLOW:
+    case CUserActions::ID_EMOTE_AT:
+    case CUserActions::ID_ALLOW:
+    case CUserActions::ID_IGNORE:
+    case CUserActions::ID_WATCH:
+    case CUserActions::ID_STOP_WATCH:
         m_commands.UserCommand(id);
         return;
     default:

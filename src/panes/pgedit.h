@@ -31,7 +31,7 @@ public:
     enum : std::uint32_t { ITEM_PICTURE = 1, ITEM_LINK = 2, ITEM_USERNAME = 4 };
     static constexpr int kTrimLimit = 16384;
 
-    // Display and user menu commands.
+    // Display menu commands; the user menu takes the user actions' ids.
     enum : int {
         ID_CLEAR_ALL = 32781,
         ID_FONT = 32806,
@@ -41,18 +41,6 @@ public:
         ID_GOTO_USER = 140,
         ID_EXIT_FIRST = 32782,
         ID_EXIT_LAST = 32791,
-        ID_SEND_PM = 32775,
-        ID_ADD_BUDDY = 278,
-        ID_WHOIS = 134,
-        ID_SEND_FILE = 123,
-        ID_CANCEL_TRANSFER = 138,
-        ID_STOP_FOLLOW = 122,
-        ID_FOLLOW = 32803,
-        ID_EMOTE_AT = 32814,
-        ID_ALLOW = 32777,
-        ID_IGNORE = 32776,
-        ID_WATCH = 32823,
-        ID_STOP_WATCH = 32824,
     };
     static constexpr int kExitsList = 144;
 

@@ -1,6 +1,7 @@
 #include "userlist.h"
 
 #include "codepage.h"
+#include "menuitem.h"
 #include "namekeylist.h"
 
 #include <QContextMenuEvent>
@@ -16,15 +17,6 @@
 #include <cstdio>
 
 using kivra::platform::FromWire;
-
-namespace {
-QAction* AddItem(QMenu* menu, const QString& text, int id, bool enabled) {
-    QAction* a = menu->addAction(text);
-    a->setData(id);
-    a->setEnabled(enabled);
-    return a;
-}
-} // namespace
 
 CUserList::CUserList(CChatContext& context, IViewCommands& commands, CUserActions& actions,
                      QWidget* parent)
@@ -426,67 +418,67 @@ QMenu* CUserList::BuildMenu(QWidget* parent) {
     const QString pm = one    ? QStringLiteral("Send Private Message to %1...").arg(u)
                        : none ? QStringLiteral("Send Private Message...")
                               : QStringLiteral("Send Private Message to Selected...");
-    AddItem(menu, pm, CUserActions::ID_SEND_PM,
-            !none && current && !ignored && m_actions.CanStartPrivate());
-    AddItem(menu,
-            one ? QStringLiteral("Add %1 To Buddy List").arg(u)
-                : QStringLiteral("Add Selected To Buddy List"),
-            CUserActions::ID_ADD_BUDDY, !none);
+    AddMenuItem(menu, pm, CUserActions::ID_SEND_PM,
+                !none && current && !ignored && m_actions.CanStartPrivate());
+    AddMenuItem(menu,
+                one ? QStringLiteral("Add %1 To Buddy List").arg(u)
+                    : QStringLiteral("Add Selected To Buddy List"),
+                CUserActions::ID_ADD_BUDDY, !none);
     if (!m_context.IsOptionSet(CHATOPT_NOWHOIS))
-        AddItem(menu,
-                one ? QStringLiteral("Who Is %1...").arg(u)
-                    : QStringLiteral("Who Is This Person..."),
-                CUserActions::ID_WHOIS, !none && current);
+        AddMenuItem(menu,
+                    one ? QStringLiteral("Who Is %1...").arg(u)
+                        : QStringLiteral("Who Is This Person..."),
+                    CUserActions::ID_WHOIS, !none && current);
     if (!m_context.IsOptionSet(CHATOPT_NOFILEXFER)) {
         const int transfer = m_commands.TransferState();
         if (transfer == 2)
-            AddItem(menu, QStringLiteral("Cancel File Transfer"), CUserActions::ID_CANCEL_TRANSFER,
-                    true);
+            AddMenuItem(menu, QStringLiteral("Cancel File Transfer"),
+                        CUserActions::ID_CANCEL_TRANSFER, true);
         else
-            AddItem(menu,
-                    QStringLiteral("Send File To %1...")
-                        .arg(none ? QString() : kivra::platform::FromWire(selected.front())),
-                    CUserActions::ID_SEND_FILE, !none && transfer == 1);
+            AddMenuItem(menu,
+                        QStringLiteral("Send File To %1...")
+                            .arg(none ? QString() : kivra::platform::FromWire(selected.front())),
+                        CUserActions::ID_SEND_FILE, !none && transfer == 1);
     }
     if (one) {
         const CUserActions::MenuItem follow = m_actions.FollowItem(name);
-        AddItem(menu, follow.text, follow.id, follow.enabled && current);
+        AddMenuItem(menu, follow.text, follow.id, follow.enabled && current);
     } else {
-        AddItem(menu, QStringLiteral("Follow This Person"), CUserActions::ID_FOLLOW, false);
+        AddMenuItem(menu, QStringLiteral("Follow This Person"), CUserActions::ID_FOLLOW, false);
     }
     const std::string emotion = m_commands.SelectedEmotion();
     if (!emotion.empty()) {
         const QString e = kivra::platform::FromWire(emotion);
-        AddItem(menu,
-                one ? QStringLiteral("%1 at %2").arg(e, u)
-                    : QStringLiteral("%1 at Selected Persons").arg(e),
-                CUserActions::ID_EMOTE_AT, !none && current);
+        AddMenuItem(menu,
+                    one ? QStringLiteral("%1 at %2").arg(e, u)
+                        : QStringLiteral("%1 at Selected Persons").arg(e),
+                    CUserActions::ID_EMOTE_AT, !none && current);
     }
     menu->addSeparator();
     if (one) {
         if (ignored)
-            AddItem(menu, QStringLiteral("Allow Messages From %1").arg(u), CUserActions::ID_ALLOW,
-                    connected);
+            AddMenuItem(menu, QStringLiteral("Allow Messages From %1").arg(u),
+                        CUserActions::ID_ALLOW, connected);
         else
-            AddItem(menu, QStringLiteral("Ignore Messages From %1").arg(u), CUserActions::ID_IGNORE,
-                    current);
+            AddMenuItem(menu, QStringLiteral("Ignore Messages From %1").arg(u),
+                        CUserActions::ID_IGNORE, current);
         if (!ignored) {
             if (m_commands.IsWatching(name))
-                AddItem(menu, QStringLiteral("Stop Watching Messages From %1").arg(u),
-                        CUserActions::ID_STOP_WATCH, true);
+                AddMenuItem(menu, QStringLiteral("Stop Watching Messages From %1").arg(u),
+                            CUserActions::ID_STOP_WATCH, true);
             else
-                AddItem(menu, QStringLiteral("Watch Messages From %1").arg(u),
-                        CUserActions::ID_WATCH, true);
+                AddMenuItem(menu, QStringLiteral("Watch Messages From %1").arg(u),
+                            CUserActions::ID_WATCH, true);
         }
     } else {
-        AddItem(menu, QStringLiteral("Ignore Messages From Selected"), CUserActions::ID_IGNORE,
-                !none && current);
-        AddItem(menu, QStringLiteral("Allow Messages From Selected"), CUserActions::ID_ALLOW,
-                !none && connected);
-        AddItem(menu, QStringLiteral("Watch Messages From Selected"), CUserActions::ID_WATCH,
-                !none);
-        AddItem(menu, QStringLiteral("Stop Watching Messages From Selected"),
-                CUserActions::ID_STOP_WATCH, !none);
+        AddMenuItem(menu, QStringLiteral("Ignore Messages From Selected"), CUserActions::ID_IGNORE,
+                    !none && current);
+        AddMenuItem(menu, QStringLiteral("Allow Messages From Selected"), CUserActions::ID_ALLOW,
+                    !none && connected);
+        AddMenuItem(menu, QStringLiteral("Watch Messages From Selected"), CUserActions::ID_WATCH,
+                    !none);
+        AddMenuItem(menu, QStringLiteral("Stop Watching Messages From Selected"),
+                    CUserActions::ID_STOP_WATCH, !none);
     }
     return menu;
 }

@@ -1,6 +1,7 @@
 // The output view through its operations, menus and mouse, offscreen.
 #include "panefakes.h"
 #include "pgedit.h"
+#include "useractions.h"
 
 #include <QMenu>
 #include <QPaintEvent>
@@ -394,11 +395,11 @@ TEST(OutputView, UserMenuFollowsIgnoreFollowAndTransferState) {
     s.context.m_nFollowing = 1;
     s.context.m_strFollowedUser = "Cy Dee";
     std::unique_ptr<QMenu> m3(s.view.BuildUserMenu("Cy Dee", nullptr));
-    EXPECT_EQ(Find(m3.get(), CPGEdit::ID_STOP_FOLLOW)->text(), "Stop Following Cy Dee");
+    EXPECT_EQ(Find(m3.get(), CUserActions::ID_STOP_FOLLOW)->text(), "Stop Following Cy Dee");
     s.commands.followers.clear();
     std::unique_ptr<QMenu> m4(s.view.BuildUserMenu("Dan", nullptr));
-    EXPECT_EQ(Find(m4.get(), CPGEdit::ID_FOLLOW)->text(),
+    EXPECT_EQ(Find(m4.get(), CUserActions::ID_FOLLOW)->text(),
               "Stop Following Cy Dee, Start Following Dan");
-    s.view.OnCommand(CPGEdit::ID_IGNORE);
+    s.view.OnCommand(CUserActions::ID_IGNORE);
     EXPECT_EQ(s.commands.calls.back(), "user 32776");
 }
