@@ -105,6 +105,33 @@ template <typename F> bool WaitFor(F done, int ms = 10000) {
     return done();
 }
 
+// Another user of the chat server on a plain connection, logged in the way a client does.
+struct Peer {
+    QTcpSocket socket;
+    QByteArray seen;
+
+    bool Login(const QString& host, const QString& port, const QByteArray& name,
+               const QByteArray& then = {}) {
+        socket.connectToHost(host, port.toUShort());
+        if (!socket.waitForConnected(5000))
+            return false;
+        socket.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
+                     "\x01<begin>\n<username> " + name +
+                     "\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n" + then);
+        return socket.waitForBytesWritten(5000);
+    }
+    bool Sees(const QByteArray& text) {
+        return WaitFor([&] {
+            socket.waitForReadyRead(50);
+            return (seen += socket.readAll()).contains(text);
+        });
+    }
+    void Say(const QByteArray& line) {
+        socket.write(line);
+        socket.waitForBytesWritten(5000);
+    }
+};
+
 struct RunResult {
     int status = -1;
     QString out;
@@ -284,7 +311,7 @@ TEST_F(HostProcess, HeadlessClientLogsInHearsOthersAndSpeaks) {
     Prepare(client);
     client.start(program, {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
                            "--param", "USERNAME=Ann", "--param", "PASSWORD=pw"});
-    QByteArray out, err, bobSeen;
+    QByteArray out, err;
     auto clientShows = [&](const QByteArray& text) {
         return WaitFor([&] {
             client.waitForReadyRead(50);
@@ -296,28 +323,19 @@ TEST_F(HostProcess, HeadlessClientLogsInHearsOthersAndSpeaks) {
     EXPECT_TRUE(out.contains("Connecting to host 127.0.0.1 ...\nConnected"));
     EXPECT_FALSE(err.contains("[box]")) << err.toStdString();
 
-    QTcpSocket bob; // a second user on a plain connection, in the same room
-    bob.connectToHost("127.0.0.1", port.toUShort());
-    ASSERT_TRUE(bob.waitForConnected(5000));
-    auto bobSees = [&](const QByteArray& text) {
-        return WaitFor([&] {
-            bob.waitForReadyRead(50);
-            return (bobSeen += bob.readAll()).contains(text);
-        });
-    };
-    bob.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
-              "\x01<begin>\n<username> Bob\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n");
-    ASSERT_TRUE(bobSees("Exits: ")) << bobSeen.toStdString();
+    Peer bob; // a second user in the same room
+    ASSERT_TRUE(bob.Login("127.0.0.1", port, "Bob"));
+    ASSERT_TRUE(bob.Sees("Exits: ")) << bob.seen.toStdString();
     ASSERT_TRUE(clientShows("Bob")) << "Ann is told that Bob came in";
-    bob.write("say the kettle is on\r\n");
-    ASSERT_TRUE(bob.waitForBytesWritten(5000) && clientShows("the kettle is on"));
+    bob.Say("say the kettle is on\r\n");
+    ASSERT_TRUE(clientShows("the kettle is on"));
     const QByteArray line = out.mid(out.lastIndexOf('\n', out.indexOf("the kettle is on")));
     EXPECT_TRUE(line.left(line.indexOf("the kettle")).contains("Bob")) << line.toStdString();
     EXPECT_FALSE(out.contains('\x1b')) << "escapes reached the terminal";
 
     client.write("two sugars, \x80 1 please\n"); // 0x80 is the euro sign
     client.waitForBytesWritten(5000);
-    ASSERT_TRUE(bobSees("two sugars, \x80 1 please")) << bobSeen.toStdString();
+    ASSERT_TRUE(bob.Sees("two sugars, \x80 1 please")) << bob.seen.toStdString();
     EXPECT_TRUE(clientShows("two sugars")) << "Ann sees her own words";
     client.write("!quit\n");
     EXPECT_TRUE(client.waitForFinished(10000));
@@ -358,7 +376,7 @@ TEST_F(HostProcess, HeadlessClientChatsThroughTheHttpTunnel) {
                            "TUNNELPAGE=tunnel",
                            "--param",
                            "HTTPPROXY=127.0.0.2:" + http});
-    QByteArray out, err, bobSeen;
+    QByteArray out, err;
     auto clientShows = [&](const QByteArray& text) {
         return WaitFor([&] {
             client.waitForReadyRead(50);
@@ -371,25 +389,16 @@ TEST_F(HostProcess, HeadlessClientChatsThroughTheHttpTunnel) {
     EXPECT_FALSE(err.contains("[box]")) << err.toStdString();
     EXPECT_TRUE(err.contains("Status Code is 200\n"));
 
-    QTcpSocket bob;
-    bob.connectToHost("127.0.0.2", port.toUShort());
-    ASSERT_TRUE(bob.waitForConnected(5000));
-    auto bobSees = [&](const QByteArray& text) {
-        return WaitFor([&] {
-            bob.waitForReadyRead(50);
-            return (bobSeen += bob.readAll()).contains(text);
-        });
-    };
-    bob.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
-              "\x01<begin>\n<username> Bob\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n");
-    ASSERT_TRUE(bobSees("Exits: ")) << bobSeen.toStdString();
+    Peer bob;
+    ASSERT_TRUE(bob.Login("127.0.0.2", port, "Bob"));
+    ASSERT_TRUE(bob.Sees("Exits: ")) << bob.seen.toStdString();
     ASSERT_TRUE(clientShows("Bob")) << "Ann is told that Bob came in";
-    bob.write("say the kettle is on\r\n");
-    ASSERT_TRUE(bob.waitForBytesWritten(5000) && clientShows("the kettle is on"));
+    bob.Say("say the kettle is on\r\n");
+    ASSERT_TRUE(clientShows("the kettle is on"));
 
     client.write("two sugars, \x80 1 please\n");
     client.waitForBytesWritten(5000);
-    ASSERT_TRUE(bobSees("two sugars, \x80 1 please")) << bobSeen.toStdString();
+    ASSERT_TRUE(bob.Sees("two sugars, \x80 1 please")) << bob.seen.toStdString();
     EXPECT_TRUE(clientShows("two sugars")) << "Ann sees her own words";
     client.write("!quit\n");
     EXPECT_TRUE(client.waitForFinished(10000));
@@ -428,15 +437,8 @@ TEST_F(HostProcess, UserListShowsWhatTheServerConfirmed) {
             return err.split('\n').contains(line) != absent;
         });
     };
-    auto login = [&](QTcpSocket& s, const QByteArray& name) {
-        s.connectToHost("127.0.0.1", port.toUShort());
-        ASSERT_TRUE(s.waitForConnected(5000));
-        s.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) + "\x01<begin>\n<username> " +
-                name + "\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n");
-        s.waitForBytesWritten(5000);
-    };
-    QTcpSocket bob;
-    login(bob, "Bob Lee");
+    Peer bob;
+    ASSERT_TRUE(bob.Login("127.0.0.1", port, "Bob Lee"));
     ASSERT_TRUE(usersShow("[user] 0x000 Bob Lee")) << err.toStdString() << out.toStdString();
     EXPECT_TRUE(err.startsWith("[user] 0x010 Ann\n")) << err.toStdString();
 
@@ -447,14 +449,13 @@ TEST_F(HostProcess, UserListShowsWhatTheServerConfirmed) {
     send("!command 32776\n"); // ignore
     ASSERT_TRUE(usersShow("[user] 0x00a Bob Lee")) << err.toStdString();
 
-    bob.write("quit\r\n");
-    bob.waitForBytesWritten(5000);
+    bob.Say("quit\r\n");
     ASSERT_TRUE(usersShow("[user] 0x00a Bob Lee", true)) << err.toStdString();
     EXPECT_FALSE(err.contains("Bob Lee")) << err.toStdString();
 
     // Back again under another spelling of the name: still ignored, no longer followed.
-    QTcpSocket again;
-    login(again, "bob+lee");
+    Peer again;
+    ASSERT_TRUE(again.Login("127.0.0.1", port, "bob+lee"));
     ASSERT_TRUE(usersShow("[user] 0x008 bob lee")) << err.toStdString();
 
     send("!field 1102=ann\n!answer ok\n!command 140\n");
@@ -483,7 +484,7 @@ TEST_F(HostProcess, TickerRunsServerNewsAndEmotionsPerform) {
     client.start(program,
                  {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port, "--param",
                   "USERNAME=Ann", "--param", "PASSWORD=pw", "--param", "TICKERTEXT=2"});
-    QByteArray err, bobSeen;
+    QByteArray err;
     auto clientSays = [&](const QByteArray& text, int from = 0) {
         return WaitFor(
             [&] {
@@ -504,18 +505,9 @@ TEST_F(HostProcess, TickerRunsServerNewsAndEmotionsPerform) {
     EXPECT_LT(err.indexOf(welcome), err.indexOf(help));
     EXPECT_EQ(err.count(welcome), 1) << err.toStdString();
 
-    QTcpSocket bob;
-    bob.connectToHost("127.0.0.1", port.toUShort());
-    ASSERT_TRUE(bob.waitForConnected(5000));
-    bob.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
-              "\x01<begin>\n<username> Bob\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n");
-    auto bobSees = [&](const QByteArray& text) {
-        return WaitFor([&] {
-            bob.waitForReadyRead(50);
-            return (bobSeen += bob.readAll()).contains(text);
-        });
-    };
-    ASSERT_TRUE(bobSees("Exits: ")) << bobSeen.toStdString();
+    Peer bob;
+    ASSERT_TRUE(bob.Login("127.0.0.1", port, "Bob"));
+    ASSERT_TRUE(bob.Sees("Exits: ")) << bob.seen.toStdString();
     client.write("!dump emotions\n!perform Laugh\n");
     client.waitForBytesWritten(5000);
     ASSERT_TRUE(clientSays("[end emotions]")) << err.toStdString();
@@ -523,8 +515,8 @@ TEST_F(HostProcess, TickerRunsServerNewsAndEmotionsPerform) {
                              "[emotion] Shake\n[emotion] Smirk\n[emotion] Laugh\n[end emotions]"))
         << err.toStdString();
     // The wire carried "laugh\n": the room hears Ann laugh.
-    ASSERT_TRUE(bobSees(" laughs.")) << bobSeen.toStdString();
-    EXPECT_TRUE(bobSeen.contains("<emote username=\"Ann\">")) << bobSeen.toStdString();
+    ASSERT_TRUE(bob.Sees(" laughs.")) << bob.seen.toStdString();
+    EXPECT_TRUE(bob.seen.contains("<emote username=\"Ann\">")) << bob.seen.toStdString();
 
     client.write("!quit\n");
     EXPECT_TRUE(client.waitForFinished(10000));
@@ -643,13 +635,8 @@ TEST_F(HostProcess, AvatarsAreFetchedFromTheServerUnlessDisabled) {
             });
         };
         ASSERT_TRUE(clientShows(out, "Exits: ")) << out.toStdString() << err.toStdString();
-        QTcpSocket bob;
-        bob.connectToHost("127.0.0.1", port.toUShort());
-        ASSERT_TRUE(bob.waitForConnected(5000));
-        bob.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
-                  "\x01<begin>\n<username> Bob\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n"
-                  "say look at me\r\n");
-        bob.waitForBytesWritten(5000);
+        Peer bob;
+        ASSERT_TRUE(bob.Login("127.0.0.1", port, "Bob", "say look at me\r\n"));
         ASSERT_TRUE(clientShows(out, "look at me")) << out.toStdString();
         const QByteArray image =
             "[image] http://127.0.0.1:" + ready.captured(2).toLatin1() + "/avatars/bob.gif 7x5";
