@@ -572,6 +572,10 @@ bool CChatPanel::Dump(const std::string& what, std::vector<std::string>& lines) 
             lines.push_back("[emotion] " + word);
         return true;
     }
+    if (what == "links" && m_pOutputView != nullptr) {
+        lines = m_pOutputView->DumpLinks();
+        return true;
+    }
     if (what == "pm" && m_pPrivate != nullptr) {
         lines.clear();
         for (CPrivateMsgWnd* w : m_pPrivate->Windows())

@@ -109,6 +109,8 @@ protected:
     // Per display unit: the watch marker was drawn / an avatar may still be shown.
     bool m_bWatchMarkerShown = false;
     bool m_bAvatarPending = false;
+    // A tag switched bold, italic or underline on since the last line end.
+    bool m_bEffectsOn = false;
     WhoisRecord m_whois;
     std::int32_t m_nBright = 0;
     CStringArray m_exits;
@@ -143,6 +145,8 @@ private:
     void ApplyEscapeParameters(const long* params, int count, IOutputView* view);
     // The avatar tag (avatartag.cpp): `text` at its "<", `end` behind its ">".
     char* HandleAvatarTag(char* text, char* end);
+    // The link tag (chattags.cpp): `name` behind the "<", `end` behind the opening tag's ">".
+    char* HandleLinkTag(char* name, char* end, int* incomplete, IOutputView* target);
 
     // Block helpers (blockparser.cpp).
     void DispatchKeyword(const std::string& keyword, const std::string& value, unsigned& actions);
@@ -161,4 +165,10 @@ private:
     // A block's end line ended with CR at the very end of the received bytes: an LF opening the
     // next bytes is the rest of that line end.
     bool m_bSkipLf = false;
+    // The last search for a link's closing tag: from `m_pLinkScanFrom` the first closer (or the
+    // line end, when `m_bLinkClosed` is false) is at `m_pLinkScanStop`. Later links of the same
+    // line reuse it, so a line full of unclosed links is read once, not once per link.
+    const char* m_pLinkScanFrom = nullptr;
+    const char* m_pLinkScanStop = nullptr;
+    bool m_bLinkClosed = false;
 };

@@ -43,7 +43,9 @@ struct FakeView : Logging, IOutputView {
         document.append(text, length);
     }
     void AppendSeparator() override { Log(m_name + " separator"); }
-    void InsertLink(const std::string&, const std::string&) override { Log(m_name + " link"); }
+    void InsertLink(const std::string& label, const std::string& url) override {
+        Log(m_name + " link:" + url + " " + label);
+    }
     void InsertPicture(const ChatPicture& p, const std::string& n) override {
         Log(m_name + " avatar:" + n + " " + std::to_string(p.width));
     }
