@@ -12,8 +12,11 @@
 #include "protocolbase.h"
 #include "stringarray.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -102,6 +105,10 @@ public:
     const CNameKeyList& Ignored() const { return m_ignored; }
     const CNameKeyList& Watched() const { return m_watched; }
     const CNameKeyList& FollowingMe() const { return m_followingMe; }
+
+    // The clock that paces the server's navigations (tests set their own).
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    void SetClock(Clock clock) { m_clock = std::move(clock); }
     bool FollowsMe(const char* name) const { return m_followingMe.Contains(name ? name : ""); }
 
 protected:
@@ -148,6 +155,9 @@ private:
     // The link tag (chattags.cpp): `name` behind the "<", `end` behind the opening tag's ">".
     char* HandleLinkTag(char* name, char* end, int* incomplete, IOutputView* target);
 
+    // Opens an address the server pushed: web and mail addresses only, at most one a second.
+    void ServerNavigate(const std::string& url, const std::string& frame);
+
     // Block helpers (blockparser.cpp).
     void DispatchKeyword(const std::string& keyword, const std::string& value, unsigned& actions);
     void RunBlockActions(unsigned actions);
@@ -168,6 +178,8 @@ private:
     // The last search for a link's closing tag: from `m_pLinkScanFrom` the first closer (or the
     // line end, when `m_bLinkClosed` is false) is at `m_pLinkScanStop`. Later links of the same
     // line reuse it, so a line full of unclosed links is read once, not once per link.
+    Clock m_clock = [] { return std::chrono::steady_clock::now(); };
+    std::optional<std::chrono::steady_clock::time_point> m_lastNavigation;
     const char* m_pLinkScanFrom = nullptr;
     const char* m_pLinkScanStop = nullptr;
     bool m_bLinkClosed = false;
