@@ -19,6 +19,7 @@
 #include "privatemsgmanager.h"
 #include "privatemsgwnd.h"
 #include "settingsstore.h"
+#include "soundplayer.h"
 #include "tickerwnd.h"
 #include "useractions.h"
 #include "userlist.h"
@@ -142,6 +143,8 @@ void CChatPanel::ReadStartup() {
     m_context.m_bShowAvatarsSetting = s.showAvatars;
     m_context.m_nMaxPM = s.maxPM;
     m_context.m_bSoundPM = s.soundPM;
+    // Starts on; once the user has switched it, the switch keeps the stored choice.
+    m_context.m_bPlaySounds = GetProfileFlag(m_settings, kSectionMain, "Play Sounds", true);
 
     kivra::media::ImageDisplay display;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -222,6 +225,9 @@ void CChatPanel::BuildItems() {
     m_pInputLine = new CInputLine(m_context, *m_pCommands, m_site.Dialogs(), this);
     SetId(m_pInputLine, IDC_INPUTLINE, "inputline");
     m_pInputLine->setMaxLength(CInputLine::kMaxChars);
+    // The Insert Sound dialog's preview plays through the same checked path as received sounds.
+    m_pInputLine->SetSoundPlayer(
+        [this](const QString& name) { PlaySound(kivra::platform::ToWireString(name)); });
     m_context.m_pOutput = m_pOutputView;
 
     m_smallButtons = m_pInputLine->CreateButtons(this);
@@ -438,8 +444,8 @@ void CChatPanel::OnCommand(int id) {
         SendToServer("\x01<begin>\n<getbuddylist>\n<end>\n");
         break;
     case 146:
-        m_bPlaySounds = !m_bPlaySounds;
-        WriteProfileFlag(m_settings, kSectionMain, "Play Sounds", m_bPlaySounds);
+        m_context.m_bPlaySounds = !m_context.m_bPlaySounds;
+        WriteProfileFlag(m_settings, kSectionMain, "Play Sounds", m_context.m_bPlaySounds);
         break;
     case 147:
         m_context.m_bIgnoreMovement = !m_context.m_bIgnoreMovement;
@@ -521,6 +527,12 @@ int CChatPanel::MessageBox(const std::string& text, const std::string& caption, 
 
 void CChatPanel::Beep() {
     m_site.Beep();
+}
+
+void CChatPanel::PlaySound(const std::string& name) {
+    const std::string path = kivra::platform::CSoundPlayer::SoundPath(m_strInstallPath, name);
+    if (!path.empty())
+        m_site.PlaySound(name, path);
 }
 
 void CChatPanel::ShowWhois(const WhoisRecord&) {}

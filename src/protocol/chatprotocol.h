@@ -152,6 +152,8 @@ private:
     void ApplyEscapeParameters(const long* params, int count, IOutputView* view);
     // The avatar tag (avatartag.cpp): `text` at its "<", `end` behind its ">".
     char* HandleAvatarTag(char* text, char* end);
+    // The sound tag (chattags.cpp): `equals` at its "=", `end` behind its ">".
+    void PlaySoundTag(const char* equals, const char* end);
     // The link tag (chattags.cpp): `name` behind the "<", `end` behind the opening tag's ">".
     char* HandleLinkTag(char* name, char* end, int* incomplete, IOutputView* target);
 

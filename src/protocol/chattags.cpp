@@ -3,6 +3,8 @@
 #include "chatprotocol.h"
 #include "namekeylist.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string_view>
 
@@ -62,9 +64,31 @@ char* CChatProtocol::HandleTag(char* text, int* incomplete, IPrivateWindow* wind
     }
     if (on && m_bAvatarPending && NameIs(name, end, "user avatar="))
         return HandleAvatarTag(text, end);
+    if (on && NameIs(name, end, "snd=")) {
+        PlaySoundTag(name + 3, end);
+        return end;
+    }
     if (NameIs(name, end, "a href="))
         return HandleLinkTag(text + 1, end, incomplete, target);
     return end;
+}
+
+// "<snd=NAME>": the name starts at the first letter or digit after the "=" and runs to the ">".
+void CChatProtocol::PlaySoundTag(const char* equals, const char* end) {
+    constexpr std::size_t kMaxSoundName = 259;
+    const char* start = nullptr;
+    const char* p = equals;
+    for (; *p && *p != '>' && *p != '\r' && *p != '\n'; ++p)
+        if (!start && std::isalnum(static_cast<unsigned char>(*p)))
+            start = p;
+    if (*p != '>' || p >= end)
+        return;
+    if (!start)
+        start = equals;
+    IChatPanel* panel = m_pOwner ? m_pOwner->m_pPanel : nullptr;
+    if (panel && m_pOwner->m_bPlaySounds)
+        panel->PlaySound(
+            std::string(start, std::min<std::size_t>(std::size_t(p - start), kMaxSoundName)));
 }
 
 // "<a href=URL>LABEL</a>": the label is read up to its closing tag on the same line, so a link

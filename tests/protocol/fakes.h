@@ -175,6 +175,7 @@ struct FakePanel : Logging,
         return IDOK;
     }
     void Beep() override { Log("panel beep"); }
+    void PlaySound(const std::string& name) override { Log("panel sound:" + name); }
     void ShowWhois(const WhoisRecord& w) override {
         std::string line = "panel whois:" + w.name + "|" + w.homepage + "|" + w.email + "|d=";
         for (const auto& d : w.description)
