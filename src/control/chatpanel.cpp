@@ -24,6 +24,7 @@
 #include "useractions.h"
 #include "userlist.h"
 #include "viewcommands.h"
+#include "whoisdialog.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -535,7 +536,10 @@ void CChatPanel::PlaySound(const std::string& name) {
         m_site.PlaySound(name, path);
 }
 
-void CChatPanel::ShowWhois(const WhoisRecord&) {}
+void CChatPanel::ShowWhois(const WhoisRecord& record) {
+    CWhoisDialog dialog(record, this, this);
+    m_site.Dialogs().RunModal(&dialog);
+}
 IEmotionCollector* CChatPanel::EnsureEmotionDialog() {
     if (m_pEmotionDlg == nullptr)
         m_pEmotionDlg = std::make_unique<CEmotionEditDlg>(*m_pEmotions, this);
