@@ -1,6 +1,7 @@
 #include "hostsite.h"
 
 #include <QApplication>
+#include <filesystem>
 
 namespace kivra::host {
 
@@ -46,6 +47,19 @@ void HostSite::EventLine(const std::string& line) {
 int HostSite::DownloadCancellable(const char* url, char* buffer, std::size_t size,
                                   const std::atomic<bool>& cancel) {
     return m_browser.DownloadToCache(url, buffer, size, &cancel);
+}
+
+void HostSite::PlaySound(const std::string& name, const std::string& path) {
+    if (!m_bHeadless) {
+        m_player.Play(path);
+        return;
+    }
+    // A missing file gives the default sound, as the player does.
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec))
+        m_errors << "[sound] " << name << std::endl;
+    else
+        m_errors << "[beep]" << std::endl;
 }
 
 void HostSite::Beep() {

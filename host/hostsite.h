@@ -4,6 +4,7 @@
 
 #include "browserservices.h"
 #include "razarsite.h"
+#include "soundplayer.h"
 
 #include <memory>
 #include <ostream>
@@ -40,6 +41,7 @@ public:
                             const std::atomic<bool>& cancel) override;
     kivra::platform::DialogService& Dialogs() override { return m_dialogs; }
     void Beep() override;
+    void PlaySound(const std::string& name, const std::string& path) override;
     kivra::control::IViewMirror* Mirror() override { return m_pMirror; }
     void EventLine(const std::string& line) override;
 
@@ -48,6 +50,7 @@ private:
     kivra::platform::DialogService& m_dialogs;
     kivra::control::IViewMirror* m_pMirror;
     bool m_bHeadless;
+    kivra::platform::CSoundPlayer m_player;
     std::ostream& m_errors;
 };
 

@@ -12,8 +12,10 @@ for f in build-fuzz/bin/fuzz_*; do
     mkdir -p "$corpus"
     seeds=()
     [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
+    dict=()
+    [ -f "fuzz/dicts/$name.dict" ] && dict=(-dict="fuzz/dicts/$name.dict")
     echo "fuzz: $name for ${secs}s"
-    "$f" -max_total_time="$secs" -rss_limit_mb=2048 -print_final_stats=0 "$corpus" "${seeds[@]}" 2>build-fuzz/$name.log \
+    "$f" -max_total_time="$secs" -rss_limit_mb=2048 -print_final_stats=0 "${dict[@]}" "$corpus" "${seeds[@]}" 2>build-fuzz/$name.log \
         || { tail -n 60 build-fuzz/$name.log; exit 1; }
     ran=$((ran + 1))
 done

@@ -19,10 +19,12 @@
 #include "privatemsgmanager.h"
 #include "privatemsgwnd.h"
 #include "settingsstore.h"
+#include "soundplayer.h"
 #include "tickerwnd.h"
 #include "useractions.h"
 #include "userlist.h"
 #include "viewcommands.h"
+#include "whoisdialog.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -142,6 +144,8 @@ void CChatPanel::ReadStartup() {
     m_context.m_bShowAvatarsSetting = s.showAvatars;
     m_context.m_nMaxPM = s.maxPM;
     m_context.m_bSoundPM = s.soundPM;
+    // Starts on; once the user has switched it, the switch keeps the stored choice.
+    m_context.m_bPlaySounds = GetProfileFlag(m_settings, kSectionMain, "Play Sounds", true);
 
     kivra::media::ImageDisplay display;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -222,6 +226,9 @@ void CChatPanel::BuildItems() {
     m_pInputLine = new CInputLine(m_context, *m_pCommands, m_site.Dialogs(), this);
     SetId(m_pInputLine, IDC_INPUTLINE, "inputline");
     m_pInputLine->setMaxLength(CInputLine::kMaxChars);
+    // The Insert Sound dialog's preview plays through the same checked path as received sounds.
+    m_pInputLine->SetSoundPlayer(
+        [this](const QString& name) { PlaySound(kivra::platform::ToWireString(name)); });
     m_context.m_pOutput = m_pOutputView;
 
     m_smallButtons = m_pInputLine->CreateButtons(this);
@@ -438,8 +445,8 @@ void CChatPanel::OnCommand(int id) {
         SendToServer("\x01<begin>\n<getbuddylist>\n<end>\n");
         break;
     case 146:
-        m_bPlaySounds = !m_bPlaySounds;
-        WriteProfileFlag(m_settings, kSectionMain, "Play Sounds", m_bPlaySounds);
+        m_context.m_bPlaySounds = !m_context.m_bPlaySounds;
+        WriteProfileFlag(m_settings, kSectionMain, "Play Sounds", m_context.m_bPlaySounds);
         break;
     case 147:
         m_context.m_bIgnoreMovement = !m_context.m_bIgnoreMovement;
@@ -523,7 +530,16 @@ void CChatPanel::Beep() {
     m_site.Beep();
 }
 
-void CChatPanel::ShowWhois(const WhoisRecord&) {}
+void CChatPanel::PlaySound(const std::string& name) {
+    const std::string path = kivra::platform::CSoundPlayer::SoundPath(m_strInstallPath, name);
+    if (!path.empty())
+        m_site.PlaySound(name, path);
+}
+
+void CChatPanel::ShowWhois(const WhoisRecord& record) {
+    CWhoisDialog dialog(record, this, this);
+    m_site.Dialogs().RunModal(&dialog);
+}
 IEmotionCollector* CChatPanel::EnsureEmotionDialog() {
     if (m_pEmotionDlg == nullptr)
         m_pEmotionDlg = std::make_unique<CEmotionEditDlg>(*m_pEmotions, this);
@@ -570,6 +586,10 @@ bool CChatPanel::Dump(const std::string& what, std::vector<std::string>& lines) 
     if (what == "emotions") {
         for (const std::string& word : m_pEmotions->Words())
             lines.push_back("[emotion] " + word);
+        return true;
+    }
+    if (what == "links" && m_pOutputView != nullptr) {
+        lines = m_pOutputView->DumpLinks();
         return true;
     }
     if (what == "pm" && m_pPrivate != nullptr) {

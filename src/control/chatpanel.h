@@ -85,6 +85,7 @@ public:
     void Navigate(const std::string& url, const std::string& frame) override;
     int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
     void Beep() override;
+    void PlaySound(const std::string& name) override;
     void ShowWhois(const WhoisRecord& record) override;
     IEmotionCollector* EnsureEmotionDialog() override;
     IBuddyCollector* EnsureBuddyDialog() override;
@@ -135,7 +136,6 @@ private:
     bool m_bInitialised = false;
     bool m_bAboutShowing = false;
     bool m_bCtrlDown = false;
-    bool m_bPlaySounds = false;
     bool m_bProgressShowing = false;
 
     QFrame* m_pBackground = nullptr;

@@ -45,6 +45,8 @@ public:
     }
     virtual kivra::platform::DialogService& Dialogs() = 0;
     virtual void Beep() = 0;
+    // Plays the sound `name` from its checked file `path`.
+    virtual void PlaySound(const std::string& /*name*/, const std::string& /*path*/) {}
     // Null when nobody wants the text copy.
     virtual IViewMirror* Mirror() = 0;
     // One event line of the headless contract ("[ticker] TEXT"), without its line end; a host

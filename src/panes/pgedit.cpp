@@ -231,8 +231,10 @@ void CPGEdit::ReleaseEntry(std::list<CViewEntry>& list, std::uintptr_t entry) {
 void CPGEdit::OnItemDiscarded(const RtvItem& item) {
     if (item.kind == ITEM_PICTURE)
         ReleaseEntry(m_names, item.reference);
-    else if (item.kind == ITEM_LINK)
+    else if (item.kind == ITEM_LINK) {
         ReleaseEntry(m_links, item.reference);
+        m_shownLinks.erase(item.item);
+    }
 }
 
 void CPGEdit::InsertLink(const std::string& linkText, const std::string& url) {
@@ -266,6 +268,7 @@ void CPGEdit::InsertLink(const std::string& linkText, const std::string& url) {
         return;
     }
     Send(RTV_ATTACHITEM, 0, Ptr(&rec));
+    m_shownLinks.emplace(rec.item, std::make_pair(url, shown));
     emit textAppended(Wire(shown));
 }
 
@@ -401,15 +404,46 @@ bool CPGEdit::HotSpotAt(const QPoint& pos, RtvItem* item) const {
 }
 
 std::string CPGEdit::NormaliseUrl(const std::string& url) {
-    if (url.empty())
-        return {};
     std::string out = url;
-    for (char& c : out)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    // An https address keeps its own scheme rather than becoming "http://https://...".
-    if (out.rfind("http://", 0) != 0 && out.rfind("https://", 0) != 0)
+    // A quoted href opens the address inside its quotes.
+    if (out.size() >= 2 && (out.front() == '"' || out.front() == '\'') && out.back() == out.front())
+        out = out.substr(1, out.size() - 2);
+    if (out.empty())
+        return {};
+    const auto lower = [&out](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to && i < out.size(); ++i)
+            out[i] = char(std::tolower(static_cast<unsigned char>(out[i])));
+    };
+    // Only the scheme and the host are case-blind; a path keeps its case.
+    std::size_t host = 0;
+    const std::size_t colon = out.find(':');
+    const bool hasScheme =
+        colon != std::string::npos && colon > 0 &&
+        std::isalpha(static_cast<unsigned char>(out[0])) &&
+        out.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUV"
+                              "WXYZ0123456789+.-") == colon &&
+        !std::isdigit(static_cast<unsigned char>(colon + 1 < out.size() ? out[colon + 1] : '0'));
+    if (hasScheme) {
+        lower(0, colon);
+        const std::string scheme = out.substr(0, colon);
+        if (scheme == "mailto")
+            return out.size() > 7 ? out : std::string();
+        // Anything but a web address (javascript:, file:, data: ...) is not opened from a click.
+        if ((scheme != "http" && scheme != "https") || out.compare(colon, 3, "://") != 0)
+            return {};
+        host = colon + 3;
+    }
+    lower(host, out.find_first_of("/?#", host));
+    if (!hasScheme)
         out = "http://" + out;
     return out.size() > 7 ? out : std::string();
+}
+
+std::vector<std::string> CPGEdit::DumpLinks() const {
+    std::vector<std::string> lines;
+    for (const auto& [item, link] : m_shownLinks)
+        lines.push_back("[link] " + link.first + " " + link.second);
+    return lines;
 }
 
 std::string CPGEdit::ItemName(const RtvItem& item) const {

@@ -95,6 +95,8 @@ public:
     bool ScrollHold() const;
     bool CaretMoved() const { return m_bCaretMoved; }
     const std::list<CViewEntry>& LinkEntries() const { return m_links; }
+    // The links the view shows, in order: "[link] URL LABEL".
+    std::vector<std::string> DumpLinks() const;
     const std::list<CViewEntry>& NameEntries() const { return m_names; }
 
 signals:
@@ -143,6 +145,8 @@ private:
     QFont m_font;
     std::list<CViewEntry> m_names;
     std::list<CViewEntry> m_links;
+    // Address and label of each link item, by item id (ids grow, so this is the view's order).
+    std::map<std::uintptr_t, std::pair<std::string, std::string>> m_shownLinks;
     // Places of pictures still on their way; each keeps its position as text is appended behind
     // it and moves back as the document is trimmed in front of it.
     std::map<int, QTextCursor> m_places;

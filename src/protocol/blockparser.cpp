@@ -252,8 +252,7 @@ void CChatProtocol::DispatchKeyword(const std::string& keyword, const std::strin
             buddies->AddServerBuddy(value);
         actions |= ACTION_BUDDIES;
     } else if (MatchesExact(keyword, "loadurl")) {
-        if (panel)
-            panel->Navigate(value, "kivradisplay");
+        ServerNavigate(value, "kivradisplay");
     } else if (MatchesExact(keyword, "ipaddress")) {
         // Without the blank there is no address to reach: the line is ignored.
         const std::size_t blank = value.find(' ');
@@ -261,8 +260,8 @@ void CChatProtocol::DispatchKeyword(const std::string& keyword, const std::strin
             ctx->m_pFileTransfer->OnPeerAddress(value.substr(0, blank), value.substr(blank + 1));
     } else if (MatchesExact(keyword, "loadframe")) {
         const std::size_t blank = value.find(' ');
-        if (blank != std::string::npos && panel)
-            panel->Navigate(value.substr(blank + 1), value.substr(0, blank));
+        if (blank != std::string::npos)
+            ServerNavigate(value.substr(blank + 1), value.substr(0, blank));
     } else if (MatchesPrefix(keyword, "whois", 5)) {
         OnWhois(keyword.c_str(), v);
         actions |= ACTION_WHOIS;
@@ -452,4 +451,23 @@ void CChatProtocol::OnEmotion(const char* value) {
 void CChatProtocol::EmotionsDone() {
     if (m_pOwner && m_pOwner->m_pPanel)
         m_pOwner->m_pPanel->SendPanelMessage(WM_CHAT_EMOTIONS, 0, 0);
+}
+
+void CChatProtocol::ServerNavigate(const std::string& url, const std::string& frame) {
+    IChatPanel* panel = m_pOwner ? m_pOwner->m_pPanel : nullptr;
+    if (!panel)
+        return;
+    // javascript:, file:, data: and the like are never handed to the browser by a server.
+    const std::size_t colon = url.find(':');
+    const std::string scheme = colon == std::string::npos ? std::string() : url.substr(0, colon);
+    if (!EqualsNoCase(scheme, "http") && !EqualsNoCase(scheme, "https") &&
+        !EqualsNoCase(scheme, "mailto"))
+        return;
+    // A server that pushes addresses faster than a person could read them would flood the
+    // desktop with browser windows: past one a second they are dropped.
+    const auto now = m_clock();
+    if (m_lastNavigation && now - *m_lastNavigation < std::chrono::seconds(1))
+        return;
+    m_lastNavigation = now;
+    panel->Navigate(url, frame);
 }

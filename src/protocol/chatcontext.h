@@ -81,6 +81,8 @@ public:
     bool m_bShowAvatarsSetting = false;
     int m_nMaxPM = 50;
     bool m_bSoundPM = false;
+    // "Play sounds sent by others": sound tags in received text are played.
+    bool m_bPlaySounds = true;
 
     // State set by server blocks.
     int m_nAdmin = 0;

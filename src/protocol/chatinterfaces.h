@@ -205,6 +205,8 @@ public:
     virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
     // The system default beep.
     virtual void Beep() = 0;
+    // Plays the named sound of the sounds folder (a file name without ".wav").
+    virtual void PlaySound(const std::string& /*name*/) {}
     // Modal who-is dialog for this record.
     virtual void ShowWhois(const WhoisRecord& record) = 0;
     // The dialogs that emotions and buddy blocks fill; created on first use, null when the

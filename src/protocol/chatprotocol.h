@@ -12,8 +12,11 @@
 #include "protocolbase.h"
 #include "stringarray.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -102,6 +105,10 @@ public:
     const CNameKeyList& Ignored() const { return m_ignored; }
     const CNameKeyList& Watched() const { return m_watched; }
     const CNameKeyList& FollowingMe() const { return m_followingMe; }
+
+    // The clock that paces the server's navigations (tests set their own).
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    void SetClock(Clock clock) { m_clock = std::move(clock); }
     bool FollowsMe(const char* name) const { return m_followingMe.Contains(name ? name : ""); }
 
 protected:
@@ -109,6 +116,8 @@ protected:
     // Per display unit: the watch marker was drawn / an avatar may still be shown.
     bool m_bWatchMarkerShown = false;
     bool m_bAvatarPending = false;
+    // A tag switched bold, italic or underline on since the last line end.
+    bool m_bEffectsOn = false;
     WhoisRecord m_whois;
     std::int32_t m_nBright = 0;
     CStringArray m_exits;
@@ -143,6 +152,13 @@ private:
     void ApplyEscapeParameters(const long* params, int count, IOutputView* view);
     // The avatar tag (avatartag.cpp): `text` at its "<", `end` behind its ">".
     char* HandleAvatarTag(char* text, char* end);
+    // The sound tag (chattags.cpp): `equals` at its "=", `end` behind its ">".
+    void PlaySoundTag(const char* equals, const char* end);
+    // The link tag (chattags.cpp): `name` behind the "<", `end` behind the opening tag's ">".
+    char* HandleLinkTag(char* name, char* end, int* incomplete, IOutputView* target);
+
+    // Opens an address the server pushed: web and mail addresses only, at most one a second.
+    void ServerNavigate(const std::string& url, const std::string& frame);
 
     // Block helpers (blockparser.cpp).
     void DispatchKeyword(const std::string& keyword, const std::string& value, unsigned& actions);
@@ -161,4 +177,12 @@ private:
     // A block's end line ended with CR at the very end of the received bytes: an LF opening the
     // next bytes is the rest of that line end.
     bool m_bSkipLf = false;
+    // The last search for a link's closing tag: from `m_pLinkScanFrom` the first closer (or the
+    // line end, when `m_bLinkClosed` is false) is at `m_pLinkScanStop`. Later links of the same
+    // line reuse it, so a line full of unclosed links is read once, not once per link.
+    Clock m_clock = [] { return std::chrono::steady_clock::now(); };
+    std::optional<std::chrono::steady_clock::time_point> m_lastNavigation;
+    const char* m_pLinkScanFrom = nullptr;
+    const char* m_pLinkScanStop = nullptr;
+    bool m_bLinkClosed = false;
 };

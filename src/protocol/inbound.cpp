@@ -132,6 +132,7 @@ char* CChatProtocol::ProcessReceived(char* data, int length, int* incomplete) {
         m_work.assign(data, n);
     }
     char* const base = m_work.data();
+    m_pLinkScanFrom = m_pLinkScanStop = nullptr;
     char* const inputEnd = base + m_work.size();
 
     char* r = base;
@@ -359,6 +360,12 @@ char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit&
         switch (c) {
         case '\r':
         case '\n':
+            // The line's text takes the effects a tag switched on for it.
+            if (m_bEffectsOn && q > p && q[-1] != '\r' && q[-1] != '\n') {
+                FlushText(p, q, unit, false);
+                p = q;
+            }
+            m_bEffectsOn = false;
             if (main) {
                 main->SetBold(false);
                 main->SetItalic(false);
@@ -439,7 +446,10 @@ char* CChatProtocol::ScanUnit(char* begin, char* end, bool forceAll, const Unit&
     }
     if (lineEnd && main)
         main->FinishAppend();
-    if (IOutputView* target = TargetView(unit.window)) {
+    // A line cut by the end of the received bytes goes on in the next ones, and so do its
+    // effects: switching them off here would make the rendering depend on where the bytes were cut.
+    const bool cutLine = end == inputEnd && end > begin && end[-1] != '\n' && end[-1] != '\r';
+    if (IOutputView* target = cutLine ? nullptr : TargetView(unit.window)) {
         target->SetBold(false);
         target->SetItalic(false);
         target->SetUnderline(false);
@@ -583,32 +593,6 @@ void CChatProtocol::ApplyEscapeParameters(const long* params, int count, IOutput
         } else if (code >= 30 && code <= 37) {
             if (view)
                 view->SetBaseColour(kEscapeColours[m_nBright ? 1 : 0][code - 30]);
-        }
-    }
-}
-
-char* CChatProtocol::HandleTag(char* text, int* incomplete, IPrivateWindow* /*window*/) {
-    // Every tag is dropped here; the formatting, picture, sound and link tags are recognised by
-    // the markup handler that overrides this. What stays the same: a tag not closed before the
-    // line ends is text, and one cut by the end of the received bytes waits for the rest.
-    int dummy = 0;
-    if (!incomplete)
-        incomplete = &dummy;
-    *incomplete = 0;
-    for (char* p = text + 1;; ++p) {
-        if (!*p) {
-            *incomplete = 1;
-            return text;
-        }
-        if (*p == '\r' || *p == '\n')
-            return text + 1;
-        if (*p == '<')
-            return p;
-        if (*p == '>') {
-            if (m_bAvatarPending && p - text > 12 &&
-                EqualsNoCase(std::string_view(text + 1, 12), "user avatar="))
-                return HandleAvatarTag(text, p + 1);
-            return p + 1;
         }
     }
 }

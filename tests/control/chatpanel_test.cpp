@@ -188,3 +188,25 @@ TEST(ChatPanel, HeadlessTextCopyEndsLinesWithLFWhereverTheChunksSplit) {
         EXPECT_EQ(out, expected) << "cut at " << cut;
     }
 }
+
+// Sounds sent by others play from the sounds folder while the switch is on; the switch starts
+// on, and once toggled the next panel starts from the stored choice.
+TEST(ChatPanel, SoundsSentByOthersFollowTheirSwitch) {
+    ControlFixture f;
+    CChatPanel* panel = f.Open(kLogin);
+    ASSERT_NE(panel, nullptr);
+    const std::string folder = (f.dir.path() + "/install/sounds/").toStdString();
+    char text[] = "<snd=Chime>(Chime)<snd=a/../../x>\r\n";
+    int incomplete = 0;
+    panel->Context().m_pProtocol->ProcessReceived(text, int(sizeof text - 1), &incomplete);
+    EXPECT_EQ(f.site.sounds, (std::vector<std::string>{"Chime " + folder + "Chime.wav"}));
+    panel->OnCommand(146);
+    EXPECT_EQ(f.settings.GetProfileString("Main", "Play Sounds", ""), "No");
+    char again[] = "<snd=Chime>\r\n";
+    panel->Context().m_pProtocol->ProcessReceived(again, int(sizeof again - 1), &incomplete);
+    EXPECT_EQ(f.site.sounds.size(), 1u);
+    f.Drop(f.controls.front());
+    CChatPanel* next = f.Open(kLogin);
+    ASSERT_NE(next, nullptr);
+    EXPECT_FALSE(next->Context().m_bPlaySounds);
+}

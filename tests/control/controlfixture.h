@@ -43,6 +43,9 @@ public:
     int DownloadToCache(const char*, char*, std::size_t) override { return -2; }
     kivra::platform::DialogService& Dialogs() override { return dialogs; }
     void Beep() override { ++beeps; }
+    void PlaySound(const std::string& name, const std::string& path) override {
+        sounds.push_back(name + " " + path);
+    }
     kivra::control::IViewMirror* Mirror() override { return mirrored ? this : nullptr; }
     void MainText(std::string_view text) override { *mirrored += text; }
     void PrivateLine(const std::string&, std::string_view) override {}
@@ -51,6 +54,7 @@ public:
     std::optional<std::string> mirrored; // set: the site asks for the text copy
     std::vector<std::string> navigations;
     int beeps = 0;
+    std::vector<std::string> sounds;
 };
 
 class ControlFixture {

@@ -657,6 +657,64 @@ TEST_F(HostProcess, AvatarsAreFetchedFromTheServerUnlessDisabled) {
     }
 }
 
+// Markup from another user: bold and a link show as their text, the link is listed, a sound plays
+// from the sounds folder while "Play sounds sent by others" is on, and the world map navigates.
+TEST_F(HostProcess, MarkupLinksSoundsAndServerNavigation) {
+    fs::create_directories((dir.path() + "/data/kivra/sounds").toStdString());
+    std::ofstream((dir.path() + "/data/kivra/sounds/chime.wav").toStdString()) << "RIFF";
+    QProcess server, client;
+    server.start(program + "-server",
+                 {"--open", "--port", "0", "--http-port", "0", "--ticker-seconds", "0"});
+    ASSERT_TRUE(server.waitForReadyRead(5000));
+    const auto ready = QRegularExpression("chat=(\\d+) http=(\\d+)").match(server.readLine());
+    const QString port = ready.captured(1);
+    Prepare(client);
+    client.start(program, {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
+                           "--param", "USERNAME=Ann", "--param", "PASSWORD=pw"});
+    QByteArray out, err;
+    auto clientShows = [&](QByteArray& stream, const QByteArray& text) {
+        return WaitFor([&] {
+            client.waitForReadyRead(50);
+            out += client.readAllStandardOutput();
+            err += client.readAllStandardError();
+            return stream.contains(text);
+        });
+    };
+    ASSERT_TRUE(clientShows(out, "Exits: ")) << out.toStdString() << err.toStdString();
+    QTcpSocket bob;
+    bob.connectToHost("127.0.0.1", port.toUShort());
+    ASSERT_TRUE(bob.waitForConnected(5000));
+    bob.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
+              "\x01<begin>\n<username> Bob\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n"
+              "say <b>bold</b> see <a href=http://x.org/P>the page</a> <snd=chime>(Chime)\r\n");
+    bob.waitForBytesWritten(5000);
+    ASSERT_TRUE(clientShows(out, "bold see the page (Chime)")) << out.toStdString();
+    EXPECT_TRUE(clientShows(err, "[sound] chime\n")) << err.toStdString();
+    client.write("!dump links\n");
+    EXPECT_TRUE(clientShows(err, "[link] http://x.org/P the page\n[end links]"))
+        << err.toStdString();
+
+    client.write("!command 146\n!dump links\n"); // the dump's end shows the switch is off
+    ASSERT_TRUE(WaitFor([&] {
+        client.waitForReadyRead(50);
+        err += client.readAllStandardError();
+        return err.count("[end links]") == 2;
+    }));
+    bob.write("say <snd=chime>quiet now\r\n");
+    bob.waitForBytesWritten(5000);
+    ASSERT_TRUE(clientShows(out, "quiet now")) << out.toStdString();
+    EXPECT_EQ(err.count("[sound]"), 1) << err.toStdString();
+
+    client.write("!command 130\n");
+    EXPECT_TRUE(clientShows(err, "[navigate] kivradisplay http://127.0.0.1:" +
+                                     ready.captured(2).toLatin1() + "/map.html"))
+        << err.toStdString();
+    client.write("!quit\n");
+    EXPECT_TRUE(client.waitForFinished(10000));
+    server.kill();
+    server.waitForFinished(3000);
+}
+
 // However kivra ends, the demo server it started ends too and frees its ports; a signal that
 // asks it to end ends it in order, with status 0.
 TEST_F(HostProcess, DemoServerNeverOutlivesKivra) {

@@ -199,10 +199,17 @@ TEST(OutputView, ScrollHoldAndBatchesFollowOrKeepThePlace) {
 
 TEST(OutputView, LinksShareEntriesAndClicksOpenCheckedUrls) {
     const std::pair<const char*, const char*> urls[] = {
-        {"WWW.EXAMPLE.COM/Page", "http://www.example.com/page"},
+        {"WWW.EXAMPLE.COM/Page", "http://www.example.com/Page"},
         {"http://x.org", "http://x.org"},
-        {"HTTPS://Secure.org", "https://secure.org"},
+        {"HTTPS://Secure.ORG/A?B#C", "https://secure.org/A?B#C"},
+        {"\"Host:8080/P\"", "http://host:8080/P"},
+        {"'x.org/Q'", "http://x.org/Q"},
+        {"MailTo:Ann@X.org", "mailto:Ann@X.org"},
+        {"javascript:alert(1)", ""},
+        {"FILE:///etc/passwd", ""},
+        {"ftp://x.org", ""},
         {"", ""},
+        {"''", ""},
         {"http://", ""},
         {"a", "http://a"}};
     for (const auto& [url, opened] : urls)
@@ -215,6 +222,9 @@ TEST(OutputView, LinksShareEntriesAndClicksOpenCheckedUrls) {
     r.view.InsertLink("THE SITE", "WWW.KIVRA.EXAMPLE");
     ASSERT_EQ(r.view.LinkEntries().size(), 2u);
     EXPECT_EQ(r.view.LinkEntries().front().m_nCount, 2);
+    EXPECT_EQ(r.view.DumpLinks(),
+              (std::vector<std::string>{"[link] www.example.com one", "[link] www.example.com two",
+                                        "[link] WWW.KIVRA.EXAMPLE THE SITE"}));
     EXPECT_EQ(r.Plain(), "one and twoTHE SITE");
     // The link is teal and underlined; text after it is back to what it was.
     EXPECT_TRUE(r.FormatAt(2).fontUnderline());
@@ -234,8 +244,10 @@ TEST(OutputView, LinksShareEntriesAndClicksOpenCheckedUrls) {
     // Trimming that drops one link lowers the shared count; Clear All frees the rest.
     r.view.Document().DeleteRange(0, 3, false);
     EXPECT_EQ(r.view.LinkEntries().front().m_nCount, 1);
+    EXPECT_EQ(r.view.DumpLinks().size(), 2u);
     r.view.OnCommand(CPGEdit::ID_CLEAR_ALL);
     EXPECT_TRUE(r.view.LinkEntries().empty());
+    EXPECT_TRUE(r.view.DumpLinks().empty());
     EXPECT_EQ(r.view.Document().TextSize(), 0);
 }
 

@@ -149,7 +149,7 @@ TEST(Ticker, ClickOpensTheLinkInItsFrame) {
         const char* url;
         const char* frame;
     } cases[] = {
-        {"<A HREF=\"WWW.Kivra.org/News\">n</A>", "http://www.kivra.org/news", "kivranewframe"},
+        {"<A HREF=\"WWW.Kivra.org/News\">n</A>", "http://www.kivra.org/News", "kivranewframe"},
         {"<A HREF=http://k.org TARGET=kivrahelpdisplay>h</A>", "http://k.org", "kivrahelpdisplay"},
         {"<A HREF=http://k.org TARGET=_marqeedisp>h</A>", "http://k.org", "kivranewframe"},
         {"<A HREF=\"javascript:alert(1)\">j</A>", nullptr, nullptr},

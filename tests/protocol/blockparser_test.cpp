@@ -163,11 +163,21 @@ TEST(BlockKeywords, EndActionsRunOnceInTheirFixedOrder) {
 
 TEST(BlockKeywords, BrowserFramesPeersErrorsAndVersion) {
     Harness h;
+    std::chrono::steady_clock::time_point now{};
+    h.proto.SetClock([&now] { return now += std::chrono::milliseconds(1000); });
     Parse(h, Block("<loadurl> http://a/b c\n<loadframe> kivrahelpdisplay http://h/x y\n"
+                   "<loadurl> javascript:alert(1)\n<loadurl> file:///etc/passwd\n"
+                   "<loadframe> top data:text/html,x\n<loadurl> MAILTO:a@b\n"
                    "<loadframe> nospace\n<ipaddress> Ann+Lee 10.0.0.7\n<ipaddress> lonely\n"
                    "<error> Room is full\n<serverversion> 2.1\n<unknownword> x\n"));
     EXPECT_EQ(Log(h), "panel navigate:kivradisplay http://a/b c\n"
                       "panel navigate:kivrahelpdisplay http://h/x y\n"
+                      "panel navigate:kivradisplay MAILTO:a@b\n"
                       "filexfer peer:Ann+Lee 10.0.0.7\npanel box:Chat Error|Room is full|48\n");
     EXPECT_EQ(h.ctx.m_strServerVersion, "2.1");
+    // Past one navigation a second the rest are dropped.
+    Harness fast;
+    fast.proto.SetClock([&now] { return now += std::chrono::milliseconds(999); });
+    Parse(fast, Block("<loadurl> http://1\n<loadurl> http://2\n<loadframe> f https://3\n"));
+    EXPECT_EQ(Log(fast), "panel navigate:kivradisplay http://1\npanel navigate:f https://3\n");
 }

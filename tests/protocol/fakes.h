@@ -43,7 +43,9 @@ struct FakeView : Logging, IOutputView {
         document.append(text, length);
     }
     void AppendSeparator() override { Log(m_name + " separator"); }
-    void InsertLink(const std::string&, const std::string&) override { Log(m_name + " link"); }
+    void InsertLink(const std::string& label, const std::string& url) override {
+        Log(m_name + " link:" + url + " " + label);
+    }
     void InsertPicture(const ChatPicture& p, const std::string& n) override {
         Log(m_name + " avatar:" + n + " " + std::to_string(p.width));
     }
@@ -173,6 +175,7 @@ struct FakePanel : Logging,
         return IDOK;
     }
     void Beep() override { Log("panel beep"); }
+    void PlaySound(const std::string& name) override { Log("panel sound:" + name); }
     void ShowWhois(const WhoisRecord& w) override {
         std::string line = "panel whois:" + w.name + "|" + w.homepage + "|" + w.email + "|d=";
         for (const auto& d : w.description)

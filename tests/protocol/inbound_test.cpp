@@ -198,7 +198,45 @@ TEST(InboundEscapes, ColoursTagsAndTelnet) {
          {},
          Bytes("\xFF\xFE\x01\xFF\xFC\x18\xFF\xFC\x00\xFF\xFE\x00")},
         {"a tag not closed before the line end is text; a closed tag is dropped",
-         "a <b c\r\nx<foo bar>y</foo>z\r\n1<<i>2\r\n", "main text(1):a <b c\r\nxyz\r\n1<2\r\n|", 3},
+         "a <b c\r\nx<foo bar>y</foo>z\r\n1<<i>2\r\n",
+         "main text(1):a <b c\r\nxyz\r\n1<|main italic:1|main text(1):2|main italic:0|"
+         "main text(1):\r\n|",
+         3},
+    });
+}
+
+TEST(InboundTags, EffectsRulesAndLinks) {
+    RunTranscripts({
+        {"effects in any case, the rule; a name with attributes, closing rules and speaker tags "
+         "are dropped",
+         "<B>x</b> <b c>y<i>z</I><u>w</u><hr></hr><say username=\"Bob\"><foo>q\r\n",
+         "main bold:1|main text(1):x|main bold:0|main text(1): y|main italic:1|main text(1):z|"
+         "main italic:0|main underline:1|main text(1):w|main underline:0|main separator|"
+         "main text(1):q\r\n|",
+         1},
+        {"effects of a tell go to its window and end with the unit",
+         "<tell to=\"Me Myself\" from=\"Bob\"><b><U>psst\r\n",
+         "pm create:Bob key:BOB|pm[Bob] up:incoming|pm[Bob] kind:1|pm[Bob] bold:1|"
+         "pm[Bob] underline:1|pm[Bob] text(1):psst\r\n|pm[Bob] bold:0|pm[Bob] underline:0|"},
+        {"links closed either way; one not closed on its line leaves its label as text",
+         "<a href=http://x.org/A>the site</a> and <A HREF='y'>Y</A>.<a href=w>open\r\nnext</a>"
+         "<a href=\"q\">a<b>c</A> d</a>\r\n",
+         "main link:http://x.org/A the site|main text(1): and |main link:'y' Y|"
+         "main text(1):.open\r\nnext|main link:\"q\" a<b>c</A> d|main text(1):\r\n|",
+         2},
+        {"sounds: leading blanks skipped, a closing form and a tag cut by its line play nothing",
+         "<SND=  ding>(Ding)</snd=x><snd=>.<snd=bell\r\n",
+         "panel sound:ding|main text(1):(Ding)|panel sound:=|main text(1):.<snd=bell\r\n|", 1},
+        {"sounds sent by others switched off", "<snd=ding>x\r\n", "main text(1):x\r\n|", 1,
+         [](Harness& h) { h.ctx.m_bPlaySounds = false; }},
+        {"a lone \"<\" at the end waits", "abc<", "main text(1):abc|", 0, {}, "", "<"},
+        {"a link whose label is cut waits for its line",
+         "x<a href=u>la",
+         "main text(1):x|",
+         0,
+         {},
+         "",
+         "<a href=u>la"},
     });
 }
 
@@ -258,6 +296,17 @@ TEST(InboundBounds, NothingIsHeldPastTheBoundAndCutConstructsStillWait) {
     e.Receive("2mb");
     EXPECT_EQ(e.main.colour, 0x00C000u);
     EXPECT_EQ(e.main.document, std::string(70000, 'a') + "b");
+}
+
+TEST(InboundBounds, HugeTagsAndUnclosedLinksAreReadOnce) {
+    std::string line = "<" + std::string(100000, 'x') + ">a";
+    for (int i = 0; i < 20000; ++i)
+        line += "<a href=u>";
+    line += "<<b<i\r\n";
+    Harness h;
+    h.Receive(line);
+    EXPECT_EQ(h.main.document, "a<<i\r\n");
+    EXPECT_EQ(h.carry, "");
 }
 
 TEST(InboundReentry, ASecondDispatchFromInsideAModalBoxKeepsItsBytes) {

@@ -1,0 +1,90 @@
+// The ticker's tag tokenizer: which texts are tags, their types in test order, and the attribute
+// rules with their bounds.
+#include "markuptag.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// "NAME=VALUE;" for each attribute, or "invalid".
+std::string Summary(const CMarkupTag& tag) {
+    if (!tag.IsValid())
+        return "invalid";
+    std::string out = std::to_string(tag.Type()) + ":";
+    for (const auto& a : tag.Attributes())
+        out += a.name + "=" + a.value + ";";
+    return out;
+}
+
+} // namespace
+
+TEST(MarkupTag, TypesAndAttributes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"<A HREF=\"http://x.org/Y\" TARGET=\"main\">more", "1:HREF=http://x.org/Y;TARGET=main;"},
+        {"<a href=\"a b\"target=x>", "1:href=a b;target=x;"},
+        {"<FONT SIZE=2 COLOR=red\r\n>", "invalid"},
+        {"<FONT SIZE=2 COLOR=red", "invalid"},
+        {"</a>", "2:"},
+        {"<Center>", "17:"},
+        {"</CENTER>", "18:"},
+        {"<font color=\"#ff0000\">", "19:color=#ff0000;"},
+        {"</font>", "20:"},
+        {"<P>", "3:"},
+        {"</p>", "4:"},
+        {"<i>", "5:"},
+        {"</I>", "6:"},
+        {"<B>", "7:"},
+        {"</b>", "8:"},
+        {"<u>", "9:"},
+        {"</u>", "10:"},
+        {"<EFFECT TYPE=blink>", "13:TYPE=blink;"},
+        {"<IMG SRC=a.gif  PAUSE = 3 >", "11:SRC=a.gif;PAUSE=3;"},
+        {"<snd=ding>", "12:<snd=ding;"},
+        {"<USER NAME=Ann>", "16:NAME=Ann;"},
+        {"<HR SIZE=2>", "14:SIZE=2;"},
+        {"<hr>", "14:"},
+        {"<BR>", "15:"},
+        {"<BOLD X=1>", "0:"},
+        {"<A =\"x\">", "1:<A=x;"},
+        {"<A HREF=x \"=y>", "1:HREF=;x=y;"},
+        {"<A HREF= =\"y\">", "invalid"},
+        {"<A <B>", "invalid"},
+        {"A HREF=x>", "invalid"},
+        {"<", "invalid"},
+    };
+    CMarkupTag tag;
+    for (const auto& [text, expected] : cases) {
+        tag.Parse(text.c_str());
+        EXPECT_EQ(Summary(tag), expected) << text;
+    }
+    tag.Parse("<A HREF=\"http://x\" TARGET=top>tail");
+    EXPECT_EQ(tag.Text(), "<A HREF=\"http://x\" TARGET=top>");
+    EXPECT_EQ(tag.Length(), 30);
+    EXPECT_STREQ(tag.GetValue("href"), "http://x");
+    EXPECT_EQ(tag.GetValueLength("TARGET"), 4);
+    EXPECT_EQ(tag.GetValue("SRC"), nullptr);
+    EXPECT_EQ(tag.GetValueLength("SRC"), 0);
+    tag.Parse("<IMG S=1 SRC=2>"); // a name that is a prefix of the one asked for answers
+    EXPECT_STREQ(tag.GetValue("SRC"), "1");
+}
+
+TEST(MarkupTag, Bounds) {
+    CMarkupTag tag;
+    const std::string longest = "<A " + std::string(1020, 'x') + ">";
+    tag.Parse(longest.c_str());
+    EXPECT_TRUE(tag.IsValid());
+    EXPECT_EQ(tag.Length(), 1024);
+    tag.Parse(("<A x" + longest.substr(3)).c_str());
+    EXPECT_FALSE(tag.IsValid());
+
+    std::string many = "<A ABCDEFGHIJKLMNOPQRST=0";
+    for (int i = 1; i < 60; ++i)
+        many += " n" + std::to_string(i) + "=" + std::to_string(i);
+    tag.Parse((many + ">").c_str());
+    ASSERT_EQ(tag.AttributeCount(), 50);
+    EXPECT_EQ(tag.Attributes()[0].name, "ABCDEFGHIJKLMNO");
+    EXPECT_EQ(tag.Attributes()[49].name, "n49");
+    EXPECT_EQ(tag.Attributes()[49].value, "49");
+    tag.Clear();
+    EXPECT_EQ(tag.AttributeCount() + tag.Length() + tag.Type(), 0);
+}
