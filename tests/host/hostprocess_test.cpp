@@ -300,111 +300,64 @@ TEST_F(HostProcess, HeadlessRunsCommandsAndAnswersBoxes) {
     EXPECT_FALSE(quit.err.contains("input line")) << quit.err.toStdString();
 }
 
-// Against a running kivra-server: it logs in, shows what another user says without the wire's
-// escapes, and what is typed goes out as speech, byte for byte in the wire's code page.
+// Against a running kivra-server, directly and through the tunnel page alone: it logs in, shows
+// what another user says without the wire's escapes, and what is typed goes out as speech, byte
+// for byte in the wire's code page. Through the tunnel, the chat server listens where the client
+// cannot reach it directly and the tunnel host's name resolves only at the proxy.
 TEST_F(HostProcess, HeadlessClientLogsInHearsOthersAndSpeaks) {
-    QProcess server, client;
-    server.start(program + "-server",
-                 {"--open", "--port", "0", "--http-port", "-1", "--ticker-seconds", "0"});
-    ASSERT_TRUE(server.waitForReadyRead(5000));
-    const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
-    Prepare(client);
-    client.start(program, {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
-                           "--param", "USERNAME=Ann", "--param", "PASSWORD=pw"});
-    QByteArray out, err;
-    auto clientShows = [&](const QByteArray& text) {
-        return WaitFor([&] {
-            client.waitForReadyRead(50);
-            err += client.readAllStandardError();
-            return (out += client.readAllStandardOutput()).contains(text);
-        });
-    };
-    ASSERT_TRUE(clientShows("Exits: ")) << out.toStdString() << err.toStdString();
-    EXPECT_TRUE(out.contains("Connecting to host 127.0.0.1 ...\nConnected"));
-    EXPECT_FALSE(err.contains("[box]")) << err.toStdString();
+    for (const bool tunnel : {false, true}) {
+        SCOPED_TRACE(tunnel ? "through the tunnel" : "direct");
+        const QString host = tunnel ? "127.0.0.2" : "127.0.0.1";
+        QProcess server, client;
+        server.start(program + "-server", {"--open", "--bind", host, "--port", "0", "--http-port",
+                                           tunnel ? "0" : "-1", "--ticker-seconds", "0"});
+        ASSERT_TRUE(server.waitForReadyRead(5000));
+        const auto ready =
+            QRegularExpression("chat=(\\d+)(?: http=(\\d+))?").match(server.readLine());
+        const QString port = ready.captured(1), http = ready.captured(2);
+        QStringList args{"--headless",   "--param",      "SERVER=127.0.0.1",
+                         "--param",      "PORT=" + port, "--param",
+                         "USERNAME=Ann", "--param",      "PASSWORD=pw"};
+        if (tunnel)
+            for (const QString& p :
+                 QStringList{"TUNNELMODE=2", "HTTPSERVER=tunnel.invalid", "HTTPPORT=" + http,
+                             "TUNNELPREFIX=/", "TUNNELPAGE=tunnel", "HTTPPROXY=127.0.0.2:" + http})
+                args << "--param" << p;
+        Prepare(client);
+        client.start(program, args);
+        QByteArray out, err;
+        auto clientShows = [&](const QByteArray& text) {
+            return WaitFor([&] {
+                client.waitForReadyRead(50);
+                err += client.readAllStandardError();
+                return (out += client.readAllStandardOutput()).contains(text);
+            });
+        };
+        ASSERT_TRUE(clientShows("Exits: ")) << out.toStdString() << err.toStdString();
+        EXPECT_TRUE(out.contains("Connecting to host 127.0.0.1 ...\nConnected"));
+        EXPECT_FALSE(err.contains("[box]")) << err.toStdString();
+        EXPECT_EQ(err.contains("Status Code is 200\n"), tunnel);
 
-    Peer bob; // a second user in the same room
-    ASSERT_TRUE(bob.Login("127.0.0.1", port, "Bob"));
-    ASSERT_TRUE(bob.Sees("Exits: ")) << bob.seen.toStdString();
-    ASSERT_TRUE(clientShows("Bob")) << "Ann is told that Bob came in";
-    bob.Say("say the kettle is on\r\n");
-    ASSERT_TRUE(clientShows("the kettle is on"));
-    const QByteArray line = out.mid(out.lastIndexOf('\n', out.indexOf("the kettle is on")));
-    EXPECT_TRUE(line.left(line.indexOf("the kettle")).contains("Bob")) << line.toStdString();
-    EXPECT_FALSE(out.contains('\x1b')) << "escapes reached the terminal";
+        Peer bob; // a second user in the same room
+        ASSERT_TRUE(bob.Login(host, port, "Bob"));
+        ASSERT_TRUE(bob.Sees("Exits: ")) << bob.seen.toStdString();
+        ASSERT_TRUE(clientShows("Bob")) << "Ann is told that Bob came in";
+        bob.Say("say the kettle is on\r\n");
+        ASSERT_TRUE(clientShows("the kettle is on"));
+        const QByteArray line = out.mid(out.lastIndexOf('\n', out.indexOf("the kettle is on")));
+        EXPECT_TRUE(line.left(line.indexOf("the kettle")).contains("Bob")) << line.toStdString();
+        EXPECT_FALSE(out.contains('\x1b')) << "escapes reached the terminal";
 
-    client.write("two sugars, \x80 1 please\n"); // 0x80 is the euro sign
-    client.waitForBytesWritten(5000);
-    ASSERT_TRUE(bob.Sees("two sugars, \x80 1 please")) << bob.seen.toStdString();
-    EXPECT_TRUE(clientShows("two sugars")) << "Ann sees her own words";
-    client.write("!quit\n");
-    EXPECT_TRUE(client.waitForFinished(10000));
-    EXPECT_EQ(client.exitCode(), 0);
-    server.kill();
-    server.waitForFinished(3000);
-}
-
-// Through the tunnel page alone: the chat server listens where the client cannot reach it
-// directly, the tunnel host's name resolves only at the proxy, and still Ann logs in, hears Bob
-// and speaks.
-TEST_F(HostProcess, HeadlessClientChatsThroughTheHttpTunnel) {
-    QProcess server, client;
-    server.start(program + "-server", {"--open", "--bind", "127.0.0.2", "--port", "0",
-                                       "--http-port", "0", "--ticker-seconds", "0"});
-    ASSERT_TRUE(server.waitForReadyRead(5000));
-    const auto ready = QRegularExpression("chat=(\\d+) http=(\\d+)").match(server.readLine());
-    const QString port = ready.captured(1), http = ready.captured(2);
-    Prepare(client);
-    client.start(program, {"--headless",
-                           "--param",
-                           "SERVER=127.0.0.1",
-                           "--param",
-                           "PORT=" + port,
-                           "--param",
-                           "USERNAME=Ann",
-                           "--param",
-                           "PASSWORD=pw",
-                           "--param",
-                           "TUNNELMODE=2",
-                           "--param",
-                           "HTTPSERVER=tunnel.invalid",
-                           "--param",
-                           "HTTPPORT=" + http,
-                           "--param",
-                           "TUNNELPREFIX=/",
-                           "--param",
-                           "TUNNELPAGE=tunnel",
-                           "--param",
-                           "HTTPPROXY=127.0.0.2:" + http});
-    QByteArray out, err;
-    auto clientShows = [&](const QByteArray& text) {
-        return WaitFor([&] {
-            client.waitForReadyRead(50);
-            err += client.readAllStandardError();
-            return (out += client.readAllStandardOutput()).contains(text);
-        });
-    };
-    ASSERT_TRUE(clientShows("Exits: ")) << out.toStdString() << err.toStdString();
-    EXPECT_TRUE(out.contains("Connecting to host 127.0.0.1 ...\nConnected"));
-    EXPECT_FALSE(err.contains("[box]")) << err.toStdString();
-    EXPECT_TRUE(err.contains("Status Code is 200\n"));
-
-    Peer bob;
-    ASSERT_TRUE(bob.Login("127.0.0.2", port, "Bob"));
-    ASSERT_TRUE(bob.Sees("Exits: ")) << bob.seen.toStdString();
-    ASSERT_TRUE(clientShows("Bob")) << "Ann is told that Bob came in";
-    bob.Say("say the kettle is on\r\n");
-    ASSERT_TRUE(clientShows("the kettle is on"));
-
-    client.write("two sugars, \x80 1 please\n");
-    client.waitForBytesWritten(5000);
-    ASSERT_TRUE(bob.Sees("two sugars, \x80 1 please")) << bob.seen.toStdString();
-    EXPECT_TRUE(clientShows("two sugars")) << "Ann sees her own words";
-    client.write("!quit\n");
-    EXPECT_TRUE(client.waitForFinished(10000));
-    EXPECT_EQ(client.exitCode(), 0);
-    server.kill();
-    server.waitForFinished(3000);
+        client.write("two sugars, \x80 1 please\n"); // 0x80 is the euro sign
+        client.waitForBytesWritten(5000);
+        ASSERT_TRUE(bob.Sees("two sugars, \x80 1 please")) << bob.seen.toStdString();
+        EXPECT_TRUE(clientShows("two sugars")) << "Ann sees her own words";
+        client.write("!quit\n");
+        EXPECT_TRUE(client.waitForFinished(10000));
+        EXPECT_EQ(client.exitCode(), 0);
+        server.kill();
+        server.waitForFinished(3000);
+    }
 }
 
 // The user list shows the follow, watch and ignore marks once the server has confirmed them,
