@@ -17,6 +17,7 @@ namespace {
 QPlainTextEdit* LinesEdit(const std::vector<std::string>& lines, int id, QWidget* parent) {
     auto* edit = new QPlainTextEdit(parent);
     edit->setObjectName(QString::number(id));
+    edit->setProperty("controlId", id);
     edit->setReadOnly(true);
     QString text;
     for (const std::string& line : lines)
@@ -27,6 +28,7 @@ QPlainTextEdit* LinesEdit(const std::vector<std::string>& lines, int id, QWidget
 
 template <typename W> W* WithId(W* widget, int id) {
     widget->setObjectName(QString::number(id));
+    widget->setProperty("controlId", id);
     return widget;
 }
 

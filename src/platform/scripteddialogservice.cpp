@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextEdit>
 
 namespace kivra::platform {
@@ -223,6 +224,11 @@ bool ScriptedDialogService::ApplyField(QWidget* dialog, const QString& key, cons
             combo->setEditText(text);
         else
             return false;
+    } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+        // A push button is pressed by `1`, as a user would press it before the answer.
+        if (text.trimmed() != QLatin1String("1"))
+            return false;
+        button->click();
     } else if (auto* list = qobject_cast<QListWidget*>(w)) {
         const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
         if (found.isEmpty())

@@ -611,8 +611,9 @@ TEST_F(HostProcess, AvatarsAreFetchedFromTheServerUnlessDisabled) {
 }
 
 // Markup from another user: bold and a link show as their text, the link is listed, a sound plays
-// from the sounds folder while "Play sounds sent by others" is on, and the world map navigates.
-TEST_F(HostProcess, MarkupLinksSoundsAndServerNavigation) {
+// from the sounds folder while "Play sounds sent by others" is on, the world map navigates, and
+// the who-is record of another user opens his home page and mail.
+TEST_F(HostProcess, MarkupLinksSoundsNavigationAndWhois) {
     fs::create_directories((dir.path() + "/data/kivra/sounds").toStdString());
     std::ofstream((dir.path() + "/data/kivra/sounds/chime.wav").toStdString()) << "RIFF";
     QProcess server, client;
@@ -661,6 +662,15 @@ TEST_F(HostProcess, MarkupLinksSoundsAndServerNavigation) {
     client.write("!command 130\n");
     EXPECT_TRUE(clientShows(err, "[navigate] kivradisplay http://127.0.0.1:" +
                                      ready.captured(2).toLatin1() + "/map.html"))
+        << err.toStdString();
+
+    // Who is Bob: the server's record fills the dialog, whose buttons open his page and mail.
+    bob.write("URL Example.ORG/Bob\nEMAIL bob@example.org\n");
+    bob.waitForBytesWritten(5000);
+    client.write("!select Bob\n!field 166=1\n!field 169=1\n!command 134\n");
+    EXPECT_TRUE(clientShows(err, "[dialog] Who is...\n[navigate] kivranewwindow "
+                                 "http://example.org/Bob\n[navigate] kivradisplay "
+                                 "mailto:bob@example.org\n"))
         << err.toStdString();
     client.write("!quit\n");
     EXPECT_TRUE(client.waitForFinished(10000));
