@@ -132,6 +132,59 @@ struct Peer {
     }
 };
 
+// kivra-server on loopback with the given options; killed when the object goes.
+struct Server {
+    QProcess process;
+    QString chat, http; // the ports it reports ("" for a switched-off HTTP port)
+
+    Server(const QString& program, const QStringList& options) {
+        process.start(program + "-server",
+                      QStringList{"--open", "--port", "0", "--ticker-seconds", "0"} + options);
+        if (process.waitForReadyRead(5000)) {
+            const auto m =
+                QRegularExpression("chat=(\\d+)(?: http=(\\d+))?").match(process.readLine());
+            chat = m.captured(1);
+            http = m.captured(2);
+        }
+    }
+    ~Server() {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+};
+
+// A headless kivra whose two streams are collected as they come.
+struct Client {
+    QProcess process;
+    QByteArray out, err;
+
+    void Send(const QByteArray& lines) {
+        process.write(lines);
+        process.waitForBytesWritten(5000);
+    }
+    // Waits until `stream` (out or err) holds `text` at or after `from`.
+    bool Shows(const QByteArray& stream, const QByteArray& text, int from = 0, int ms = 10000) {
+        return WaitFor(
+            [&] {
+                process.waitForReadyRead(50);
+                out += process.readAllStandardOutput();
+                err += process.readAllStandardError();
+                return stream.indexOf(text, from) >= 0;
+            },
+            ms);
+    }
+    bool Quit() {
+        Send("!quit\n");
+        return process.waitForFinished(10000) && process.exitCode() == 0;
+    }
+    ~Client() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+    }
+};
+
 struct RunResult {
     int status = -1;
     QString out;
@@ -178,6 +231,18 @@ protected:
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 QString::fromLocal8Bit(p.readAllStandardOutput()),
                 QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+
+    // Starts `client` logged in as `name` on the loopback chat server at `port`.
+    void Login(Client& client, const QString& port, const QString& name,
+               const QStringList& params = {}) {
+        Prepare(client.process);
+        QStringList args{"--headless",       "--param",      "SERVER=127.0.0.1",
+                         "--param",          "PORT=" + port, "--param",
+                         "USERNAME=" + name, "--param",      "PASSWORD=pw"};
+        for (const QString& p : params)
+            args << "--param" << p;
+        client.process.start(program, args);
     }
 
     static QString Value(const QString& out, const QString& name) {
@@ -308,55 +373,38 @@ TEST_F(HostProcess, HeadlessClientLogsInHearsOthersAndSpeaks) {
     for (const bool tunnel : {false, true}) {
         SCOPED_TRACE(tunnel ? "through the tunnel" : "direct");
         const QString host = tunnel ? "127.0.0.2" : "127.0.0.1";
-        QProcess server, client;
-        server.start(program + "-server", {"--open", "--bind", host, "--port", "0", "--http-port",
-                                           tunnel ? "0" : "-1", "--ticker-seconds", "0"});
-        ASSERT_TRUE(server.waitForReadyRead(5000));
-        const auto ready =
-            QRegularExpression("chat=(\\d+)(?: http=(\\d+))?").match(server.readLine());
-        const QString port = ready.captured(1), http = ready.captured(2);
-        QStringList args{"--headless",   "--param",      "SERVER=127.0.0.1",
-                         "--param",      "PORT=" + port, "--param",
-                         "USERNAME=Ann", "--param",      "PASSWORD=pw"};
+        Server server(program, {"--bind", host, "--http-port", tunnel ? "0" : "-1"});
+        QStringList params;
         if (tunnel)
-            for (const QString& p :
-                 QStringList{"TUNNELMODE=2", "HTTPSERVER=tunnel.invalid", "HTTPPORT=" + http,
-                             "TUNNELPREFIX=/", "TUNNELPAGE=tunnel", "HTTPPROXY=127.0.0.2:" + http})
-                args << "--param" << p;
-        Prepare(client);
-        client.start(program, args);
-        QByteArray out, err;
-        auto clientShows = [&](const QByteArray& text) {
-            return WaitFor([&] {
-                client.waitForReadyRead(50);
-                err += client.readAllStandardError();
-                return (out += client.readAllStandardOutput()).contains(text);
-            });
-        };
-        ASSERT_TRUE(clientShows("Exits: ")) << out.toStdString() << err.toStdString();
-        EXPECT_TRUE(out.contains("Connecting to host 127.0.0.1 ...\nConnected"));
-        EXPECT_FALSE(err.contains("[box]")) << err.toStdString();
-        EXPECT_EQ(err.contains("Status Code is 200\n"), tunnel);
+            params = {"TUNNELMODE=2",
+                      "HTTPSERVER=tunnel.invalid",
+                      "HTTPPORT=" + server.http,
+                      "TUNNELPREFIX=/",
+                      "TUNNELPAGE=tunnel",
+                      "HTTPPROXY=127.0.0.2:" + server.http};
+        Client ann;
+        Login(ann, server.chat, "Ann", params);
+        ASSERT_TRUE(ann.Shows(ann.out, "Exits: "))
+            << ann.out.toStdString() << ann.err.toStdString();
+        EXPECT_TRUE(ann.out.contains("Connecting to host 127.0.0.1 ...\nConnected"));
+        EXPECT_FALSE(ann.err.contains("[box]")) << ann.err.toStdString();
+        EXPECT_EQ(ann.err.contains("Status Code is 200\n"), tunnel);
 
         Peer bob; // a second user in the same room
-        ASSERT_TRUE(bob.Login(host, port, "Bob"));
+        ASSERT_TRUE(bob.Login(host, server.chat, "Bob"));
         ASSERT_TRUE(bob.Sees("Exits: ")) << bob.seen.toStdString();
-        ASSERT_TRUE(clientShows("Bob")) << "Ann is told that Bob came in";
+        ASSERT_TRUE(ann.Shows(ann.out, "Bob")) << "Ann is told that Bob came in";
         bob.Say("say the kettle is on\r\n");
-        ASSERT_TRUE(clientShows("the kettle is on"));
+        ASSERT_TRUE(ann.Shows(ann.out, "the kettle is on"));
+        const QByteArray& out = ann.out;
         const QByteArray line = out.mid(out.lastIndexOf('\n', out.indexOf("the kettle is on")));
         EXPECT_TRUE(line.left(line.indexOf("the kettle")).contains("Bob")) << line.toStdString();
         EXPECT_FALSE(out.contains('\x1b')) << "escapes reached the terminal";
 
-        client.write("two sugars, \x80 1 please\n"); // 0x80 is the euro sign
-        client.waitForBytesWritten(5000);
+        ann.Send("two sugars, \x80 1 please\n"); // 0x80 is the euro sign
         ASSERT_TRUE(bob.Sees("two sugars, \x80 1 please")) << bob.seen.toStdString();
-        EXPECT_TRUE(clientShows("two sugars")) << "Ann sees her own words";
-        client.write("!quit\n");
-        EXPECT_TRUE(client.waitForFinished(10000));
-        EXPECT_EQ(client.exitCode(), 0);
-        server.kill();
-        server.waitForFinished(3000);
+        EXPECT_TRUE(ann.Shows(ann.out, "two sugars")) << "Ann sees her own words";
+        EXPECT_TRUE(ann.Quit());
     }
 }
 
@@ -364,182 +412,117 @@ TEST_F(HostProcess, HeadlessClientLogsInHearsOthersAndSpeaks) {
 // keeps the ignore across a leave and a login under another spelling of the name, and the goto
 // dialog is reachable through !field and !answer.
 TEST_F(HostProcess, UserListShowsWhatTheServerConfirmed) {
-    QProcess server, client;
-    server.start(program + "-server",
-                 {"--open", "--port", "0", "--http-port", "-1", "--ticker-seconds", "0"});
-    ASSERT_TRUE(server.waitForReadyRead(5000));
-    const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
-    Prepare(client);
-    client.start(program, {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
-                           "--param", "USERNAME=Ann", "--param", "PASSWORD=pw"});
-    QByteArray out, err;
-    auto send = [&](const QByteArray& line) {
-        client.write(line);
-        client.waitForBytesWritten(5000);
-    };
+    Server server(program, {"--http-port", "-1"});
+    Client ann;
+    Login(ann, server.chat, "Ann");
     // Asks for the list until a dump shows `line` (with `absent`, until it no longer does).
     auto usersShow = [&](const QByteArray& line, bool absent = false) {
         return WaitFor([&] {
-            err.clear();
-            send("!dump users\n");
-            WaitFor([&] {
-                client.waitForReadyRead(50);
-                out += client.readAllStandardOutput();
-                return (err += client.readAllStandardError()).contains("[end users]");
-            });
-            return err.split('\n').contains(line) != absent;
+            ann.err.clear();
+            ann.Send("!dump users\n");
+            ann.Shows(ann.err, "[end users]");
+            return ann.err.split('\n').contains(line) != absent;
         });
     };
     Peer bob;
-    ASSERT_TRUE(bob.Login("127.0.0.1", port, "Bob Lee"));
-    ASSERT_TRUE(usersShow("[user] 0x000 Bob Lee")) << err.toStdString() << out.toStdString();
-    EXPECT_TRUE(err.startsWith("[user] 0x010 Ann\n")) << err.toStdString();
+    ASSERT_TRUE(bob.Login("127.0.0.1", server.chat, "Bob Lee"));
+    ASSERT_TRUE(usersShow("[user] 0x000 Bob Lee")) << ann.err.toStdString();
+    EXPECT_TRUE(ann.err.startsWith("[user] 0x010 Ann\n")) << ann.err.toStdString();
 
-    send("!select Bob Lee\n!command 32803\n"); // follow
-    ASSERT_TRUE(usersShow("[user] 0x002 Bob Lee")) << err.toStdString();
-    send("!command 32823\n"); // watch
-    ASSERT_TRUE(usersShow("[user] 0x022 Bob Lee")) << err.toStdString();
-    send("!command 32776\n"); // ignore
-    ASSERT_TRUE(usersShow("[user] 0x00a Bob Lee")) << err.toStdString();
+    ann.Send("!select Bob Lee\n!command 32803\n"); // follow
+    ASSERT_TRUE(usersShow("[user] 0x002 Bob Lee")) << ann.err.toStdString();
+    ann.Send("!command 32823\n"); // watch
+    ASSERT_TRUE(usersShow("[user] 0x022 Bob Lee")) << ann.err.toStdString();
+    ann.Send("!command 32776\n"); // ignore
+    ASSERT_TRUE(usersShow("[user] 0x00a Bob Lee")) << ann.err.toStdString();
 
     bob.Say("quit\r\n");
-    ASSERT_TRUE(usersShow("[user] 0x00a Bob Lee", true)) << err.toStdString();
-    EXPECT_FALSE(err.contains("Bob Lee")) << err.toStdString();
+    ASSERT_TRUE(usersShow("[user] 0x00a Bob Lee", true)) << ann.err.toStdString();
+    EXPECT_FALSE(ann.err.contains("Bob Lee")) << ann.err.toStdString();
 
     // Back again under another spelling of the name: still ignored, no longer followed.
     Peer again;
-    ASSERT_TRUE(again.Login("127.0.0.1", port, "bob+lee"));
-    ASSERT_TRUE(usersShow("[user] 0x008 bob lee")) << err.toStdString();
+    ASSERT_TRUE(again.Login("127.0.0.1", server.chat, "bob+lee"));
+    ASSERT_TRUE(usersShow("[user] 0x008 bob lee")) << ann.err.toStdString();
 
-    send("!field 1102=ann\n!answer ok\n!command 140\n");
-    EXPECT_TRUE(WaitFor([&] {
-        client.waitForReadyRead(50);
-        return (err += client.readAllStandardError())
-            .contains("[box] Goto Failed: You can't goto yourself");
-    })) << err.toStdString();
-    EXPECT_TRUE(err.contains("[dialog] Go To User")) << err.toStdString();
-
-    send("!quit\n");
-    EXPECT_TRUE(client.waitForFinished(10000));
-    server.kill();
-    server.waitForFinished(3000);
+    ann.Send("!field 1102=ann\n!answer ok\n!command 140\n");
+    EXPECT_TRUE(ann.Shows(ann.err, "[box] Goto Failed: You can't goto yourself"))
+        << ann.err.toStdString();
+    EXPECT_TRUE(ann.err.contains("[dialog] Go To User")) << ann.err.toStdString();
+    EXPECT_TRUE(ann.Quit());
 }
 
 // The ticker shows the welcome, then the server's messages one after another, and asks for more
 // once they have run through; an emotion performed from the list reaches the room.
 TEST_F(HostProcess, TickerRunsServerNewsAndEmotionsPerform) {
-    QProcess server, client;
-    server.start(program + "-server",
-                 {"--open", "--port", "0", "--http-port", "-1", "--ticker-seconds", "0"});
-    ASSERT_TRUE(server.waitForReadyRead(5000));
-    const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
-    Prepare(client);
-    client.start(program,
-                 {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port, "--param",
-                  "USERNAME=Ann", "--param", "PASSWORD=pw", "--param", "TICKERTEXT=2"});
-    QByteArray err;
-    auto clientSays = [&](const QByteArray& text, int from = 0) {
-        return WaitFor(
-            [&] {
-                client.waitForReadyRead(50);
-                client.readAllStandardOutput();
-                return (err += client.readAllStandardError()).indexOf(text, from) >= 0;
-            },
-            30000);
-    };
+    Server server(program, {"--http-port", "-1"});
+    Client ann;
+    Login(ann, server.chat, "Ann", {"TICKERTEXT=2"});
+    const QByteArray& err = ann.err;
     const QByteArray welcome = "[ticker] Welcome to our chat site!!\n";
     const QByteArray help = "[ticker] Welcome to Kivra: click here for help\n";
-    ASSERT_TRUE(clientSays(welcome)) << err.toStdString();
-    ASSERT_TRUE(clientSays(help)) << err.toStdString();
-    ASSERT_TRUE(clientSays(" people are online in ", err.indexOf(help))) << err.toStdString();
+    ASSERT_TRUE(ann.Shows(err, welcome, 0, 30000)) << err.toStdString();
+    ASSERT_TRUE(ann.Shows(err, help, 0, 30000)) << err.toStdString();
+    ASSERT_TRUE(ann.Shows(err, " people are online in ", err.indexOf(help), 30000))
+        << err.toStdString();
     // The list has run through: the request went out and the news come round again.
-    const int online = err.indexOf(" people are online in ");
-    ASSERT_TRUE(clientSays(help, online)) << err.toStdString();
+    ASSERT_TRUE(ann.Shows(err, help, err.indexOf(" people are online in "), 30000))
+        << err.toStdString();
     EXPECT_LT(err.indexOf(welcome), err.indexOf(help));
     EXPECT_EQ(err.count(welcome), 1) << err.toStdString();
 
     Peer bob;
-    ASSERT_TRUE(bob.Login("127.0.0.1", port, "Bob"));
+    ASSERT_TRUE(bob.Login("127.0.0.1", server.chat, "Bob"));
     ASSERT_TRUE(bob.Sees("Exits: ")) << bob.seen.toStdString();
-    client.write("!dump emotions\n!perform Laugh\n");
-    client.waitForBytesWritten(5000);
-    ASSERT_TRUE(clientSays("[end emotions]")) << err.toStdString();
+    ann.Send("!dump emotions\n!perform Laugh\n");
+    ASSERT_TRUE(ann.Shows(err, "[end emotions]")) << err.toStdString();
     EXPECT_TRUE(err.contains("[emotion] Smile\n[emotion] Grin\n[emotion] Nod\n[emotion] Bow\n"
                              "[emotion] Shake\n[emotion] Smirk\n[emotion] Laugh\n[end emotions]"))
         << err.toStdString();
     // The wire carried "laugh\n": the room hears Ann laugh.
     ASSERT_TRUE(bob.Sees(" laughs.")) << bob.seen.toStdString();
     EXPECT_TRUE(bob.seen.contains("<emote username=\"Ann\">")) << bob.seen.toStdString();
-
-    client.write("!quit\n");
-    EXPECT_TRUE(client.waitForFinished(10000));
-    server.kill();
-    server.waitForFinished(3000);
+    EXPECT_TRUE(ann.Quit());
 }
 
 // Two headless clients tell each other through the server: each shows the other's tell in its
 // window for the peer, the window opens and closes on the event stream, and the compose dialog
 // leaves the recipient memory in the registry as the names were last used.
 TEST_F(HostProcess, PrivateMessagesTravelBetweenTwoClients) {
-    QProcess server, ann, bob;
-    server.start(program + "-server",
-                 {"--open", "--port", "0", "--http-port", "-1", "--ticker-seconds", "0"});
-    ASSERT_TRUE(server.waitForReadyRead(5000));
-    const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
-    QByteArray out[2], err[2];
-    QProcess* clients[2] = {&ann, &bob};
-    const char* names[2] = {"Ann", "Bob"};
-    for (int i = 0; i < 2; ++i) {
-        Prepare(*clients[i]);
-        clients[i]->start(program,
-                          {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
-                           "--param", QString("USERNAME=") + names[i], "--param", "PASSWORD=pw"});
-    }
-    auto send = [&](int i, const QByteArray& lines) {
-        clients[i]->write(lines);
-        clients[i]->waitForBytesWritten(5000);
-    };
-    auto until = [&](int i, const QByteArray& text, bool onOut) {
-        return WaitFor([&] {
-            clients[i]->waitForReadyRead(50);
-            out[i] += clients[i]->readAllStandardOutput();
-            err[i] += clients[i]->readAllStandardError();
-            return (onOut ? out[i] : err[i]).contains(text);
-        });
-    };
+    Server server(program, {"--http-port", "-1"});
+    Client ann, bob;
+    Login(ann, server.chat, "Ann");
+    Login(bob, server.chat, "Bob");
     ASSERT_TRUE(WaitFor([&] {
-        err[0].clear();
-        send(0, "!dump users\n");
-        return until(0, "[end users]", false) && err[0].contains("[user] 0x000 Bob\n");
-    })) << err[0].toStdString();
+        ann.err.clear();
+        ann.Send("!dump users\n");
+        return ann.Shows(ann.err, "[end users]") && ann.err.contains("[user] 0x000 Bob\n");
+    })) << ann.err.toStdString();
 
-    send(0, "!select Bob\n!command 32775\n!pm Bob hello bob\n");
-    EXPECT_TRUE(until(0, "[pm-open] Bob\n", false)) << err[0].toStdString();
-    EXPECT_TRUE(until(1, "[Private: Ann] Ann tells you, \"hello bob\"\n", true))
-        << out[1].toStdString();
-    EXPECT_TRUE(until(1, "[pm-open] Ann\n", false)) << err[1].toStdString();
-    send(1, "!pm ann hi ann\n");
-    EXPECT_TRUE(until(0, "[Private: Bob] Bob tells you, \"hi ann\"\n", true))
-        << out[0].toStdString();
-    EXPECT_TRUE(out[0].contains("[Private: Bob] You tell Bob, \"hello bob\"\n"))
-        << out[0].toStdString();
-    send(0, "!dump pm\n");
-    EXPECT_TRUE(until(0, "[pm] Bob\n[end pm]\n", false)) << err[0].toStdString();
+    ann.Send("!select Bob\n!command 32775\n!pm Bob hello bob\n");
+    EXPECT_TRUE(ann.Shows(ann.err, "[pm-open] Bob\n")) << ann.err.toStdString();
+    EXPECT_TRUE(bob.Shows(bob.out, "[Private: Ann] Ann tells you, \"hello bob\"\n"))
+        << bob.out.toStdString();
+    EXPECT_TRUE(bob.Shows(bob.err, "[pm-open] Ann\n")) << bob.err.toStdString();
+    bob.Send("!pm ann hi ann\n");
+    EXPECT_TRUE(ann.Shows(ann.out, "[Private: Bob] Bob tells you, \"hi ann\"\n"))
+        << ann.out.toStdString();
+    EXPECT_TRUE(ann.out.contains("[Private: Bob] You tell Bob, \"hello bob\"\n"))
+        << ann.out.toStdString();
+    ann.Send("!dump pm\n");
+    EXPECT_TRUE(ann.Shows(ann.err, "[pm] Bob\n[end pm]\n")) << ann.err.toStdString();
 
     // With nobody selected the tool button opens the compose dialog.
-    send(0, "!select\n");
+    ann.Send("!select\n");
     for (const char* to : {"Cy", "Dee", "Bob", "cy"})
-        send(0, QByteArray("!field 201=") + to + "\n!field 181=note\n!answer ok\n!command 108\n");
-    EXPECT_TRUE(until(1, "[Private: Ann] Ann tells you, \"note\"\n", true)) << out[1].toStdString();
-    send(0, "!pmbutton Bob 2\n!dump pm\n");
-    EXPECT_TRUE(until(0, "[pm-close] Bob\n[end pm]\n", false)) << err[0].toStdString();
+        ann.Send(QByteArray("!field 201=") + to + "\n!field 181=note\n!answer ok\n!command 108\n");
+    EXPECT_TRUE(bob.Shows(bob.out, "[Private: Ann] Ann tells you, \"note\"\n"))
+        << bob.out.toStdString();
+    ann.Send("!pmbutton Bob 2\n!dump pm\n");
+    EXPECT_TRUE(ann.Shows(ann.err, "[pm-close] Bob\n[end pm]\n")) << ann.err.toStdString();
 
-    for (QProcess* c : clients) {
-        c->write("!quit\n");
-        EXPECT_TRUE(c->waitForFinished(10000));
-    }
-    server.kill();
-    server.waitForFinished(3000);
+    EXPECT_TRUE(ann.Quit());
+    EXPECT_TRUE(bob.Quit());
     const std::string hive = Slurp((dir.path() + "/registry/HKEY_CURRENT_USER.reg").toStdString());
     const std::string head =
         "[HKEY_CURRENT_USER\\Software\\Kivra\\axkivractrl\\MSKIVRA50\\Priv Msg MRU]\n";
@@ -563,50 +546,27 @@ TEST_F(HostProcess, AvatarsAreFetchedFromTheServerUnlessDisabled) {
         .write(reinterpret_cast<const char*>(gif.data()), std::streamsize(gif.size()));
 
     for (const bool disabled : {false, true}) {
-        QProcess server, client;
-        server.start(program + "-server",
-                     {"--open", "--port", "0", "--http-port", "0", "--ticker-seconds", "0",
-                      "--static", statics, "--log-http"});
-        ASSERT_TRUE(server.waitForReadyRead(5000));
-        const auto ready = QRegularExpression("chat=(\\d+) http=(\\d+)").match(server.readLine());
-        const QString port = ready.captured(1);
-        Prepare(client);
-        QStringList args = {"--headless",   "--param",      "SERVER=127.0.0.1",
-                            "--param",      "PORT=" + port, "--param",
-                            "USERNAME=Ann", "--param",      "PASSWORD=pw"};
-        if (disabled)
-            args << "--param"
-                 << "DISABLEAVATARS=1";
-        client.start(program, args);
-        QByteArray out, err;
-        auto clientShows = [&](QByteArray& stream, const QByteArray& text) {
-            return WaitFor([&] {
-                client.waitForReadyRead(50);
-                out += client.readAllStandardOutput();
-                err += client.readAllStandardError();
-                return stream.contains(text);
-            });
-        };
-        ASSERT_TRUE(clientShows(out, "Exits: ")) << out.toStdString() << err.toStdString();
+        Server server(program, {"--http-port", "0", "--static", statics, "--log-http"});
+        Client ann;
+        Login(ann, server.chat, "Ann", disabled ? QStringList{"DISABLEAVATARS=1"} : QStringList{});
+        ASSERT_TRUE(ann.Shows(ann.out, "Exits: "))
+            << ann.out.toStdString() << ann.err.toStdString();
         Peer bob;
-        ASSERT_TRUE(bob.Login("127.0.0.1", port, "Bob", "say look at me\r\n"));
-        ASSERT_TRUE(clientShows(out, "look at me")) << out.toStdString();
+        ASSERT_TRUE(bob.Login("127.0.0.1", server.chat, "Bob", "say look at me\r\n"));
+        ASSERT_TRUE(ann.Shows(ann.out, "look at me")) << ann.out.toStdString();
         const QByteArray image =
-            "[image] http://127.0.0.1:" + ready.captured(2).toLatin1() + "/avatars/bob.gif 7x5";
+            "[image] http://127.0.0.1:" + server.http.toLatin1() + "/avatars/bob.gif 7x5";
         if (disabled) {
             QThread::msleep(500);
-            clientShows(err, image);
-            EXPECT_FALSE(err.contains("[image]")) << err.toStdString();
+            ann.Shows(ann.err, image, 0, 500);
+            EXPECT_FALSE(ann.err.contains("[image]")) << ann.err.toStdString();
         } else {
-            EXPECT_TRUE(clientShows(err, image)) << err.toStdString();
+            EXPECT_TRUE(ann.Shows(ann.err, image)) << ann.err.toStdString();
         }
-        server.waitForReadyRead(200);
-        const QByteArray requests = server.readAllStandardOutput();
+        server.process.waitForReadyRead(200);
+        const QByteArray requests = server.process.readAllStandardOutput();
         EXPECT_EQ(requests.contains("GET /avatars/bob.gif"), !disabled) << requests.toStdString();
-        client.write("!quit\n");
-        EXPECT_TRUE(client.waitForFinished(10000));
-        server.kill();
-        server.waitForFinished(3000);
+        EXPECT_TRUE(ann.Quit());
     }
 }
 
@@ -616,66 +576,39 @@ TEST_F(HostProcess, AvatarsAreFetchedFromTheServerUnlessDisabled) {
 TEST_F(HostProcess, MarkupLinksSoundsNavigationAndWhois) {
     fs::create_directories((dir.path() + "/data/kivra/sounds").toStdString());
     std::ofstream((dir.path() + "/data/kivra/sounds/chime.wav").toStdString()) << "RIFF";
-    QProcess server, client;
-    server.start(program + "-server",
-                 {"--open", "--port", "0", "--http-port", "0", "--ticker-seconds", "0"});
-    ASSERT_TRUE(server.waitForReadyRead(5000));
-    const auto ready = QRegularExpression("chat=(\\d+) http=(\\d+)").match(server.readLine());
-    const QString port = ready.captured(1);
-    Prepare(client);
-    client.start(program, {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
-                           "--param", "USERNAME=Ann", "--param", "PASSWORD=pw"});
-    QByteArray out, err;
-    auto clientShows = [&](QByteArray& stream, const QByteArray& text) {
-        return WaitFor([&] {
-            client.waitForReadyRead(50);
-            out += client.readAllStandardOutput();
-            err += client.readAllStandardError();
-            return stream.contains(text);
-        });
-    };
-    ASSERT_TRUE(clientShows(out, "Exits: ")) << out.toStdString() << err.toStdString();
-    QTcpSocket bob;
-    bob.connectToHost("127.0.0.1", port.toUShort());
-    ASSERT_TRUE(bob.waitForConnected(5000));
-    bob.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
-              "\x01<begin>\n<username> Bob\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n"
-              "say <b>bold</b> see <a href=http://x.org/P>the page</a> <snd=chime>(Chime)\r\n");
-    bob.waitForBytesWritten(5000);
-    ASSERT_TRUE(clientShows(out, "bold see the page (Chime)")) << out.toStdString();
-    EXPECT_TRUE(clientShows(err, "[sound] chime\n")) << err.toStdString();
-    client.write("!dump links\n");
-    EXPECT_TRUE(clientShows(err, "[link] http://x.org/P the page\n[end links]"))
-        << err.toStdString();
+    Server server(program, {"--http-port", "0"});
+    Client ann;
+    Login(ann, server.chat, "Ann");
+    const QByteArray &out = ann.out, &err = ann.err;
+    ASSERT_TRUE(ann.Shows(out, "Exits: ")) << out.toStdString() << err.toStdString();
+    Peer bob;
+    ASSERT_TRUE(bob.Login("127.0.0.1", server.chat, "Bob",
+                          "say <b>bold</b> see <a href=http://x.org/P>the page</a> "
+                          "<snd=chime>(Chime)\r\n"));
+    ASSERT_TRUE(ann.Shows(out, "bold see the page (Chime)")) << out.toStdString();
+    EXPECT_TRUE(ann.Shows(err, "[sound] chime\n")) << err.toStdString();
+    ann.Send("!dump links\n");
+    EXPECT_TRUE(ann.Shows(err, "[link] http://x.org/P the page\n[end links]")) << err.toStdString();
 
-    client.write("!command 146\n!dump links\n"); // the dump's end shows the switch is off
-    ASSERT_TRUE(WaitFor([&] {
-        client.waitForReadyRead(50);
-        err += client.readAllStandardError();
-        return err.count("[end links]") == 2;
-    }));
-    bob.write("say <snd=chime>quiet now\r\n");
-    bob.waitForBytesWritten(5000);
-    ASSERT_TRUE(clientShows(out, "quiet now")) << out.toStdString();
+    ann.Send("!command 146\n!dump links\n"); // the dump's end shows the switch is off
+    ASSERT_TRUE(ann.Shows(err, "[end links]", err.indexOf("[end links]") + 1));
+    bob.Say("say <snd=chime>quiet now\r\n");
+    ASSERT_TRUE(ann.Shows(out, "quiet now")) << out.toStdString();
     EXPECT_EQ(err.count("[sound]"), 1) << err.toStdString();
 
-    client.write("!command 130\n");
-    EXPECT_TRUE(clientShows(err, "[navigate] kivradisplay http://127.0.0.1:" +
-                                     ready.captured(2).toLatin1() + "/map.html"))
+    ann.Send("!command 130\n");
+    EXPECT_TRUE(ann.Shows(
+        err, "[navigate] kivradisplay http://127.0.0.1:" + server.http.toLatin1() + "/map.html"))
         << err.toStdString();
 
     // Who is Bob: the server's record fills the dialog, whose buttons open his page and mail.
-    bob.write("URL Example.ORG/Bob\nEMAIL bob@example.org\n");
-    bob.waitForBytesWritten(5000);
-    client.write("!select Bob\n!field 166=1\n!field 169=1\n!command 134\n");
-    EXPECT_TRUE(clientShows(err, "[dialog] Who is...\n[navigate] kivranewwindow "
-                                 "http://example.org/Bob\n[navigate] kivradisplay "
-                                 "mailto:bob@example.org\n"))
+    bob.Say("URL Example.ORG/Bob\nEMAIL bob@example.org\n");
+    ann.Send("!select Bob\n!field 166=1\n!field 169=1\n!command 134\n");
+    EXPECT_TRUE(ann.Shows(err, "[dialog] Who is...\n[navigate] kivranewwindow "
+                               "http://example.org/Bob\n[navigate] kivradisplay "
+                               "mailto:bob@example.org\n"))
         << err.toStdString();
-    client.write("!quit\n");
-    EXPECT_TRUE(client.waitForFinished(10000));
-    server.kill();
-    server.waitForFinished(3000);
+    EXPECT_TRUE(ann.Quit());
 }
 
 // However kivra ends, the demo server it started ends too and frees its ports; a signal that
