@@ -7,6 +7,8 @@
 #include "chatsocket.h"
 #include "chatstrings.h"
 #include "codepage.h"
+#include "commanddialogs.h"
+#include "commandmenu.h"
 #include "composetelldlg.h"
 #include "dialogservice.h"
 #include "emotioneditdlg.h"
@@ -32,6 +34,7 @@
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QIcon>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -423,12 +426,23 @@ void CChatPanel::OnCommand(int id) {
                  "kivrahelpdisplay");
         break;
     case IDC_ASK:
-        if (m_context.m_pTransport == nullptr || !m_context.m_pTransport->IsConnected())
-            MessageBox("No current connection.", "Not Connected", MB_ICONEXCLAMATION);
-        if (m_pInputLine != nullptr)
-            m_pInputLine->setFocus();
-        update();
+        AskQuestion();
         break;
+    case ID_CMD_OPEN_URL:
+        OpenUrlDialog();
+        break;
+    case ID_CMD_MENU:
+        OpenCommandMenu();
+        break;
+    case ID_CMD_SOUND_INCOMING:
+        if (m_pOutputView != nullptr)
+            m_pOutputView->OnCommand(id);
+        break;
+    case ID_CMD_ABOUT: {
+        CAboutDlg about(this);
+        m_site.Dialogs().RunModal(&about);
+        break;
+    }
     case IDC_SHOWROOMS:
         SendToServer("\x01<begin>\n<worldmap>\n<end>\n");
         break;
@@ -465,11 +479,100 @@ void CChatPanel::OnCommand(int id) {
         SendToServer("\x01<begin>\n<emotions>\n<end>\n");
         break;
     default:
+        if (id >= ID_CMD_EXIT_FIRST && id <= ID_CMD_EXIT_LAST) {
+            if (m_pProtocol != nullptr)
+                m_pProtocol->DoMenuCommand(CChatProtocol::MENU_EXITS, id - ID_CMD_EXIT_FIRST + 1);
+            break;
+        }
         // The user menus' commands act on the list's selection.
         if (m_pUsers != nullptr)
             m_pUsers->OnCommand(id);
         break;
     }
+}
+
+void CChatPanel::AskQuestion() {
+    if (m_context.m_pTransport != nullptr && m_context.m_pTransport->IsConnected()) {
+        // The protocol has no form of its own for a question: it is said in the room, where
+        // the auditorium's speaker takes it.
+        CAskQuestionDlg dialog(this);
+        if (m_site.Dialogs().RunModal(&dialog) == QDialog::Accepted && !dialog.Text().empty())
+            SendToServer(("say " + dialog.Text() + "\r\n").c_str());
+    } else {
+        MessageBox("No current connection.", "Not Connected", MB_ICONEXCLAMATION);
+    }
+    if (m_pInputLine != nullptr)
+        m_pInputLine->setFocus();
+    update();
+}
+
+void CChatPanel::OpenUrlDialog() {
+    COpenUrlDlg dialog(this);
+    if (m_site.Dialogs().RunModal(&dialog) != QDialog::Accepted) {
+        if (m_pInputLine != nullptr)
+            m_pInputLine->setFocus();
+        return;
+    }
+    // Opened as a link of the conversation is; an address without a scheme is a web address.
+    std::string url = dialog.Text();
+    if (url.empty())
+        return;
+    if (url.find("://") == std::string::npos && url.rfind("mailto:", 0) != 0)
+        url.insert(0, "http://");
+    Navigate(url, "kivranewwindow");
+}
+
+CommandMenuState CChatPanel::MenuState() const {
+    CommandMenuState s;
+    s.auditorium = m_context.m_nAuditorium;
+    s.admin = m_context.m_nAdmin;
+    s.title = m_context.m_params.szTitle;
+    s.connectKind = m_context.m_params.nConnectKind;
+    if (m_pCommands != nullptr) {
+        s.exits = m_pCommands->MenuEntries(CChatProtocol::MENU_EXITS, kMaxMenuExits);
+        // The transfer engine answers through the commands' seam: 0 none, 1 idle, 2 running.
+        const int transfer = m_pCommands->TransferState();
+        s.transferEngine = transfer >= 1;
+        s.transferRunning = transfer == 2;
+        s.emotion = m_pCommands->SelectedEmotion();
+    }
+    if (m_pUsers != nullptr)
+        s.selected = m_pUsers->Selection();
+    s.noWhois = m_context.IsOptionSet(CHATOPT_NOWHOIS);
+    s.noFileTransfer = m_context.IsOptionSet(CHATOPT_NOFILEXFER);
+    s.following = m_context.m_nFollowing != 0;
+    s.followed = m_context.m_strFollowedUser;
+    if (s.selected.size() == 1 && m_pProtocol != nullptr) {
+        const std::string& name = s.selected.front();
+        std::string bare = name;
+        const auto first = bare.find_first_not_of("+ ");
+        bare = first == std::string::npos
+                   ? std::string()
+                   : bare.substr(first, bare.find_last_not_of("+ ") - first + 1);
+        s.nameFollowsMe = !bare.empty() && m_pProtocol->FollowsMe(bare.c_str());
+        s.nameIgnored = m_pProtocol->IsIgnoring(name.c_str()) != 0;
+        s.nameWatched = m_pProtocol->IsWatching(name.c_str()) != 0;
+    }
+    s.showEmotionList = m_context.m_bShowEmotionList;
+    s.showNameList = m_context.m_bShowNameList;
+    s.playSounds = m_context.m_bPlaySounds;
+    s.monitor = m_context.m_bMonitor;
+    s.ignoreMovement = m_context.m_bIgnoreMovement;
+    return s;
+}
+
+void CChatPanel::OpenCommandMenu() {
+    // Shown without a loop of its own: the chat goes on while it is open, and the chosen id
+    // comes back as a command once the menu has gone.
+    QMenu* menu = MakeCommandMenu(BuildCommandMenu(MenuState()), this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    connect(menu, &QMenu::triggered, this, [this](QAction* action) {
+        const int id = action->data().toInt();
+        QMetaObject::invokeMethod(
+            this, [this, id] { OnCommand(id); }, Qt::QueuedConnection);
+    });
+    const QWidget* button = m_toolButtons[0];
+    menu->popup(button->mapToGlobal(QPoint(button->width() / 2, button->height())));
 }
 
 long CChatPanel::SendPanelMessage(unsigned message, unsigned long wParam, long lParam) {
@@ -590,6 +693,10 @@ bool CChatPanel::Dump(const std::string& what, std::vector<std::string>& lines) 
     }
     if (what == "links" && m_pOutputView != nullptr) {
         lines = m_pOutputView->DumpLinks();
+        return true;
+    }
+    if (what == "menu") {
+        lines = DumpCommandMenu(BuildCommandMenu(MenuState()));
         return true;
     }
     if (what == "pm" && m_pPrivate != nullptr) {

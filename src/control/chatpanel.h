@@ -40,6 +40,8 @@ class CImageCache;
 
 namespace kivra::control {
 
+struct CommandMenuState;
+
 class CChatPanel : public QWidget,
                    public kivra::platform::MessageWindow,
                    public IChatPanel,
@@ -75,6 +77,8 @@ public:
 
     // Runs a command id as its button or menu item does.
     void OnCommand(int id);
+    // What the Menu button's pop-up is built from, read now.
+    CommandMenuState MenuState() const;
     // Starts the chat session over the connection parameter block (the last step of the
     // control's window creation).
     void StartSession();
@@ -126,6 +130,9 @@ private:
     int SendToServer(const char* text);
     void ToggleDisplaySwitch(bool CChatContext::*flag, const char* valueName);
     void OpenGotoDialog();
+    void OpenCommandMenu();
+    void OpenUrlDialog();
+    void AskQuestion();
     void BuildPrivateMessages();
 
     IRazarSite& m_site;
