@@ -1,7 +1,7 @@
 // kivra: the host that embeds the chat control the way a web page does.
 //
 //   kivra [--page FILE] [--param NAME=VALUE]... [--print-params] [--headless [--quit-on-eof]]
-//         [--demo] [--grab FILE.png]
+//         [--demo] [--grab FILE.png [--grab-menu SUBMENU]]
 //
 // Bad input (a page without <object>, an unknown CLSID, a module that does not load, a malformed
 // --param, an unreadable registry hive) gives one line on standard error and exit status 2.
@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QImage>
+#include <QMenu>
 #include <QPainter>
 #include <QProcess>
 #include <QTimer>
@@ -52,11 +53,12 @@ struct Options {
     bool quitOnEof = false;
     bool demo = false;
     std::string grab;
+    std::string grabMenu; // "-": the Menu button's pop-up alone; else the sub-menu to open too
 };
 
 const char kUsage[] =
     "usage: kivra [--page FILE] [--param NAME=VALUE]... [--print-params]\n"
-    "             [--headless [--quit-on-eof]] [--demo] [--grab FILE.png]\n"
+    "             [--headless [--quit-on-eof]] [--demo] [--grab FILE.png [--grab-menu SUBMENU]]\n"
     "\n"
     "Embeds the Kivra chat control the way a web page does and runs one chat session.\n"
     "\n"
@@ -69,6 +71,9 @@ const char kUsage[] =
     "  --demo              start kivra-server --demo on loopback and log in to it\n"
     "  --grab FILE.png     save a picture of the window after 2.5 s and exit (boxes answer "
     "themselves)\n"
+    "  --grab-menu SUBMENU with --grab: open the Menu button's pop-up first, and its sub-menu "
+    "SUBMENU\n"
+    "                      unless SUBMENU is -\n"
     "  -h, --help          print this help and exit\n"
     "\n"
     "The headless line protocol (the three streams, the ! commands) is described in "
@@ -108,6 +113,8 @@ Options ParseOptions(int argc, char** argv) {
             o.demo = true;
         } else if (a == "--grab") {
             o.grab = value("a PNG file name");
+        } else if (a == "--grab-menu") {
+            o.grabMenu = value("a sub-menu name or -");
         } else if (a == "--help" || a == "-h") {
             std::cout << kUsage;
             std::exit(0);
@@ -115,6 +122,8 @@ Options ParseOptions(int argc, char** argv) {
             Fail("unknown option " + a);
         }
     }
+    if (!o.grabMenu.empty() && o.grab.empty())
+        Fail("--grab-menu needs --grab");
     return o;
 }
 
@@ -211,18 +220,28 @@ private:
 };
 
 // The host window with every other visible window of the control (private messages) placed to
-// its right, top-aligned, in one picture.
+// its right, top-aligned, in one picture; open pop-up menus are drawn where they stand over it.
 QImage GrabWindows(QWidget* top) {
     std::vector<QPixmap> shots{top->grab()};
+    std::vector<std::pair<QPixmap, QPoint>> popups;
     const QList<QWidget*> windows = QApplication::topLevelWidgets();
-    for (QWidget* w : windows)
-        if (w != top && w->isVisible() && !w->isMinimized())
+    for (QWidget* w : windows) {
+        if (w == top || !w->isVisible() || w->isMinimized())
+            continue;
+        if (w->windowType() == Qt::Popup)
+            popups.emplace_back(w->grab(), w->pos() - top->pos());
+        else
             shots.push_back(w->grab());
+    }
     int width = 0;
     int height = 0;
     for (const QPixmap& p : shots) {
         width += p.width() + (width > 0 ? 12 : 0);
         height = std::max(height, p.height());
+    }
+    for (const auto& [p, at] : popups) {
+        width = std::max(width, at.x() + p.width());
+        height = std::max(height, at.y() + p.height());
     }
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(QColor(0x50, 0x60, 0x70));
@@ -233,6 +252,8 @@ QImage GrabWindows(QWidget* top) {
         painter.drawPixmap(QRect(x, 0, p.width(), p.height()), p);
         x += p.width() + 12;
     }
+    for (const auto& [p, at] : popups)
+        painter.drawPixmap(QRect(at, p.size()), p);
     return image;
 }
 
@@ -374,6 +395,21 @@ int main(int argc, char** argv) {
     if (o.headless) {
         runner = std::make_unique<host::HeadlessRunner>(ctrl->Script(), scripted, o.quitOnEof, end,
                                                         std::cerr);
+    }
+    if (!o.grabMenu.empty()) {
+        QTimer::singleShot(1800, [&] {
+            if (control::IRazarScript* script = ctrl->Script())
+                script->RunCommand(128);
+        });
+        QTimer::singleShot(2000, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr || o.grabMenu == "-")
+                return;
+            const QList<QAction*> actions = menu->actions();
+            for (QAction* a : actions)
+                if (a->menu() != nullptr && a->text() == QString::fromStdString(o.grabMenu))
+                    menu->setActiveAction(a);
+        });
     }
     if (!o.grab.empty()) {
         QTimer::singleShot(2500, [&] {
