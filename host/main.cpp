@@ -351,6 +351,8 @@ int main(int argc, char** argv) {
         std::cerr);
     platform::ScriptedDialogService scripted;
     scripted.SetEcho(&std::cerr);
+    // A picture of the open menu needs the menu shown.
+    scripted.SetShowMenus(!o.grabMenu.empty());
     platform::QtDialogService interactive;
     host::StreamMirror mirror(std::cout, &std::cerr);
     // A grab runs unattended: boxes get their safe answers and are reported like headless ones.

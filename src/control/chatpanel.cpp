@@ -565,14 +565,14 @@ void CChatPanel::OpenCommandMenu() {
     // Shown without a loop of its own: the chat goes on while it is open, and the chosen id
     // comes back as a command once the menu has gone.
     QMenu* menu = MakeCommandMenu(BuildCommandMenu(MenuState()), this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    connect(menu, &QMenu::triggered, this, [this](QAction* action) {
-        const int id = action->data().toInt();
-        QMetaObject::invokeMethod(
-            this, [this, id] { OnCommand(id); }, Qt::QueuedConnection);
-    });
     const QWidget* button = m_toolButtons[0];
-    menu->popup(button->mapToGlobal(QPoint(button->width() / 2, button->height())));
+    m_site.Dialogs().PopupMenu(
+        menu, button->mapToGlobal(QPoint(button->width() / 2, button->height())),
+        [panel = QPointer<CChatPanel>(this)](int id) {
+            if (panel != nullptr)
+                QMetaObject::invokeMethod(
+                    panel, [panel, id] { panel->OnCommand(id); }, Qt::QueuedConnection);
+        });
 }
 
 long CChatPanel::SendPanelMessage(unsigned message, unsigned long wParam, long lParam) {

@@ -5,7 +5,9 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QMenu>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -32,6 +34,16 @@ public:
 
     // Runs `dialog` modally; returns its result (QDialog::Accepted or Rejected).
     virtual int RunModal(QDialog* dialog) = 0;
+
+    // Shows the pop-up `menu` with its top left corner at the global point `at`, without waiting
+    // for it; `chosen` gets the command id (the action's data) of the item picked. The service
+    // owns the menu from here on and deletes it once it closes.
+    virtual void PopupMenu(QMenu* menu, const QPoint& at, std::function<void(int)> chosen) {
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(menu, &QMenu::triggered, menu,
+                         [chosen](QAction* a) { chosen(a->data().toInt()); });
+        menu->popup(at);
+    }
 
     // Shows `dialog` without waiting for it (a modeless dialog the user keeps beside the chat).
     virtual void ShowModeless(QDialog* dialog) {

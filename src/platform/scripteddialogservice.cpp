@@ -270,4 +270,34 @@ int ScriptedDialogService::RunModal(QDialog* dialog) {
     return r.result;
 }
 
+void ScriptedDialogService::PopupMenu(QMenu* menu, const QPoint& at,
+                                      std::function<void(int)> chosen) {
+    if (m_bShowMenus) {
+        DialogService::PopupMenu(menu, at, std::move(chosen));
+        return;
+    }
+    DialogRequest r;
+    r.kind = DialogRequest::Kind::Menu;
+    r.caption = QStringLiteral("Menu");
+    r.answer = TakeAnswer();
+    Echo(QStringLiteral("[dialog] Menu"));
+    bool isId = false;
+    const int wanted = r.answer.toInt(&isId);
+    std::function<bool(const QMenu*)> offers = [&](const QMenu* m) {
+        const QList<QAction*> actions = m->actions();
+        for (const QAction* a : actions) {
+            if (!a->isEnabled() || a->isSeparator())
+                continue;
+            if (a->menu() != nullptr ? offers(a->menu()) : a->data().toInt() == wanted)
+                return true;
+        }
+        return false;
+    };
+    r.result = isId && wanted != 0 && offers(menu) ? wanted : 0;
+    delete menu;
+    m_requests.push_back(r);
+    if (r.result != 0)
+        chosen(r.result);
+}
+
 } // namespace kivra::platform

@@ -11,6 +11,7 @@
 // Each request can also be written to a stream, one line each:
 //   [box] CAPTION: TEXT       (line breaks in TEXT written as \n)
 //   [dialog] TITLE            (file dialogs "Save As" / "Open", "Font", else the window title)
+//   [dialog] Menu             (a pop-up menu; a queued answer that is a command id picks it)
 
 #include "dialogservice.h"
 
@@ -22,7 +23,7 @@
 namespace kivra::platform {
 
 struct DialogRequest {
-    enum class Kind { MessageBox, SaveFile, OpenFile, Font, Modal };
+    enum class Kind { MessageBox, SaveFile, OpenFile, Font, Modal, Menu };
     Kind kind = Kind::MessageBox;
     QString caption; // box caption or dialog title
     QString text;    // box text; the default name of a save dialog
@@ -30,7 +31,7 @@ struct DialogRequest {
     QString filter;
     QFont font;     // the font a font dialog opened on
     QString answer; // the answer word used, empty when the safe answer was given
-    int result = 0; // IDOK..IDNO for boxes; QDialog::Accepted/Rejected otherwise
+    int result = 0; // IDOK..IDNO for boxes; QDialog::Accepted/Rejected; a menu's chosen id
 };
 
 class ScriptedDialogService : public DialogService {
@@ -59,6 +60,10 @@ public:
     std::optional<QString> GetOpenFileName(QWidget* owner, const QString& filter) override;
     std::optional<QFont> GetFont(QWidget* owner, const QFont& initial) override;
     int RunModal(QDialog* dialog) override;
+    // Nothing is shown: the menu is answered at once with the enabled item whose id the queued
+    // answer names, else with no choice. With SetShowMenus (pictures of a session) it is shown.
+    void PopupMenu(QMenu* menu, const QPoint& at, std::function<void(int)> chosen) override;
+    void SetShowMenus(bool show) { m_bShowMenus = show; }
     // Nothing is shown, so a modeless dialog is answered at once as a modal one.
     void ShowModeless(QDialog* dialog) override { RunModal(dialog); }
 
@@ -74,6 +79,7 @@ private:
     std::vector<std::pair<QString, QString>> m_fields;
     std::vector<DialogRequest> m_requests;
     std::ostream* m_echo = nullptr;
+    bool m_bShowMenus = false;
 };
 
 } // namespace kivra::platform
