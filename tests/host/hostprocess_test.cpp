@@ -699,44 +699,24 @@ TEST_F(HostProcess, InstalledTreeRuns) {
 // The Menu button's pop-up carries the server's exits and its commands reach the server: "Who's
 // Online Now" chosen in the pop-up, an exit by its id, then a question in the auditorium.
 TEST_F(HostProcess, MenuCarriesTheExitsAndItsCommandsReachTheServer) {
-    QProcess server, client;
-    server.start(program + "-server",
-                 {"--open", "--port", "0", "--http-port", "-1", "--ticker-seconds", "0"});
-    ASSERT_TRUE(server.waitForReadyRead(5000));
-    const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
-    Prepare(client);
-    client.start(program,
-                 {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port, "--param",
-                  "USERNAME=Ann", "--param", "PASSWORD=pw", "--param", "TITLE=Town"});
-    QByteArray out, err;
-    auto shows = [&](const QByteArray& text, const QByteArray& stream) {
-        return WaitFor([&] {
-            client.waitForReadyRead(50);
-            out += client.readAllStandardOutput();
-            err += client.readAllStandardError();
-            return stream.contains(text);
-        });
-    };
-    ASSERT_TRUE(shows("Exits: ", out)) << out.toStdString() << err.toStdString();
-    client.write("!dump menu\n!answer 32774\n!command 128\n");
-    ASSERT_TRUE(shows("[end menu]", err)) << err.toStdString();
-    EXPECT_TRUE(err.contains("[menu] Navigate >\n[menu]   Open URL... (102)\n[menu]   Show Map "
-                             "of Town (130)\n[menu]   Goto User... (140)\n[menu]   ---\n[menu]  "
-                             " North (32782)\n[menu]   East (32783)\n[menu]   South (32784)\n"
-                             "[menu] Users >\n"))
-        << err.toStdString();
-    EXPECT_TRUE(err.contains("[menu]   Submit Question... (129) grey\n"));
-    EXPECT_TRUE(shows("1 people are online:", out)) << out.toStdString();
+    Server server(program, {"--http-port", "-1"});
+    Client ann;
+    Login(ann, server.chat, "Ann", {"TITLE=Town"});
+    ASSERT_TRUE(ann.Shows(ann.out, "Exits: ")) << ann.out.toStdString() << ann.err.toStdString();
+    ann.Send("!dump menu\n!answer 32774\n!command 128\n");
+    ASSERT_TRUE(ann.Shows(ann.err, "[end menu]")) << ann.err.toStdString();
+    EXPECT_TRUE(ann.err.contains("[menu]   Show Map of Town (130)\n[menu]   Goto User... (140)\n"
+                                 "[menu]   ---\n[menu]   North (32782)\n[menu]   East (32783)\n"
+                                 "[menu]   South (32784)\n[menu] Users >\n"))
+        << ann.err.toStdString();
+    EXPECT_TRUE(ann.err.contains("[menu]   Submit Question... (129) grey\n"));
+    EXPECT_TRUE(ann.Shows(ann.out, "1 people are online:")) << ann.out.toStdString();
 
-    err.clear();
-    client.write("!command 32784\n");
-    ASSERT_TRUE(shows("questions go to the speaker", out)) << out.toStdString();
-    client.write("!dump menu\n!answer when does it start?\n!command 129\n");
-    ASSERT_TRUE(shows("[end menu]", err)) << err.toStdString();
-    EXPECT_TRUE(err.contains("[menu]   Submit Question... (129)\n")) << err.toStdString();
-    EXPECT_TRUE(shows("when does it start?", out)) << out.toStdString();
-    client.write("!quit\n");
-    EXPECT_TRUE(client.waitForFinished(10000));
-    server.kill();
-    server.waitForFinished(3000);
+    ann.Send("!command 32784\n");
+    ASSERT_TRUE(ann.Shows(ann.out, "questions go to the speaker")) << ann.out.toStdString();
+    const int from = int(ann.err.size());
+    ann.Send("!dump menu\n!answer when does it start?\n!command 129\n");
+    ASSERT_TRUE(ann.Shows(ann.err, "[menu]   Submit Question... (129)\n", from));
+    EXPECT_TRUE(ann.Shows(ann.out, "when does it start?")) << ann.out.toStdString();
+    EXPECT_TRUE(ann.Quit());
 }
