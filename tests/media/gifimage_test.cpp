@@ -144,12 +144,12 @@ TEST(GifDecode, ShortAndLongDataFitTheImage) {
 namespace {
 
 // A descriptor for a 4x4 image with code size 2 and the given codes (3 bits wide unless said).
-Bytes WithCodes(std::initializer_list<std::pair<int, int>> codes, bool terminator = true) {
+Bytes WithCodes(std::initializer_list<std::pair<int, int>> codes) {
     giftest::CodeWriter w;
     for (auto [code, width] : codes)
         w.Put(code, width);
     Bytes data = {2};
-    const Bytes blocks = giftest::SubBlocks(w.Finish(), terminator);
+    const Bytes blocks = giftest::SubBlocks(w.Finish());
     data.insert(data.end(), blocks.begin(), blocks.end());
     return GifBuilder(4, 4, giftest::GreyTable(2)).Descriptor(4, 4).Raw(data).Finish();
 }
