@@ -31,7 +31,9 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsTest, ValuesLiveUnderTheApplicationKeyWithTheirTypes) {
+// Values live under the application key with their types; reads create the section's key and
+// give the default for what is missing or of the other type; deletions take a value or a section.
+TEST_F(SettingsTest, ValuesTypesDefaultsAndDeletions) {
     EXPECT_TRUE(settings.WriteProfileString("Main", "Font Family", "Times New Roman"));
     EXPECT_TRUE(settings.WriteProfileInt("PM", "Sound PM", 1));
     EXPECT_EQ(registry.QueryString(RegRoot::CurrentUser,
@@ -43,9 +45,7 @@ TEST_F(SettingsTest, ValuesLiveUnderTheApplicationKeyWithTheirTypes) {
     // Nothing is cached: a change behind the store's back is seen at once.
     registry.SetString(RegRoot::CurrentUser, Key("Main"), "Font Family", "Arial");
     EXPECT_EQ(settings.GetProfileString("Main", "Font Family", "x"), "Arial");
-}
 
-TEST_F(SettingsTest, ReadsCreateTheSectionKeyAndMissOrWrongTypeGiveTheDefault) {
     EXPECT_EQ(settings.GetProfileString("Priv Msg MRU", "MRU000", kMRUMissing), kMRUMissing);
     EXPECT_TRUE(registry.KeyExists(RegRoot::CurrentUser, Key("Priv Msg MRU")));
     EXPECT_EQ(settings.GetProfileInt("Priv Msg MRU", "MRUCount", 0), 0u);
@@ -54,9 +54,7 @@ TEST_F(SettingsTest, ReadsCreateTheSectionKeyAndMissOrWrongTypeGiveTheDefault) {
     EXPECT_EQ(settings.GetProfileString("Main", "Max Cache", "dflt"), "dflt");
     EXPECT_EQ(settings.GetProfileInt("Main", "Font Size", 7), 7u);
     EXPECT_EQ(settings.GetProfileInt("main", "MAX CACHE", 7), 30u);
-}
 
-TEST_F(SettingsTest, DeletingValueAndSection) {
     settings.WriteProfileString("Emotions", "Emotion001", "Smile");
     settings.WriteProfileString("Emotions", "Emotion002", "Grin");
     EXPECT_TRUE(settings.WriteProfileString("Emotions", "Emotion001", nullptr));
