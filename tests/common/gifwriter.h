@@ -81,16 +81,15 @@ inline Bytes LzwEncode(const Bytes& pixels, int minCodeSize, bool deferClear = f
     return w.Finish();
 }
 
-// Data sub-blocks of at most 255 bytes, with the zero-length terminator unless told otherwise.
-inline Bytes SubBlocks(const Bytes& data, bool terminator = true) {
+// Data sub-blocks of at most 255 bytes, then the zero-length terminator.
+inline Bytes SubBlocks(const Bytes& data) {
     Bytes out;
     for (std::size_t i = 0; i < data.size(); i += 255) {
         const std::size_t n = std::min<std::size_t>(255, data.size() - i);
         out.push_back(std::uint8_t(n));
         out.insert(out.end(), data.begin() + long(i), data.begin() + long(i + n));
     }
-    if (terminator)
-        out.push_back(0);
+    out.push_back(0);
     return out;
 }
 
@@ -116,9 +115,8 @@ class GifBuilder {
 public:
     // Header and logical screen; `table` (RGB triples, a power of two of them) is the global
     // colour table, left out when empty.
-    GifBuilder(int width, int height, const Bytes& table = GreyTable(8),
-               const char* signature = "GIF89a") {
-        m_out.assign(signature, signature + 6);
+    GifBuilder(int width, int height, const Bytes& table = GreyTable(8)) {
+        m_out = {'G', 'I', 'F', '8', '9', 'a'};
         Word(width);
         Word(height);
         m_out.push_back(table.empty() ? 0 : std::uint8_t(0x80 | (TableBits(table) - 1)));

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace {
 
@@ -39,35 +40,24 @@ struct Store : ISettingsStore {
     std::map<std::string, std::string> values;
     std::string GetProfileString(const std::string&, const std::string& e,
                                  const std::string& def) override {
-        const auto it = values.find(e);
-        return it == values.end() ? def : it->second;
+        return values.contains(e) ? values.at(e) : def;
     }
-    std::uint32_t GetProfileInt(const std::string&, const std::string& e,
+    std::uint32_t GetProfileInt(const std::string& s, const std::string& e,
                                 std::uint32_t def) override {
-        const auto it = values.find(e);
-        return it == values.end() ? def : std::uint32_t(std::stoul(it->second));
+        return std::uint32_t(std::stoul(GetProfileString(s, e, std::to_string(def))));
     }
     bool WriteProfileString(const std::string&, const char* e, const char* t) override {
-        if (t)
-            values[e] = t;
-        else
-            values.erase(e);
+        t ? void(values[e] = t) : void(values.erase(e));
         return true;
     }
-    bool WriteProfileInt(const std::string&, const std::string& e, std::uint32_t v) override {
-        values[e] = std::to_string(v);
-        return true;
+    bool WriteProfileInt(const std::string& s, const std::string& e, std::uint32_t v) override {
+        return WriteProfileString(s, e.c_str(), std::to_string(v).c_str());
     }
     void Set(const std::string& state) {
         values.clear();
-        std::size_t at = 0;
-        while (at < state.size()) {
-            const std::size_t end = std::min(state.find(';', at), state.size());
-            const std::string item = state.substr(at, end - at);
-            const std::size_t eq = item.find('=');
-            values[item.substr(0, eq)] = item.substr(eq + 1);
-            at = end + 1;
-        }
+        std::istringstream in(state);
+        for (std::string item; std::getline(in, item, ';');)
+            values[item.substr(0, item.find('='))] = item.substr(item.find('=') + 1);
     }
     std::string State() const {
         std::string s;
@@ -82,29 +72,24 @@ struct BeepPanel : FakePanel {
     void Beep() override { ++beeps; }
 };
 
-struct Rig {
-    CChatContext context;
+struct Rig : PaneRig {
     Wire wire;
     Store store;
-    BeepPanel panel;
-    FakeUserList users;
-    FakeDialogs dialogs;
+    BeepPanel beeper;
     CChatProtocol protocol{&context};
-    CContextCommands commands{context};
-    CUserActions actions{context, commands};
+    CContextCommands contextCommands{context};
+    CUserActions actions{context, contextCommands};
     QWidget owner;
-    CPGEdit main{context, commands, dialogs, CPGEdit::KIND_MAIN};
-    CPrivateMsgManager pm{context, commands, actions, dialogs, &owner};
+    CPGEdit main{context, contextCommands, dialogs, CPGEdit::KIND_MAIN};
+    CPrivateMsgManager pm{context, contextCommands, actions, dialogs, &owner};
     std::vector<std::string> events;
 
     Rig() {
-        CopyParam(context.m_params.szUserName, "Me Myself");
         context.m_pTransport = &wire;
         context.m_pProtocol = &protocol;
         context.m_pOutput = &main;
         context.m_pSettings = &store;
-        context.m_pPanel = &panel;
-        context.m_pUserList = &users;
+        context.m_pPanel = &beeper;
         context.m_pPrivateWindows = &pm;
         pm.m_onOpened = [this](CPrivateMsgWnd* w) { events.push_back("open " + w->DisplayName()); };
         pm.m_onClosed = [this](const std::string& n) { events.push_back("close " + n); };
@@ -189,11 +174,11 @@ TEST(PrivateMessages, FloodStopsAtTheMaximumAndTheRestGoesToTheMainView) {
 TEST(PrivateMessages, IncomingTellBeepsOnceWhenSoundIsOnAndNeverForTheOwnEcho) {
     Rig r;
     r.Tell("Ann", "quiet");
-    EXPECT_EQ(r.panel.beeps, 0);
+    EXPECT_EQ(r.beeper.beeps, 0);
     r.context.m_bSoundPM = true;
     r.Tell("Ann", "loud");
     r.Feed("<tell to=\"Ann\" from=\"Me+Myself\">\x1b[0;35mYou tell Ann, \"x\x1b[0;m\"\r\n");
-    EXPECT_EQ(r.panel.beeps, 1);
+    EXPECT_EQ(r.beeper.beeps, 1);
 }
 
 // Each button's bytes on the wire and whether the window is still open after it.
@@ -251,6 +236,10 @@ TEST(PrivateMessages, SendCutsAndCleansTheTextAndClosesForAnIgnoredPeer) {
 // Starting from the selection or from "Send To:": the boxes, the silent stops, and the open
 // window brought up for a name that differs only in case or blank versus "+".
 TEST(PrivateMessages, StartWithSelectionFollowsTheRules) {
+    const auto limit = [](int n) {
+        return "Max Private Messages reached.: There is a maximum limit of " + std::to_string(n) +
+               " open private message windows.";
+    };
     struct Case {
         const char* name;
         std::vector<std::string> selection;
@@ -258,7 +247,7 @@ TEST(PrivateMessages, StartWithSelectionFollowsTheRules) {
         int maxPM;
         bool connected;
         int open; // windows open after
-        const char* box;
+        std::string box;
     };
     const Case cases[] = {
         {"new window", {}, "Bob", 50, true, 2, ""},
@@ -266,25 +255,20 @@ TEST(PrivateMessages, StartWithSelectionFollowsTheRules) {
         {"not connected", {}, "Bob", 50, false, 1, ""},
         {"own name", {}, "me+myself", 50, true, 1, ""},
         {"ignored", {}, "cy", 50, true, 1, "Notice!!: You are currently ignoring cy."},
-        {"limit",
-         {},
-         "Bob",
-         1,
-         true,
-         1,
-         "Max Private Messages reached.: There is a maximum limit of 1 open private message "
-         "windows."},
+        {"limit", {}, "Bob", 1, true, 1, limit(1)},
+        {"\"MAX PM\" \"NONE\"", {}, "Bob", 0, true, 0, limit(0)},
         {"selection", {"Bob", "Cy", "Dee"}, "", 50, true, 3, ""},
         {"selection stops at limit", {"Bob", "Dee", "Eve"}, "", 2, true, 2, ""},
         {"selection with open one", {"ANN LEE"}, "", 1, true, 1, ""},
     };
     for (const Case& c : cases) {
         Rig r;
+        r.context.m_nMaxPM = c.maxPM;
         r.Tell("Ann+Lee", "hi");
         r.protocol.OnIgnoring("Cy");
-        r.context.m_nMaxPM = c.maxPM;
         r.wire.connected = c.connected;
-        r.pm.Window("Ann Lee")->showMinimized();
+        if (CPrivateMsgWnd* ann = r.pm.Window("Ann Lee"))
+            ann->showMinimized();
         if (*c.answer)
             r.dialogs.QueueAnswer(QString::fromLatin1(c.answer));
         r.pm.StartWithSelection(c.selection);
@@ -294,12 +278,6 @@ TEST(PrivateMessages, StartWithSelectionFollowsTheRules) {
             EXPECT_FALSE(r.pm.Window("Ann Lee")->isMinimized()) << c.name;
         }
     }
-    Rig none;
-    none.context.m_nMaxPM = 0; // "MAX PM" "NONE"
-    none.dialogs.QueueAnswer(QStringLiteral("Bob"));
-    none.pm.StartWithSelection({});
-    EXPECT_EQ(none.LastBox(), QStringLiteral("Max Private Messages reached.: There is a maximum "
-                                             "limit of 0 open private message windows."));
 }
 
 TEST(PrivateMessages, TabCyclesThroughTheWindowAndFocusInsideKnowsItsControls) {

@@ -31,7 +31,9 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsTest, ValuesLiveUnderTheApplicationKeyWithTheirTypes) {
+// Values live under the application key with their types; reads create the section's key and
+// give the default for what is missing or of the other type; deletions take a value or a section.
+TEST_F(SettingsTest, ValuesTypesDefaultsAndDeletions) {
     EXPECT_TRUE(settings.WriteProfileString("Main", "Font Family", "Times New Roman"));
     EXPECT_TRUE(settings.WriteProfileInt("PM", "Sound PM", 1));
     EXPECT_EQ(registry.QueryString(RegRoot::CurrentUser,
@@ -43,9 +45,7 @@ TEST_F(SettingsTest, ValuesLiveUnderTheApplicationKeyWithTheirTypes) {
     // Nothing is cached: a change behind the store's back is seen at once.
     registry.SetString(RegRoot::CurrentUser, Key("Main"), "Font Family", "Arial");
     EXPECT_EQ(settings.GetProfileString("Main", "Font Family", "x"), "Arial");
-}
 
-TEST_F(SettingsTest, ReadsCreateTheSectionKeyAndMissOrWrongTypeGiveTheDefault) {
     EXPECT_EQ(settings.GetProfileString("Priv Msg MRU", "MRU000", kMRUMissing), kMRUMissing);
     EXPECT_TRUE(registry.KeyExists(RegRoot::CurrentUser, Key("Priv Msg MRU")));
     EXPECT_EQ(settings.GetProfileInt("Priv Msg MRU", "MRUCount", 0), 0u);
@@ -54,9 +54,7 @@ TEST_F(SettingsTest, ReadsCreateTheSectionKeyAndMissOrWrongTypeGiveTheDefault) {
     EXPECT_EQ(settings.GetProfileString("Main", "Max Cache", "dflt"), "dflt");
     EXPECT_EQ(settings.GetProfileInt("Main", "Font Size", 7), 7u);
     EXPECT_EQ(settings.GetProfileInt("main", "MAX CACHE", 7), 30u);
-}
 
-TEST_F(SettingsTest, DeletingValueAndSection) {
     settings.WriteProfileString("Emotions", "Emotion001", "Smile");
     settings.WriteProfileString("Emotions", "Emotion002", "Grin");
     EXPECT_TRUE(settings.WriteProfileString("Emotions", "Emotion001", nullptr));
@@ -71,23 +69,34 @@ TEST_F(SettingsTest, DeletingValueAndSection) {
     EXPECT_TRUE(registry.KeyExists(RegRoot::CurrentUser, Key("Main")));
 }
 
-TEST_F(SettingsTest, EmptyRegistryStartUpDefaults) {
+// The switches read at start-up as "name list, emotion list, movement, monitor, avatars, sound".
+std::string Switches(const StartupSettings& s) {
+    std::string out;
+    for (bool b :
+         {s.showNameList, s.showEmotionList, s.ignoreMovement, s.monitor, s.showAvatars, s.soundPM})
+        out += b ? '1' : '0';
+    return out + " maxPM=" + std::to_string(s.maxPM) + " maxCache=" + std::to_string(s.maxCache);
+}
+
+TEST_F(SettingsTest, StartUpDefaultsAndTheCaseSensitiveYes) {
     SetInstallPath((dir / "install").string());
-    const StartupSettings s = ReadStartupSettings(settings);
-    EXPECT_TRUE(s.showNameList);
-    EXPECT_FALSE(s.showEmotionList);
-    EXPECT_FALSE(s.ignoreMovement);
-    EXPECT_FALSE(s.monitor);
-    EXPECT_FALSE(s.showAvatars);
-    EXPECT_EQ(s.maxPM, 50);
-    EXPECT_FALSE(s.soundPM);
-    EXPECT_EQ(s.maxCache, 15);
+    EXPECT_EQ(Switches(ReadStartupSettings(settings)), "100000 maxPM=50 maxCache=15");
     const ViewFontSettings f = GetViewFont(settings, "Main");
-    EXPECT_EQ(f.family, "Arial");
-    EXPECT_EQ(f.twentieths, 200);
+    EXPECT_EQ(f.family + " " + std::to_string(f.twentieths), "Arial 200");
     EXPECT_EQ(GetViewFont(settings, "PM").twentieths, 200);
     // Reading writes nothing but the keys.
     EXPECT_TRUE(registry.EnumValues(RegRoot::CurrentUser, Key("PM")).empty());
+
+    settings.WriteProfileString("Main", "Show Name List", "yes");
+    settings.WriteProfileString("Main", "Show Emotion List", "Yes");
+    settings.WriteProfileString("Main", "Monitor", "YES");
+    settings.WriteProfileString("Main", "Show Avatars", "Yes ");
+    settings.WriteProfileInt("PM", "Sound PM", 5);
+    EXPECT_EQ(Switches(ReadStartupSettings(settings)), "010001 maxPM=50 maxCache=15");
+    EXPECT_TRUE(WriteProfileFlag(settings, "Main", "Ignore Movement", true));
+    EXPECT_EQ(settings.GetProfileString("Main", "Ignore Movement", ""), "Yes");
+    WriteProfileFlag(settings, "Main", "Ignore Movement", false);
+    EXPECT_EQ(settings.GetProfileString("Main", "Ignore Movement", ""), "No");
 }
 
 TEST_F(SettingsTest, CacheFolderIsCreatedWithEveryParent) {
@@ -118,23 +127,6 @@ TEST_F(SettingsTest, DefaultInstallPathUsesTheDataFolder) {
     EXPECT_EQ(DefaultInstallPath(), std::string(std::getenv("HOME")) + "/.local/share/kivra");
 }
 
-TEST_F(SettingsTest, YesNoFlagsAreCaseSensitive) {
-    SetInstallPath((dir / "install").string());
-    settings.WriteProfileString("Main", "Show Name List", "yes");
-    settings.WriteProfileString("Main", "Show Emotion List", "Yes");
-    settings.WriteProfileString("Main", "Monitor", "YES");
-    settings.WriteProfileString("Main", "Show Avatars", "Yes ");
-    const StartupSettings s = ReadStartupSettings(settings);
-    EXPECT_FALSE(s.showNameList);
-    EXPECT_TRUE(s.showEmotionList);
-    EXPECT_FALSE(s.monitor);
-    EXPECT_FALSE(s.showAvatars);
-    EXPECT_TRUE(WriteProfileFlag(settings, "Main", "Ignore Movement", true));
-    EXPECT_EQ(settings.GetProfileString("Main", "Ignore Movement", ""), "Yes");
-    WriteProfileFlag(settings, "Main", "Ignore Movement", false);
-    EXPECT_EQ(settings.GetProfileString("Main", "Ignore Movement", ""), "No");
-}
-
 TEST_F(SettingsTest, MaxCacheClampingAndMaxPMWords) {
     SetInstallPath((dir / "install").string());
     const std::pair<std::uint32_t, int> caches[] = {{0, 1},     {1, 1},     {100, 100},
@@ -154,8 +146,6 @@ TEST_F(SettingsTest, MaxCacheClampingAndMaxPMWords) {
         settings.WriteProfileString("PM", "MAX PM", text);
         EXPECT_EQ(ReadStartupSettings(settings).maxPM, expected) << text;
     }
-    settings.WriteProfileInt("PM", "Sound PM", 5);
-    EXPECT_TRUE(ReadStartupSettings(settings).soundPM);
 }
 
 TEST_F(SettingsTest, FontSettingsPerSection) {

@@ -227,8 +227,6 @@ TEST(InboundTags, EffectsRulesAndLinks) {
         {"sounds: leading blanks skipped, a closing form and a tag cut by its line play nothing",
          "<SND=  ding>(Ding)</snd=x><snd=>.<snd=bell\r\n",
          "panel sound:ding|main text(1):(Ding)|panel sound:=|main text(1):.<snd=bell\r\n|", 1},
-        {"sounds sent by others switched off", "<snd=ding>x\r\n", "main text(1):x\r\n|", 1,
-         [](Harness& h) { h.ctx.m_bPlaySounds = false; }},
         {"a lone \"<\" at the end waits", "abc<", "main text(1):abc|", 0, {}, "", "<"},
         {"a link whose label is cut waits for its line",
          "x<a href=u>la",

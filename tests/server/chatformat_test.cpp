@@ -1,5 +1,5 @@
 #include "chatformat.h"
-#include "unitcutter.h"
+#include "clientunits.h"
 
 #include <gtest/gtest.h>
 
@@ -48,31 +48,22 @@ TEST(ChatFormat, SpeechUnitsCutAsTheClientCutsThem) {
     const std::string multi = TellEchoUnit(s, "Bob,Cy", "Ann Lee", "all");
     const std::string line = Notice(s, kInfoMessage, "Welcome");
     const std::string stream = say + emote + tell + echo + multi + line + Block("enter", "Cy") +
-                               SayUnit(s, "", "Bob", "me", true);
+                               SayUnit(s, "", "Bob", "me", true) + EmoteUnit(s, "", "Bob", "nods.");
 
-    const auto units = CutUnits(stream, "Bob");
-    ASSERT_EQ(units.size(), 8u);
-    EXPECT_EQ(units[0].text, say);
-    EXPECT_EQ(units[0].kind, 3);
-    EXPECT_EQ(units[0].name, "Ann+Lee");
-    EXPECT_EQ(units[1].text, emote);
-    EXPECT_EQ(units[1].kind, 3);
-    EXPECT_EQ(units[2].text, tell);
-    EXPECT_EQ(units[2].kind, 1);
-    EXPECT_EQ(units[2].name, "Ann+Lee");
-    EXPECT_EQ(units[3].kind, 1); // the echo form still addresses Bob
-    EXPECT_EQ(units[4].kind, 4); // several recipients, no user tag: main view
-    EXPECT_EQ(units[5].text, line);
-    EXPECT_EQ(units[6].kind, 0);
-    EXPECT_EQ(units[7].kind, 4); // own say echo
-
-    // From the teller's side the echo is kind 2 for Bob and the multi tell goes to the main view.
-    const auto mine = CutUnits(echo + multi, "Ann+Lee");
-    ASSERT_EQ(mine.size(), 2u);
-    EXPECT_EQ(mine[0].kind, 2);
-    EXPECT_EQ(mine[0].name, "Bob");
-    EXPECT_EQ(mine[1].kind, 4);
-
+    // Every unit ends where the client's own protocol object ends it, in the view it is for.
+    EXPECT_EQ(ClientUnits(stream, "Bob"),
+              (std::vector<std::string>{
+                  "main beep: Ann Lee says, \"hi \"there\" x\"",
+                  "main beep: Ann Lee waves;m at everyone.",
+                  "pm[Ann+Lee] kind:1: Ann Lee tells you, \"psst\"",
+                  "pm[Ann+Lee] kind:1: You tell Bob, \"psst\"", // the echo form addresses Bob
+                  "main: You tell Bob,Cy, \"all\"", // several recipients, no user tag: mine
+                  "main beep: Welcome", "users add:Cy", "users role:Cy=enter",
+                  "main: You say, \"me\"", "main: Bob nods."}));
+    // From the teller's side the echo goes to Bob's window and the multi tell to the main view.
+    EXPECT_EQ(ClientUnits(echo + multi, "Ann+Lee"),
+              (std::vector<std::string>{"pm[Bob] kind:2: You tell Bob, \"psst\"",
+                                        "main: You tell Bob,Cy, \"all\""}));
     EXPECT_EQ(say.substr(say.size() - 8), "\x1b[0;m\"\r\n");
     EXPECT_EQ(emote.substr(emote.size() - 7), "\x1b[0;m\r\n");
 }

@@ -28,11 +28,8 @@ const std::string kLogin = std::string("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9
 } // namespace
 
 TEST(CommandReader, LoginAfterTelnetNegotiationWholeAndSplit) {
-    for (const auto& events : {[] {
-                                   CCommandReader r;
-                                   return FeedAll(r, kLogin);
-                               }(),
-                               FeedBytewise(kLogin)}) {
+    CCommandReader whole;
+    for (const auto& events : {FeedAll(whole, kLogin), FeedBytewise(kLogin)}) {
         ASSERT_EQ(events.size(), 1u);
         ASSERT_EQ(events[0].kind, ReaderEvent::Kind::Block);
         ASSERT_EQ(events[0].entries.size(), 4u);

@@ -1,8 +1,5 @@
 #include "serverprocess.h"
-#include "unitcutter.h"
-
-#include <QFile>
-#include <QTemporaryDir>
+#include "tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +10,12 @@ namespace {
 class AccountsServer : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
-        const QString path = m_dir.filePath("accounts");
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("ann:secret\nbob+lee:pw2:c00kie:worldadmin\n");
-        f.close();
-        m_server = std::make_unique<ServerProcess>(QStringList{"--accounts", path});
+        WriteAll(m_dir / "accounts", "ann:secret\nbob+lee:pw2:c00kie:worldadmin\n");
+        m_server = std::make_unique<ServerProcess>(
+            QStringList{"--accounts", QString::fromStdString((m_dir / "accounts").string())});
         ASSERT_TRUE(m_server->Ok());
     }
-    QTemporaryDir m_dir;
+    TempDir m_dir;
     std::unique_ptr<ServerProcess> m_server;
 };
 
@@ -46,10 +39,9 @@ TEST_F(AccountsServer, EveryLoginFormEntersTheRightRoom) {
         // Telnet first: the server offers to echo so that clients answer it.
         EXPECT_EQ(got.substr(0, 3), "\xFF\xFB\x01");
         const auto lines = BlockLines(got);
-        EXPECT_NE(std::find(lines.begin(), lines.end(), c.admin + "|"), lines.end());
-        EXPECT_NE(std::find(lines.begin(), lines.end(), "newroom|"), lines.end());
+        EXPECT_TRUE(Has(lines, c.admin + "|") && Has(lines, "newroom|"));
         const std::string role = c.admin == "isadmin" ? "user role=worldadmin|" : "user|";
-        EXPECT_NE(std::find(lines.begin(), lines.end(), role + c.expectUser), lines.end()) << got;
+        EXPECT_TRUE(Has(lines, role + c.expectUser)) << got;
         EXPECT_NE(got.find(c.expectRoom + "\x1b[0;m\r\n"), std::string::npos) << got;
     }
 }

@@ -1,5 +1,4 @@
 #include "serverprocess.h"
-#include "unitcutter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
 #include "serverprocess.h"
-#include "unitcutter.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -22,11 +21,6 @@ ServerProcess::ServerProcess(QStringList extra) {
         m_chatPort = static_cast<quint16>(m.captured(1).toUInt());
         m_httpPort = static_cast<quint16>(m.captured(2).toUInt());
     }
-}
-
-QByteArray ServerProcess::Output(int ms) {
-    m_process.waitForReadyRead(ms);
-    return m_process.readAllStandardOutput();
 }
 
 ServerProcess::~ServerProcess() {
@@ -148,4 +142,26 @@ std::unique_ptr<RawClient> LoggedIn(const ServerProcess& server, const std::stri
     c->Drain(100);
     c->Take();
     return c;
+}
+
+std::vector<std::string> BlockLines(const std::string& stream) {
+    std::vector<std::string> out;
+    std::size_t pos = 0;
+    while ((pos = stream.find("\x01<begin>", pos)) != std::string::npos) {
+        const std::size_t end = stream.find("<end>", pos);
+        if (end == std::string::npos)
+            break;
+        std::size_t line = stream.find('<', pos + 8);
+        while (line != std::string::npos && line < end) {
+            const std::size_t gt = stream.find('>', line);
+            std::size_t v = gt + 1;
+            while (v < stream.size() && stream[v] == ' ')
+                ++v;
+            const std::size_t eol = stream.find_first_of("\r\n", v);
+            out.push_back(stream.substr(line + 1, gt - line - 1) + "|" + stream.substr(v, eol - v));
+            line = stream.find('<', eol);
+        }
+        pos = end;
+    }
+    return out;
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,8 +22,6 @@ public:
     quint16 ChatPort() const { return m_chatPort; }
     quint16 HttpPort() const { return m_httpPort; }
     bool Running() const { return m_process.state() == QProcess::Running; }
-    // What the server printed after its ready line, read for `ms`.
-    QByteArray Output(int ms = 200);
 
     // One POST to the tunnel page; returns the answer body ("" on failure).
     QByteArray Post(const QByteArray& path, const QByteArray& body);
@@ -67,6 +66,13 @@ private:
 // A request block as the client sends it.
 inline std::string Request(const std::string& keyword, const std::string& value = {}) {
     return "\x01<begin>\n<" + keyword + ">" + (value.empty() ? "" : " " + value) + "\n<end>\n";
+}
+
+// Keyword lines of every block in the stream, "keyword|value" each, in order.
+std::vector<std::string> BlockLines(const std::string& stream);
+
+inline bool Has(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 // Logs in and waits until the room has been entered.

@@ -1,5 +1,5 @@
+#include "clientunits.h"
 #include "serverprocess.h"
-#include "unitcutter.h"
 
 #include <gtest/gtest.h>
 
@@ -34,12 +34,11 @@ TEST_F(Speech, SayReachesOthersAsExactBytesCutIntoOneUnit) {
     // Emote and think end without the quote; the name travels with "+".
     ann->Send("emote waves.\nthink lunch?\n");
     ASSERT_TRUE(bob->WaitFor("lunch? )\x1b[0;m\r\n"));
-    const auto emotes = CutUnits(bob->Take(), "Bob");
-    ASSERT_EQ(emotes.size(), 2u);
-    EXPECT_EQ(emotes[0].kind, 3);
-    EXPECT_EQ(emotes[0].name, "Ann+Lee");
-    EXPECT_NE(emotes[0].text.find("\x1b[1;31mAnn Lee\x1b[0;35m waves.\x1b[0;m\r\n"),
-              std::string::npos);
+    const std::string emotes = bob->Take();
+    EXPECT_NE(emotes.find("\x1b[1;31mAnn Lee\x1b[0;35m waves.\x1b[0;m\r\n"), std::string::npos);
+    EXPECT_EQ(ClientUnits(emotes, "Bob"),
+              (std::vector<std::string>{"main beep: Ann Lee waves.",
+                                        "main beep: Ann Lee . o O ( lunch? )"}));
 }
 
 TEST_F(Speech, TellsEchoesAndSeveralRecipients) {
@@ -65,9 +64,8 @@ TEST_F(Speech, TellsEchoesAndSeveralRecipients) {
     EXPECT_NE(cy->Received().find("<tell to=\"Bob,Cy\" from=\"Ann\">"), std::string::npos);
     ASSERT_TRUE(bob->WaitFor("both of you"));
     ASSERT_TRUE(ann->WaitFor("both of you\x1b[0;m\"\r\n"));
-    const auto units = CutUnits(ann->Take(), "Ann"); // one echo for both
-    ASSERT_EQ(units.size(), 1u);
-    EXPECT_EQ(units[0].kind, 4);
+    EXPECT_EQ(ClientUnits(ann->Take(), "Ann"),
+              (std::vector<std::string>{"main: You tell Bob,Cy, \"both of you\""})); // one echo
 
     // Echo off: no own form any more; unknown names are reported.
     ann->Send("ECHO OFF\ntell bob quiet\ntell nobody x\r\n");
@@ -94,10 +92,8 @@ TEST_F(Speech, IgnoreEmotionsShoutAndAvatarsOff) {
     // Emotion words, alone or at someone, come as emotes from the actor.
     bob->Send("smile\nwave Ann\n");
     ASSERT_TRUE(ann->WaitFor("waves to Ann."));
-    auto units = CutUnits(ann->Take(), "Ann");
-    ASSERT_EQ(units.size(), 2u);
-    EXPECT_EQ(units[0].kind, 3);
-    EXPECT_NE(units[0].text.find("smiles."), std::string::npos);
+    EXPECT_EQ(ClientUnits(ann->Take(), "Ann"),
+              (std::vector<std::string>{"main beep: Bob smiles.", "main beep: Bob waves to Ann."}));
 
     ann->Send(Request("displayavatars", "off"));
     cy->Send("shout anyone?\n");

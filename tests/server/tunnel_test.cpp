@@ -129,12 +129,3 @@ TEST_F(StaticFiles, AvatarsForEveryoneAndPages) {
     EXPECT_EQ(server.Get("/../CMakeLists.txt", body), 404);
     EXPECT_EQ(server.Get("/nothing-here.html", body), 404);
 }
-
-TEST(StaticFileLog, RequestsAreLoggedWhenAsked) {
-    ServerProcess server({"--open", "--log-http"});
-    ASSERT_TRUE(server.Ok());
-    QByteArray body;
-    server.Get("/avatars/ann.gif", body);
-    server.Get("/missing.html", body);
-    EXPECT_EQ(server.Output(), "[http] GET /avatars/ann.gif\n[http] GET /missing.html\n");
-}

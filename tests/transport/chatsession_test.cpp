@@ -172,13 +172,10 @@ struct LoginCase {
 };
 
 TEST(ChatSession, LoginBlocksGoOutByteForByteAfterTheTelnetReplies) {
+    // Every form of the block is the protocol's own test; here the session's part around two.
     const std::vector<LoginCase> cases = {
-        {"c00kie", "", "<begin>\n<cookie> c00kie\n<clientversion> 5.0.0.203\n<end>\n"},
         {"c00kie", "Lobby",
          "<begin>\n<cookie> c00kie\n<clientversion> 5.0.0.203\n<room> Lobby\n<end>\n"},
-        {"", "Lobby",
-         "<begin>\n<username> Ann Lee\n<password> secret\n<clientversion> 5.0.0.203\n<room> "
-         "Lobby\n<end>\n"},
         {"", "",
          "<begin>\n<username> Ann Lee\n<password> secret\n<clientversion> 5.0.0.203\n<end>\n"},
     };
@@ -324,17 +321,19 @@ TEST(ChatSession, PollingSendsNoopEverySecondUntilTheSessionEnds) {
     SessionRig<RecordingProtocol> rig;
     rig.context.SetOption(CHATOPT_POLLING, true);
     rig.context.m_nPollingPeriod = 1;
+    // The keep-alive starts with the session: two noops take at least two periods from there
+    // (less a coarse timer's few percent), however slowly they arrive on a loaded machine.
+    QElapsedTimer t;
+    t.start();
     ASSERT_TRUE(rig.Start());
     const std::string login = "LOGIN\n\x01<begin>\n<displayavatars> on\n<end>\n";
     EXPECT_EQ(kt::ReadFrom(rig.peer, login.size()), login);
-    QElapsedTimer t;
-    t.start();
-    EXPECT_EQ(kt::ReadFrom(rig.peer, 12, 3000), "noop\r\nnoop\r\n");
-    EXPECT_GE(t.elapsed(), 1700);
+    EXPECT_EQ(kt::ReadFrom(rig.peer, 12, 20000), "noop\r\nnoop\r\n");
+    EXPECT_GE(t.elapsed(), 1850);
     rig.session.Shutdown();
     EXPECT_FALSE(rig.window.HasTimer(TIMER_KEEPALIVE));
     bool closed = false;
-    EXPECT_EQ(kt::ReadFrom(rig.peer, 1, 1500, &closed), "") << "no noop, no quit after the end";
+    EXPECT_EQ(kt::ReadFrom(rig.peer, 1, 5000, &closed), "") << "no noop, no quit after the end";
     EXPECT_TRUE(closed);
 }
 

@@ -1,4 +1,5 @@
 // CChatSocket against scripted peers on loopback.
+#include "../protocol/fakes.h"
 #include "loopback.h"
 
 #include "chatcontext.h"
@@ -133,7 +134,10 @@ TEST(ChatSocketConnect, UnansweredConnectEndsWith5AndCancelGives12) {
     t.start();
     EXPECT_EQ(ConnectTo(s, PortText({port})), 5);
     EXPECT_EQ(net::LastError(), net::WSAETIMEDOUT);
-    EXPECT_LT(t.elapsed(), 3000);
+    // The transport's own timeout, not the system's two minutes, ended it; however loaded the
+    // machine, not before most of it had passed (a coarse timer may fire a little early).
+    EXPECT_GE(t.elapsed(), 300);
+    EXPECT_LT(t.elapsed(), 30000);
     EXPECT_GE(ticks, 5) << "the UI's timers must keep running during a blocking connect";
 
     s.Socket().SetConnectTimeout(10000);
@@ -154,9 +158,7 @@ TEST(ChatSocketErrors, TextsCarryTheLastSocketError) {
     ASSERT_FALSE(clash.Create(busy.Port()));
     CChatSocket s;
     EXPECT_STREQ(s.ErrorText(4), "Could not open communication connection. Socket error (10048)");
-    net::SetLastError(10054);
-    EXPECT_STREQ(s.ErrorText(7), "Unsucessful write to network connection. Socket error (10054)");
-    EXPECT_STREQ(s.ErrorText(9), "Could not read from network connection. Socket error (10054)");
+    // 7 and 9 with their numbers: the failing send's and the session's read error's tests.
     EXPECT_STREQ(s.ErrorText(6), "No current connection");
     EXPECT_STREQ(s.ErrorText(13), "Unknown error");
     EXPECT_STREQ(s.ErrorText(-1), "Unknown error");
@@ -211,15 +213,6 @@ TEST(ChatSocketData, ReceiveHandsOutWhatIsReadyAndReportsThePeerClose) {
     EXPECT_EQ(c.window.socketEvents.back(), CHAT_SOCKET_CLOSED);
     EXPECT_EQ(Receive(c.s), "!6");
     EXPECT_EQ(c.s.SendText("late\r\n"), 0);
-}
-
-TEST(ChatSocketData, SendsArriveWholeAndInOrder) {
-    Connected c;
-    ASSERT_GE(c.peer, 0);
-    EXPECT_EQ(c.s.SendText("say hi\r\n"), 8);
-    EXPECT_EQ(c.s.SendData("\xFF\xFE\x01", 3), 3);
-    EXPECT_EQ(c.s.SendDataCode("", 0), 0);
-    EXPECT_EQ(kt::ReadFrom(c.peer, 11), std::string("say hi\r\n\xFF\xFE\x01", 11));
 }
 
 TEST(ChatSocketData, ReadByteUsesTheBufferThenReceiveHandsOutTheRest) {
@@ -361,26 +354,11 @@ struct FakeTunnel : IChatTunnel {
     Log& log;
 };
 
-// Records the panel's message boxes.
-struct BoxPanel : IChatPanel {
-    std::vector<std::string> boxes;
-    long SendPanelMessage(unsigned, unsigned long, long) override { return 0; }
-    void ShowAskButton(bool) override {}
-    void Navigate(const std::string&, const std::string&) override {}
-    int MessageBox(const std::string& text, const std::string& caption, unsigned) override {
-        boxes.push_back(caption + ": " + text);
-        return IDOK;
-    }
-    void Beep() override {}
-    void ShowWhois(const WhoisRecord&) override {}
-    IEmotionCollector* EnsureEmotionDialog() override { return nullptr; }
-    IBuddyCollector* EnsureBuddyDialog() override { return nullptr; }
-};
-
 struct TunnelFixture : ::testing::Test {
     FakeTunnel::Log log;
     CChatContext context;
-    BoxPanel panel;
+    kivra_test::Recorder boxes; // the panel's message boxes
+    kivra_test::FakePanel panel{boxes};
     void SetUp() override {
         context.m_pPanel = &panel;
         CChatSocket::SetTunnelFactory([this](const ChatTunnelParams& p) {
@@ -407,6 +385,8 @@ TEST_F(TunnelFixture, ModeOneGoesStraightToTheTunnelAndDataComesThroughIt) {
     s.SetNotifyWindow(&window);
     log.openAnswer = CHATTUNNEL_OK;
     log.Pending({"Welcome\r\n", "more"});
+    QElapsedTimer t;
+    t.start();
     ASSERT_EQ(Connect(s, PortText({listener.Port(), 7001})), 0);
     // The first fetch ran at once; its notification is posted, not sent.
     EXPECT_EQ(window.socketEvents, std::vector<long>{CHAT_SOCKET_CONNECTED});
@@ -419,15 +399,16 @@ TEST_F(TunnelFixture, ModeOneGoesStraightToTheTunnelAndDataComesThroughIt) {
     ASSERT_TRUE(kt::PumpUntil([&] { return window.socketEvents.size() >= 2; }));
     EXPECT_EQ(window.socketEvents[1], CHAT_SOCKET_DATA);
     EXPECT_TRUE(s.HasData());
-    // A read that brought data is followed by another at once, so both pieces are in before
-    // the idle second of polling is up.
+    // A read that brought data is followed by another at once: the three reads take far less
+    // than the two idle seconds of polling they would take otherwise.
     ASSERT_TRUE(kt::PumpUntil(
         [&] { return log.Drained() && !window.socketEvents.empty() && s.TunnelReads() >= 3; },
-        900));
+        10000));
+    EXPECT_LT(t.elapsed(), 1800);
     EXPECT_EQ(Receive(s), "Welcome\r\nmore");
     EXPECT_FALSE(s.HasData());
     log.Pending({"next"});
-    ASSERT_TRUE(kt::PumpUntil([&] { return s.HasData(); }, 3000)) << "the fetch timer runs";
+    ASSERT_TRUE(kt::PumpUntil([&] { return s.HasData(); }, 10000)) << "the fetch timer runs";
     char b = 0;
     ASSERT_EQ(s.ReadByte(b), 0);
     EXPECT_EQ(b, 'n');
@@ -452,11 +433,12 @@ TEST_F(TunnelFixture, ModeTwoFallsBackOnlyWithEveryTunnelSettingAndAFailedOpenGi
     EXPECT_EQ(Connect(s, ports), 5);
     EXPECT_EQ(log.built, 1);
     EXPECT_EQ(log.opened.size(), 2u) << "every port is offered to the tunnel";
-    EXPECT_TRUE(panel.boxes.empty());
+    EXPECT_TRUE(boxes.log.empty());
     // An Open that never reached the page shows the HTTP layer's words, once per attempt.
     log.openError = "Could not connect to server";
     EXPECT_EQ(Connect(s, ports), 5);
-    EXPECT_EQ(panel.boxes, std::vector<std::string>(2, "MSKIVRA50: Could not connect to server"));
+    EXPECT_EQ(boxes.log,
+              std::vector<std::string>(2, "panel box:MSKIVRA50|Could not connect to server|0"));
     EXPECT_FALSE(s.IsConnected());
     EXPECT_FALSE(s.IsTunnelActive());
 }
