@@ -18,6 +18,7 @@
 
 class CChatProtocol;
 class CChatSession;
+struct CChatSessionHooks;
 class CChatSocket;
 class CInputLine;
 class CPGEdit;
@@ -39,6 +40,8 @@ class CImageCache;
 }
 
 namespace kivra::control {
+
+class CFileTransferUi;
 
 class CChatPanel : public QWidget,
                    public kivra::platform::MessageWindow,
@@ -127,6 +130,7 @@ private:
     void ToggleDisplaySwitch(bool CChatContext::*flag, const char* valueName);
     void OpenGotoDialog();
     void BuildPrivateMessages();
+    void BuildFileTransfer(CChatSessionHooks& hooks);
 
     IRazarSite& m_site;
     ISettingsStore& m_settings;
@@ -162,6 +166,7 @@ private:
     std::unique_ptr<CEmotionEditDlg> m_pEmotionDlg;
     std::unique_ptr<kivra::media::CImageCache> m_pImageCache;
     std::unique_ptr<IPictureSource> m_pTickerPictures;
+    std::unique_ptr<CFileTransferUi> m_pTransferUi;
 };
 
 } // namespace kivra::control
