@@ -2,6 +2,7 @@
 // the installed tree.
 
 #include "gifwriter.h"
+#include "hostprocess.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,13 +28,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const char kClsid[] = "EAF7BB83-42E7-4CE7-AF3B-06FEC4E951A4";
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Fields of /proc/PID/stat after the command name: state, parent, ...
 std::istringstream StatFields(const std::string& pid) {
@@ -97,14 +91,6 @@ bool PortFree(int port) {
     return ok;
 }
 
-template <typename F> bool WaitFor(F done, int ms = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QThread::msleep(50);
-    return done();
-}
-
 // Another user of the chat server on a plain connection, logged in the way a client does.
 struct Peer {
     QTcpSocket socket;
@@ -130,65 +116,6 @@ struct Peer {
         socket.write(line);
         socket.waitForBytesWritten(5000);
     }
-};
-
-struct RunResult {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-class HostProcess : public testing::Test {
-protected:
-    void SetUp() override {
-        const char* bin = std::getenv("KIVRA_BIN_DIR");
-        if (bin == nullptr)
-            GTEST_SKIP() << "KIVRA_BIN_DIR is not set";
-        program = QString::fromLocal8Bit(bin) + "/kivra";
-    }
-
-    // A page file; `params` inside an <object> of `clsid` unless `clsid` is empty.
-    QString Page(const std::string& params, const std::string& clsid = kClsid,
-                 const char* name = "page.html") {
-        const QString path = dir.path() + "/" + name;
-        std::ofstream(path.toStdString())
-            << (clsid.empty() ? params
-                              : "<object classid=\"clsid:" + clsid + "\">" + params + "</object>");
-        return path;
-    }
-
-    void Prepare(QProcess& p) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("KIVRA_REGISTRY_DIR", dir.path() + "/registry");
-        env.insert("XDG_DATA_HOME", dir.path() + "/data");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-    }
-
-    RunResult Start(const QStringList& args, const QByteArray& input = {},
-                    const QString& exe = {}) {
-        QProcess p;
-        Prepare(p);
-        p.start(exe.isEmpty() ? program : exe, args);
-        EXPECT_TRUE(p.waitForStarted());
-        if (!input.isEmpty())
-            p.write(input);
-        p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromLocal8Bit(p.readAllStandardOutput()),
-                QString::fromLocal8Bit(p.readAllStandardError())};
-    }
-
-    static QString Value(const QString& out, const QString& name) {
-        const auto m =
-            QRegularExpression("^" + name + "=(.*)$", QRegularExpression::MultilineOption)
-                .match(out);
-        return m.hasMatch() ? m.captured(1) : "<missing>";
-    }
-
-    QTemporaryDir dir;
-    QString program;
 };
 
 } // namespace
