@@ -528,6 +528,7 @@ void CFileXfer::StepAnswer() {
         Append(STEP_OPEN_RECEIVE);
         Append(STEP_SEND);
     } else {
+        m_nCancelCode = FXF_REJECTED;
         SetOut(XFER_REJECTED);
         Append(STEP_SEND);
         Append(STEP_FINISH);
