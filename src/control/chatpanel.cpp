@@ -446,6 +446,11 @@ void CChatPanel::OnCommand(int id) {
         else if (m_pCompose != nullptr)
             m_pCompose->Open();
         break;
+    case CUserActions::ID_CANCEL_TRANSFER:
+        // There is one transfer at most: cancelling it needs no selection.
+        if (m_pTransferUi != nullptr)
+            m_pTransferUi->Cancel();
+        break;
     case CUserActions::ID_SEND_PM:
         if (m_pPrivate != nullptr && m_pUsers != nullptr)
             m_pPrivate->StartWithSelection(m_pUsers->Selection());
