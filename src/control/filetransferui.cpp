@@ -136,10 +136,7 @@ QString CFileTransferUi::Tooltip() const {
 }
 
 int CFileTransferUi::Box(const std::string& text, unsigned flags) {
-    if (m_pOwner != nullptr && m_pOwner->window() != nullptr) {
-        m_pOwner->window()->raise();
-        m_pOwner->window()->activateWindow();
-    }
+    // A modal box over the panel comes to the front with it.
     return m_dialogs.MessageBox(m_pOwner, kivra::platform::FromWire(text),
                                 QString::fromLatin1(kCaption), flags);
 }

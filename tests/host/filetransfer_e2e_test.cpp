@@ -5,9 +5,7 @@
 #include "hostprocess.h"
 
 #include <QDir>
-#include <QFile>
 #include <cstdlib>
-#include <random>
 #include <unistd.h>
 
 namespace {
@@ -15,10 +13,8 @@ namespace {
 class FileTransferHost : public HostProcess {
 protected:
     void TearDown() override {
-        if (!ns.empty()) {
-            Ip("link del " + veth + "a");
-            Ip("netns del " + ns);
-        }
+        if (!ns.empty())
+            Ip("link del " + veth + "a"), Ip("netns del " + ns);
     }
     static bool Ip(const std::string& args) {
         return std::system(("ip " + args + " >/dev/null 2>&1").c_str()) == 0;
@@ -53,13 +49,10 @@ TEST_F(FileTransferHost, FileSentFromTheUserMenuArrivesWhole) {
     const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
 
     QByteArray data(100000, '\0'); // 50 blocks, the last one short
-    std::mt19937 random(7);
-    for (char& c : data)
-        c = static_cast<char>(random());
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char(i * 7 + i / 251);
     const QString source = dir.path() + "/photo.bin", target = dir.path() + "/got.bin";
-    QFile out(source);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(data) == data.size());
-    out.close();
+    std::ofstream(source.toStdString(), std::ios::binary).write(data.constData(), data.size());
 
     QProcess* clients[2] = {&ann, &bob};
     QByteArray err[2];
@@ -70,12 +63,9 @@ TEST_F(FileTransferHost, FileSentFromTheUserMenuArrivesWhole) {
     Prepare(bob);
     bob.start("ip", QStringList{"netns", "exec", QString::fromStdString(ns), program} + args +
                         QStringList{"--param", "USERNAME=Bob"});
-    auto send = [&](int i, const QByteArray& lines) {
-        clients[i]->write(lines);
-        clients[i]->waitForBytesWritten(5000);
-    };
     auto until = [&](int i, const QByteArray& text) {
         return WaitFor([&] {
+            clients[1 - i]->waitForBytesWritten(10);
             clients[i]->waitForReadyRead(50);
             clients[i]->readAllStandardOutput();
             err[i] += clients[i]->readAllStandardError();
@@ -84,21 +74,19 @@ TEST_F(FileTransferHost, FileSentFromTheUserMenuArrivesWhole) {
     };
     ASSERT_TRUE(WaitFor([&] {
         err[0].clear();
-        send(0, "!dump users\n");
+        ann.write("!dump users\n");
         return until(0, "[end users]") && err[0].contains("[user] 0x000 Bob\n");
     })) << err[0].toStdString();
 
-    send(1, "!answer yes\n!answer " + target.toLocal8Bit() + "\n");
-    send(0, "!answer " + source.toLocal8Bit() + "\n!select Bob\n!command 123\n");
-    EXPECT_TRUE(until(0, "[dialog] Open\n")) << err[0].toStdString();
+    bob.write("!answer yes\n!answer " + target.toLocal8Bit() + "\n");
+    bob.waitForBytesWritten(5000);
+    ann.write("!answer " + source.toLocal8Bit() + "\n!select Bob\n!command 123\n");
     EXPECT_TRUE(until(1, "[box] Transfer Request: User Ann wants to send file 'photo.bin' "
                          "(100000 bytes).\\nDo you want to receive it?\n"))
         << err[1].toStdString();
     EXPECT_TRUE(until(1, "[progress] show 50\n[progress] hide\n")) << err[1].toStdString();
     EXPECT_TRUE(until(0, "[progress] show 50\n[progress] hide\n")) << err[0].toStdString();
-    QFile got(target);
-    ASSERT_TRUE(got.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(got.readAll() == data);
+    EXPECT_TRUE(Slurp(target.toStdString()) == data.toStdString());
     EXPECT_EQ(QDir(dir.path()).entryList({"got.bin.part*"}, QDir::Files | QDir::Hidden).size(), 0);
 
     for (QProcess* c : clients) {

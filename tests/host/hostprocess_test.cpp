@@ -5,20 +5,11 @@
 #include "hostprocess.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QRegularExpression>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QThread>
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <set>
 #include <sstream>
