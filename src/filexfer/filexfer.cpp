@@ -72,6 +72,8 @@ CFileXfer::CFileXfer() {
 }
 
 CFileXfer::~CFileXfer() {
+    // Whoever runs the timer may already be gone.
+    m_pollHook = nullptr;
     m_nStarted = 1;
     Stop();
 }
