@@ -13,6 +13,7 @@
 #include "dialogservice.h"
 #include "emotioneditdlg.h"
 #include "emotionlist.h"
+#include "filetransferui.h"
 #include "gotodlg.h"
 #include "imagecache.h"
 #include "inputline.h"
@@ -96,12 +97,16 @@ CChatPanel::CChatPanel(QWidget* parent, IRazarSite& site, ISettingsStore& settin
         if (m_pOutputView != nullptr)
             m_pOutputView->viewport()->update();
     };
+    BuildFileTransfer(hooks);
     m_pSession->SetHooks(std::move(hooks));
     m_bInitialised = true;
     RecalcLayout();
 }
 
 CChatPanel::~CChatPanel() {
+    if (m_pTransferUi != nullptr)
+        m_pTransferUi->Shutdown();
+    m_context.m_pFileTransfer = nullptr;
     for (unsigned id : {TIMER_FILEXFER_POLL, TIMER_SOCKET_POLL, TIMER_KEEPALIVE, TIMER_ABOUT})
         KillTimer(id);
     if (CKeyboardHook::Target() == this) {
@@ -299,6 +304,34 @@ void CChatPanel::ShowTransferBar(bool show) {
     }
 }
 
+void CChatPanel::BuildFileTransfer(CChatSessionHooks& hooks) {
+    m_pTransferUi = std::make_unique<CFileTransferUi>(m_context, m_site.Dialogs(), this,
+                                                      kivra::filexfer::CFileXfer::Instance());
+    CFileTransferUi& ui = *m_pTransferUi;
+    m_context.m_pFileTransfer = &ui;
+    hooks.startFileTransfer = [&ui](std::uint16_t port) { return ui.Start(port); };
+    m_pCommands->m_transferState = [&ui] { return ui.State(); };
+    m_pUserActions->m_sendFile = [&ui](const std::string& wireName) { ui.RequestSend(wireName); };
+    m_pUserActions->m_cancelTransfer = [&ui] { ui.Cancel(); };
+    ui.m_showBar = [this](bool show, int range) {
+        if (show) {
+            m_pProgress->setRange(0, range);
+            m_pProgress->setValue(0);
+        } else if (!m_bProgressShowing) {
+            return;
+        }
+        ShowTransferBar(show);
+        m_site.EventLine(show ? "[progress] show " + std::to_string(range) : "[progress] hide");
+    };
+    ui.m_setPosition = [this](int position) { m_pProgress->setValue(position); };
+    ui.m_timer = [this](bool on) {
+        if (on)
+            SetTimer(TIMER_FILEXFER_POLL, CChatSession::kFileTransferPollMs);
+        else
+            KillTimer(TIMER_FILEXFER_POLL);
+    };
+}
+
 void CChatPanel::RecalcLayout() {
     if (!m_bInitialised || m_bAboutShowing)
         return;
@@ -352,8 +385,8 @@ QString CChatPanel::TooltipText(int id) const {
     case IDC_SHOWROOMS:
         return QStringLiteral("Show Rooms");
     case IDC_PROGRESS:
-        // The transfer engine reports a running send or receive here once it is wired.
-        return QStringLiteral("Idle transfer.");
+        return m_pTransferUi != nullptr ? m_pTransferUi->Tooltip()
+                                        : QStringLiteral("Idle transfer.");
     case IDC_SEND:
         return QStringLiteral("Send Message");
     case IDC_EMOTE:
@@ -415,6 +448,11 @@ void CChatPanel::OnCommand(int id) {
             m_pUsers->StartPrivateMessage();
         else if (m_pCompose != nullptr)
             m_pCompose->Open();
+        break;
+    case CUserActions::ID_CANCEL_TRANSFER:
+        // There is one transfer at most: cancelling it needs no selection.
+        if (m_pTransferUi != nullptr)
+            m_pTransferUi->Cancel();
         break;
     case CUserActions::ID_SEND_PM:
         if (m_pPrivate != nullptr && m_pUsers != nullptr)
@@ -612,6 +650,8 @@ void CChatPanel::OnTimer(unsigned id) {
     // The read poll, the keepalive and the transfer steps belong to the session.
     if (m_pSession != nullptr)
         m_pSession->OnTimer(id);
+    if (id == TIMER_FILEXFER_POLL && m_pTransferUi != nullptr)
+        m_pTransferUi->OnTimer();
     MessageWindow::OnTimer(id);
 }
 

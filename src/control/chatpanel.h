@@ -18,6 +18,7 @@
 
 class CChatProtocol;
 class CChatSession;
+struct CChatSessionHooks;
 class CChatSocket;
 class CInputLine;
 class CPGEdit;
@@ -41,6 +42,7 @@ class CImageCache;
 namespace kivra::control {
 
 struct CommandMenuState;
+class CFileTransferUi;
 
 class CChatPanel : public QWidget,
                    public kivra::platform::MessageWindow,
@@ -134,6 +136,7 @@ private:
     void OpenUrlDialog();
     void AskQuestion();
     void BuildPrivateMessages();
+    void BuildFileTransfer(CChatSessionHooks& hooks);
 
     IRazarSite& m_site;
     ISettingsStore& m_settings;
@@ -169,6 +172,7 @@ private:
     std::unique_ptr<CEmotionEditDlg> m_pEmotionDlg;
     std::unique_ptr<kivra::media::CImageCache> m_pImageCache;
     std::unique_ptr<IPictureSource> m_pTickerPictures;
+    std::unique_ptr<CFileTransferUi> m_pTransferUi;
 };
 
 } // namespace kivra::control

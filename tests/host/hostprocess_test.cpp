@@ -2,22 +2,14 @@
 // the installed tree.
 
 #include "gifwriter.h"
+#include "hostprocess.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QRegularExpression>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QThread>
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <set>
 #include <sstream>
@@ -27,13 +19,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const char kClsid[] = "EAF7BB83-42E7-4CE7-AF3B-06FEC4E951A4";
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Fields of /proc/PID/stat after the command name: state, parent, ...
 std::istringstream StatFields(const std::string& pid) {
@@ -97,14 +82,6 @@ bool PortFree(int port) {
     return ok;
 }
 
-template <typename F> bool WaitFor(F done, int ms = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QThread::msleep(50);
-    return done();
-}
-
 // Another user of the chat server on a plain connection, logged in the way a client does.
 struct Peer {
     QTcpSocket socket;
@@ -130,130 +107,6 @@ struct Peer {
         socket.write(line);
         socket.waitForBytesWritten(5000);
     }
-};
-
-// kivra-server on loopback with the given options; killed when the object goes.
-struct Server {
-    QProcess process;
-    QString chat, http; // the ports it reports ("" for a switched-off HTTP port)
-
-    Server(const QString& program, const QStringList& options) {
-        process.start(program + "-server",
-                      QStringList{"--open", "--port", "0", "--ticker-seconds", "0"} + options);
-        if (process.waitForReadyRead(5000)) {
-            const auto m =
-                QRegularExpression("chat=(\\d+)(?: http=(\\d+))?").match(process.readLine());
-            chat = m.captured(1);
-            http = m.captured(2);
-        }
-    }
-    ~Server() {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-};
-
-// A headless kivra whose two streams are collected as they come.
-struct Client {
-    QProcess process;
-    QByteArray out, err;
-
-    void Send(const QByteArray& lines) {
-        process.write(lines);
-        process.waitForBytesWritten(5000);
-    }
-    // Waits until `stream` (out or err) holds `text` at or after `from`.
-    bool Shows(const QByteArray& stream, const QByteArray& text, int from = 0, int ms = 10000) {
-        return WaitFor(
-            [&] {
-                process.waitForReadyRead(50);
-                out += process.readAllStandardOutput();
-                err += process.readAllStandardError();
-                return stream.indexOf(text, from) >= 0;
-            },
-            ms);
-    }
-    bool Quit() {
-        Send("!quit\n");
-        return process.waitForFinished(10000) && process.exitCode() == 0;
-    }
-    ~Client() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(3000);
-        }
-    }
-};
-
-struct RunResult {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-class HostProcess : public testing::Test {
-protected:
-    void SetUp() override {
-        const char* bin = std::getenv("KIVRA_BIN_DIR");
-        if (bin == nullptr)
-            GTEST_SKIP() << "KIVRA_BIN_DIR is not set";
-        program = QString::fromLocal8Bit(bin) + "/kivra";
-    }
-
-    // A page file; `params` inside an <object> of `clsid` unless `clsid` is empty.
-    QString Page(const std::string& params, const std::string& clsid = kClsid,
-                 const char* name = "page.html") {
-        const QString path = dir.path() + "/" + name;
-        std::ofstream(path.toStdString())
-            << (clsid.empty() ? params
-                              : "<object classid=\"clsid:" + clsid + "\">" + params + "</object>");
-        return path;
-    }
-
-    void Prepare(QProcess& p) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("KIVRA_REGISTRY_DIR", dir.path() + "/registry");
-        env.insert("XDG_DATA_HOME", dir.path() + "/data");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-    }
-
-    RunResult Start(const QStringList& args, const QByteArray& input = {},
-                    const QString& exe = {}) {
-        QProcess p;
-        Prepare(p);
-        p.start(exe.isEmpty() ? program : exe, args);
-        EXPECT_TRUE(p.waitForStarted());
-        if (!input.isEmpty())
-            p.write(input);
-        p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromLocal8Bit(p.readAllStandardOutput()),
-                QString::fromLocal8Bit(p.readAllStandardError())};
-    }
-
-    // Starts `client` logged in as `name` on the loopback chat server at `port`.
-    void Login(Client& client, const QString& port, const QString& name,
-               const QStringList& params = {}) {
-        Prepare(client.process);
-        QStringList args{"--headless",       "--param",      "SERVER=127.0.0.1",
-                         "--param",          "PORT=" + port, "--param",
-                         "USERNAME=" + name, "--param",      "PASSWORD=pw"};
-        for (const QString& p : params)
-            args << "--param" << p;
-        client.process.start(program, args);
-    }
-
-    static QString Value(const QString& out, const QString& name) {
-        const auto m =
-            QRegularExpression("^" + name + "=(.*)$", QRegularExpression::MultilineOption)
-                .match(out);
-        return m.hasMatch() ? m.captured(1) : "<missing>";
-    }
-
-    QTemporaryDir dir;
-    QString program;
 };
 
 } // namespace
@@ -582,7 +435,9 @@ TEST_F(HostProcess, MarkupLinksSoundsNavigationAndWhois) {
     const QByteArray &out = ann.out, &err = ann.err;
     ASSERT_TRUE(ann.Shows(out, "Exits: ")) << out.toStdString() << err.toStdString();
     Peer bob;
+    // Bob's home page and mail are set before his say, so Ann's who-is finds them.
     ASSERT_TRUE(bob.Login("127.0.0.1", server.chat, "Bob",
+                          "URL Example.ORG/Bob\nEMAIL bob@example.org\n"
                           "say <b>bold</b> see <a href=http://x.org/P>the page</a> "
                           "<snd=chime>(Chime)\r\n"));
     ASSERT_TRUE(ann.Shows(out, "bold see the page (Chime)")) << out.toStdString();
@@ -602,7 +457,6 @@ TEST_F(HostProcess, MarkupLinksSoundsNavigationAndWhois) {
         << err.toStdString();
 
     // Who is Bob: the server's record fills the dialog, whose buttons open his page and mail.
-    bob.Say("URL Example.ORG/Bob\nEMAIL bob@example.org\n");
     ann.Send("!select Bob\n!field 166=1\n!field 169=1\n!command 134\n");
     EXPECT_TRUE(ann.Shows(err, "[dialog] Who is...\n[navigate] kivranewwindow "
                                "http://example.org/Bob\n[navigate] kivradisplay "
