@@ -41,11 +41,7 @@ TEST_F(FileTransferHost, FileSentFromTheUserMenuArrivesWhole) {
         GTEST_SKIP() << "cannot make a network namespace and a veth pair here (needs root and "
                         "the ip tool); the two clients' listeners would collide on one stack";
     const QString host = QString::fromStdString(net + "1");
-    QProcess server, ann, bob;
-    server.start(program + "-server", {"--open", "--port", "0", "--http-port", "-1",
-                                       "--ticker-seconds", "0", "--bind", host});
-    ASSERT_TRUE(server.waitForReadyRead(5000));
-    const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
+    Server server(program, {"--http-port", "-1", "--bind", host});
 
     QByteArray data(100000, '\0'); // 50 blocks, the last one short
     for (int i = 0; i < data.size(); ++i)
@@ -53,44 +49,27 @@ TEST_F(FileTransferHost, FileSentFromTheUserMenuArrivesWhole) {
     const QString source = dir.path() + "/photo.bin", target = dir.path() + "/got.bin";
     std::ofstream(source.toStdString(), std::ios::binary).write(data.constData(), data.size());
 
-    QProcess* clients[2] = {&ann, &bob};
-    QByteArray err[2];
-    const QStringList args = {"--headless",   "--param", "SERVER=" + host, "--param",
-                              "PORT=" + port, "--param", "PASSWORD=pw"};
-    Prepare(ann);
-    ann.start(program, args + QStringList{"--param", "USERNAME=Ann"});
-    Prepare(bob);
-    bob.start("ip", QStringList{"netns", "exec", QString::fromStdString(ns), program} + args +
-                        QStringList{"--param", "USERNAME=Bob"});
-    auto until = [&](int i, const QByteArray& text) {
-        return WaitFor([&] {
-            clients[1 - i]->waitForBytesWritten(10);
-            clients[i]->waitForReadyRead(50);
-            clients[i]->readAllStandardOutput();
-            err[i] += clients[i]->readAllStandardError();
-            return err[i].contains(text);
-        });
-    };
+    Client ann, bob;
+    Login(ann, server.chat, "Ann", {"SERVER=" + host});
+    Login(bob, server.chat, "Bob", {"SERVER=" + host},
+          {"ip", "netns", "exec", QString::fromStdString(ns)});
     ASSERT_TRUE(WaitFor([&] {
-        err[0].clear();
-        ann.write("!dump users\n");
-        return until(0, "[end users]") && err[0].contains("[user] 0x000 Bob\n");
-    })) << err[0].toStdString();
+        ann.err.clear();
+        ann.Send("!dump users\n");
+        return ann.Shows(ann.err, "[end users]") && ann.err.contains("[user] 0x000 Bob\n");
+    })) << ann.err.toStdString();
 
-    bob.write("!answer yes\n!answer " + target.toLocal8Bit() + "\n");
-    bob.waitForBytesWritten(5000);
-    ann.write("!answer " + source.toLocal8Bit() + "\n!select Bob\n!command 123\n");
-    EXPECT_TRUE(until(1, "[box] Transfer Request: User Ann wants to send file 'photo.bin' "
-                         "(100000 bytes).\\nDo you want to receive it?\n"))
-        << err[1].toStdString();
-    EXPECT_TRUE(until(1, "[progress] show 50\n[progress] hide\n")) << err[1].toStdString();
-    EXPECT_TRUE(until(0, "[progress] show 50\n[progress] hide\n")) << err[0].toStdString();
+    bob.Send("!answer yes\n!answer " + target.toLocal8Bit() + "\n");
+    ann.Send("!answer " + source.toLocal8Bit() + "\n!select Bob\n!command 123\n");
+    EXPECT_TRUE(bob.Shows(bob.err, "[box] Transfer Request: User Ann wants to send file "
+                                   "'photo.bin' (100000 bytes).\\nDo you want to receive it?\n"))
+        << bob.err.toStdString();
+    // While the test waits on one client, the other's few lines wait in its pipe.
+    EXPECT_TRUE(bob.Shows(bob.err, "[progress] show 50\n[progress] hide\n"))
+        << bob.err.toStdString();
+    EXPECT_TRUE(ann.Shows(ann.err, "[progress] show 50\n[progress] hide\n"))
+        << ann.err.toStdString();
     EXPECT_TRUE(Slurp(target.toStdString()) == data.toStdString());
-
-    for (QProcess* c : clients) {
-        c->write("!quit\n");
-        EXPECT_TRUE(c->waitForFinished(10000));
-    }
-    server.kill();
-    server.waitForFinished(3000);
+    EXPECT_TRUE(ann.Quit());
+    EXPECT_TRUE(bob.Quit());
 }

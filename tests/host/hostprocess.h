@@ -130,16 +130,20 @@ protected:
                 QString::fromLocal8Bit(p.readAllStandardError())};
     }
 
-    // Starts `client` logged in as `name` on the loopback chat server at `port`.
+    // Starts `client` logged in as `name` on the loopback chat server at `port`; later PARAMs
+    // win, and a `runner` (a command and its arguments) runs kivra under it.
     void Login(Client& client, const QString& port, const QString& name,
-               const QStringList& params = {}) {
+               const QStringList& params = {}, QStringList runner = {}) {
         Prepare(client.process);
         QStringList args{"--headless",       "--param",      "SERVER=127.0.0.1",
                          "--param",          "PORT=" + port, "--param",
                          "USERNAME=" + name, "--param",      "PASSWORD=pw"};
         for (const QString& p : params)
             args << "--param" << p;
-        client.process.start(program, args);
+        if (runner.isEmpty())
+            return client.process.start(program, args);
+        const QString command = runner.takeFirst();
+        client.process.start(command, runner + QStringList{program} + args);
     }
 
     static QString Value(const QString& out, const QString& name) {
