@@ -262,8 +262,8 @@ void CChatServer::RemoveUser(CChatUser* user) {
             SendTo(it->second.get(), Block("stoppedfollowingme", user->Wire()));
     }
     LeaveRoom(user, false);
-    if (!user->IsBot())
-        SaveOptions(*user, m_savedOptions[user->key]);
+    // Kept for the next login under this name (a bot's name is never given to a login).
+    SaveOptions(*user, m_savedOptions[user->key]);
     if (user->connection) {
         user->connection->user = nullptr;
         user->connection->CloseAfterSend();

@@ -165,8 +165,16 @@ CUserTab::CUserTab(CConfigDlg& sheet)
     };
     connect(m_ui->emailEdit, &QLineEdit::textChanged, this, changed);
     connect(m_ui->homepageEdit, &QLineEdit::textChanged, this, changed);
-    connect(m_ui->descriptionEdit, &QPlainTextEdit::textChanged, this, changed);
-    connect(m_ui->addressEdit, &QPlainTextEdit::textChanged, this, changed);
+    // The multi-line fields hold 255 characters each, as the single-line ones do.
+    for (QPlainTextEdit* edit : {m_ui->descriptionEdit, m_ui->addressEdit}) {
+        connect(edit, &QPlainTextEdit::textChanged, this, [edit, changed] {
+            if (const QString text = edit->toPlainText(); text.size() > 255) {
+                edit->setPlainText(text.left(255));
+                edit->moveCursor(QTextCursor::End);
+            }
+            changed();
+        });
+    }
 }
 
 CUserTab::~CUserTab() = default;
