@@ -725,49 +725,39 @@ TEST_F(HostProcess, MenuCarriesTheExitsAndItsCommandsReachTheServer) {
 // answer opens the sheet, edits made through !field go back on OK as exactly the commands of the
 // values that changed, and the server reports the new values when asked again, after a new login.
 TEST_F(HostProcess, PreferencesSheetSendsItsChangesToTheServer) {
-    QProcess server, client;
-    server.start(program + "-server", {"--open", "--port", "0", "--http-port", "-1",
-                                       "--ticker-seconds", "0", "--log-input"});
-    ASSERT_TRUE(server.waitForReadyRead(5000));
-    const QString port = QRegularExpression("chat=(\\d+)").match(server.readLine()).captured(1);
-    Prepare(client);
-    client.start(program, {"--headless", "--param", "SERVER=127.0.0.1", "--param", "PORT=" + port,
-                           "--param", "USERNAME=Ann", "--param", "PASSWORD=pw"});
-    QByteArray err, log;
-    auto until = [&](const QByteArray& text, bool inLog, int times = 1) {
+    Server server(program, {"--http-port", "-1", "--log-input"});
+    QByteArray log;
+    auto logged = [&](const QByteArray& text, int times = 1) {
         return WaitFor([&] {
-            client.waitForReadyRead(20);
-            server.waitForReadyRead(20);
-            client.readAllStandardOutput();
-            err += client.readAllStandardError();
-            log += server.readAllStandardOutput();
-            return (inLog ? log : err).count(text) >= times;
+            server.process.waitForReadyRead(50);
+            return (log += server.process.readAllStandardOutput()).count(text) >= times;
         });
     };
-    ASSERT_TRUE(until("[in] Ann <displayavatars>", true)) << log.toStdString();
-    client.write("!field Allow others to follow me=No\n!field e-mail Address=ann@example.org\n"
-                 "!field 1020=Say Message\n!field Color=green\n!answer ok\n!command 141\n");
-    ASSERT_TRUE(until("[in] Ann DISPLAY", true)) << log.toStdString() << err.toStdString();
-    client.write("!answer cancel\n!command 141\n");
-    ASSERT_TRUE(until("[in] Ann <userprefs>", true, 2)) << log.toStdString();
-    ASSERT_TRUE(until("[prefs] General\n", false, 2)) << err.toStdString();
-    EXPECT_TRUE(err.contains("[prefs] General\n[dialog] Kivra Preferences\n[prefs] User\n"
-                             "[prefs] Display\n"))
-        << err.toStdString();
+    Client ann;
+    Login(ann, server.chat, "Ann");
+    ASSERT_TRUE(logged("[in] Ann <displayavatars>")) << log.toStdString();
+    ann.Send("!field Allow others to follow me=No\n!field e-mail Address=ann@example.org\n"
+             "!field 1020=Say Message\n!field Color=green\n!answer ok\n!command 141\n");
+    ASSERT_TRUE(logged("[in] Ann DISPLAY")) << log.toStdString() << ann.err.toStdString();
+    ann.Send("!answer cancel\n!command 141\n");
+    ASSERT_TRUE(logged("[in] Ann <userprefs>", 2)) << log.toStdString();
+    // The second sheet opened too (and was cancelled).
+    ASSERT_TRUE(WaitFor([&] {
+        ann.Shows(ann.err, "", 0, 50);
+        return ann.err.count("[prefs] General\n") >= 2;
+    })) << ann.err.toStdString();
+    EXPECT_TRUE(ann.err.contains("[prefs] General\n[dialog] Kivra Preferences\n[prefs] User\n"
+                                 "[prefs] Display\n"))
+        << ann.err.toStdString();
     const qsizetype first = log.indexOf("[in] Ann <userprefs>");
-    const QByteArray between =
-        log.mid(first, log.indexOf("[in] Ann <userprefs>", first + 1) - first);
-    EXPECT_EQ(between.toStdString(), "[in] Ann <userprefs> \n[in] Ann AUTOFOLLOW no\n"
-                                     "[in] Ann EMAIL ann@example.org\n"
-                                     "[in] Ann DISPLAY say-message green \n");
-    client.write("!quit\n");
-    EXPECT_TRUE(client.waitForFinished(10000));
+    EXPECT_EQ(log.mid(first, log.indexOf("[in] Ann <userprefs>", first + 1) - first).toStdString(),
+              "[in] Ann <userprefs> \n[in] Ann AUTOFOLLOW no\n[in] Ann EMAIL ann@example.org\n"
+              "[in] Ann DISPLAY say-message green \n");
+    EXPECT_TRUE(ann.Quit());
 
-    Peer ann; // the same user again, asking as the client's menu command does
-    ASSERT_TRUE(ann.Login("127.0.0.1", port, "Ann", "\x01<begin>\n<userprefs>\n<end>\n"));
+    Peer again; // the same user again, asking as the menu command does
+    ASSERT_TRUE(again.Login("127.0.0.1", server.chat, "Ann", "\x01<begin>\n<userprefs>\n<end>\n"));
     for (const char* want : {"<allowfollow> no", "<email> ann@example.org",
                              "<say-message color> green", "<allowgoto> yes"})
-        EXPECT_TRUE(ann.Sees(want)) << want << "\n" << ann.seen.toStdString();
-    server.kill();
-    server.waitForFinished(3000);
+        EXPECT_TRUE(again.Sees(want)) << want << "\n" << again.seen.toStdString();
 }

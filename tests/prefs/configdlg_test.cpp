@@ -50,14 +50,12 @@ const Fields kEdits = {{"Allow others to follow me", "Ask Me"},
                        {"Max Private Message Dialogs", "12"},
                        {"e-mail Address", "ann@x\r\nquit"},
                        {"Description", "one\\ntwo"},
-                       {"1020", "Emote Message"},
                        {"Color", "green"},
-                       {"Bold", "1"},
                        {"Underline", "1"},
                        {"Underline", "0"}};
 const std::vector<std::string> kSent = {"AUTOFOLLOW ask\n", "EMAIL ann@xquit\n",
                                         "\x01<begin>\n<description> one%0dtwo\n<end>\n",
-                                        "DISPLAY emote-message green bold \n"};
+                                        "DISPLAY username green bold \n"};
 
 } // namespace
 
@@ -100,9 +98,8 @@ TEST(ConfigDlg, OkApplyAndCancel) {
         } else {
             EXPECT_EQ(r.settings.strings["PM/MAX PM"], "12");
             EXPECT_EQ(r.h.ctx.m_nMaxPM, 12);
-            // The username kind stayed as it was: the highlighted element was the edited one.
-            EXPECT_EQ(r.h.ctx.m_pUserOptions->m_dwStyle[U::KIND_USERNAME],
-                      U::COLOR_RED | U::STYLE_BOLD);
+            // The first element is highlighted, and it is the one edited.
+            EXPECT_EQ(r.h.ctx.m_pUserOptions->m_dwStyle[U::KIND_EMOTE_MESSAGE], U::COLOR_MAGENTA);
         }
     }
 }
