@@ -242,9 +242,10 @@ void CAvatarTab::OnSetActive() {
 void CAvatarTab::OnApply() {
     CChatContext& ctx = Sheet().Context();
     ISettingsStore& store = Sheet().Settings();
-    store.WriteProfileInt(kSectionMain, "Delay", std::uint32_t(m_nDelay));
+    // The page's DISABLEAVATARS switch: OK changes nothing here.
     if (ctx.IsOptionSet(CHATOPT_NOAVATARS))
         return;
+    store.WriteProfileInt(kSectionMain, "Delay", std::uint32_t(m_nDelay));
     const bool on = m_ui->showAvatars->isChecked();
     WriteProfileFlag(store, kSectionMain, "Show Avatars", on);
     ctx.m_bShowAvatars = on;

@@ -16,9 +16,9 @@ TEST(KeptOptions, OptionsComeBackWithTheNextLoginAndOnlyForThatUser) {
     }
     auto again = LoggedIn(server, "ann+lee");
     auto lines = again->Ask("userprefs", "", "<gender>");
-    for (const char* want : {"allowgoto|no", "email|ann@example.org", "description|x",
-                             "description|y", "say-message color|cyan",
-                             "say-message effect|underline"})
+    for (const char* want :
+         {"allowgoto|no", "email|ann@example.org", "description|x", "description|y",
+          "say-message color|cyan", "say-message effect|underline"})
         EXPECT_TRUE(Has(lines, want)) << want;
     auto bob = LoggedIn(server, "Bob");
     lines = bob->Ask("userprefs", "", "<gender>");
