@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QPushButton>
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
@@ -131,5 +132,24 @@ TEST(ConfigDlg, UserIconFollowsDisableAvatars) {
         EXPECT_EQ(r.h.rec.writes, disabled ? std::vector<std::string>{}
                                            : std::vector<std::string>{
                                                  "\x01<begin>\n<displayavatars> off\n<end>\n"});
+    }
+}
+
+TEST(ConfigDlg, SelectColorButtonsGiveTheirIndexes) {
+    const std::pair<int, std::uint32_t> kButtons[] = {{208, 1}, {209, 2}, {214, 3}, {212, 4},
+                                                      {215, 5}, {210, 6}, {213, 7}, {211, 8}};
+    for (const auto& [id, index] : kButtons) {
+        Rig r;
+        r.dialogs.modal = [id = id](QDialog* d) {
+            for (QPushButton* b : d->findChildren<QPushButton*>())
+                if (b->property("controlId").toInt() == id)
+                    b->click();
+            return d->result();
+        };
+        r.Run({}, "cancel", [](CConfigDlg& sheet) {
+            sheet.Tabs()->setCurrentIndex(2);
+            sheet.findChild<QPushButton*>("colorButton")->click();
+        });
+        EXPECT_EQ(r.h.ctx.m_pUserOptions->m_dwStyle[U::KIND_USERNAME], index | U::STYLE_BOLD) << id;
     }
 }
