@@ -31,8 +31,9 @@ struct Rig {
         settings.ints["PM/Sound PM"] = 1;
     }
     // Opens the sheet, queues the fields and the answer, runs it; the sheet's result.
+    // `later` answers a dialog a field opens (the font dialog).
     int Run(const std::vector<std::pair<const char*, const char*>>& fields, const char* answer,
-            const std::function<void(CConfigDlg&)>& check = {}) {
+            const std::function<void(CConfigDlg&)>& check = {}, const char* later = nullptr) {
         CConfigHooks hooks;
         hooks.eventLine = [this](const std::string& l) { events.push_back(l); };
         CConfigDlg sheet(h.ctx, settings, dialogs, hooks);
@@ -42,6 +43,8 @@ struct Rig {
         for (const auto& [key, text] : fields)
             dialogs.QueueField(key, text);
         dialogs.QueueAnswer(answer);
+        if (later)
+            dialogs.QueueAnswer(later);
         return dialogs.RunModal(&sheet);
     }
 };
@@ -116,8 +119,11 @@ TEST(ConfigDlg, RefusesAMaxThatIsNoNumberAndBoldTwiceStillSends) {
     EXPECT_EQ(CGeneralTab::ParseMaxPMText("none"), -1);
 
     Rig twice;
-    twice.Run({{"1020", "Say Message"}, {"Bold", "1"}, {"Bold", "0"}}, "ok");
+    twice.Run({{"1020", "Say Message"}, {"Bold", "1"}, {"Bold", "0"}, {"Set Font", "1"}}, "ok", {},
+              "Liberation Serif,12.5");
     EXPECT_EQ(twice.h.rec.writes, std::vector<std::string>{"DISPLAY say-message blue \n"});
+    EXPECT_EQ(twice.settings.strings["Main/Font Size"], "250");
+    EXPECT_EQ(twice.settings.strings["Main/Font Family"], "Liberation Serif");
 }
 
 TEST(ConfigDlg, UserIconFollowsDisableAvatars) {
