@@ -1,6 +1,7 @@
 #include "chatserver.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace kivra::server {
 
@@ -8,7 +9,33 @@ namespace {
 constexpr const char* kServerVersion = "kivra-server 5.0";
 // Lines a client may send before logging in; more means it is not a chat client.
 constexpr int kMaxLinesBeforeLogin = 16;
+
+// The options a user keeps between logins for as long as the server runs.
+void SaveOptions(const CChatUser& from, CChatUser& to) {
+    to.styles = from.styles;
+    to.avatars = from.avatars;
+    to.echo = from.echo;
+    to.brief = from.brief;
+    to.allowFollow = from.allowFollow;
+    to.allowGoto = from.allowGoto;
+    to.email = from.email;
+    to.homepage = from.homepage;
+    to.gender = from.gender;
+    to.description = from.description;
+    to.address = from.address;
+}
 } // namespace
+
+void CChatServer::LogInput(const CChatUser& user, const ReaderEvent& event) {
+    if (event.kind == ReaderEvent::Kind::Block) {
+        for (const BlockEntry& e : event.entries)
+            std::printf("[in] %s <%s> %s\n", user.Wire().c_str(), e.keyword.c_str(),
+                        e.value.c_str());
+    } else {
+        std::printf("[in] %s %s\n", user.Wire().c_str(), event.text.c_str());
+    }
+    std::fflush(stdout);
+}
 
 CChatServer::CChatServer(const ServerOptions& options, std::vector<RoomDef> world,
                          std::vector<Account> accounts, QObject* parent)
@@ -95,6 +122,8 @@ void CChatServer::OnEvents(CClientConnection* conn, const std::vector<ReaderEven
             }
             continue;
         }
+        if (m_options.logInput)
+            LogInput(*conn->user, ev);
         if (ev.kind == ReaderEvent::Kind::Block)
             HandleBlock(conn->user, ev.entries);
         else
@@ -187,6 +216,8 @@ void CChatServer::HandleLogin(CClientConnection* conn, const std::vector<BlockEn
     user->role = role;
     user->connection = conn;
     conn->user = user.get();
+    if (auto saved = m_savedOptions.find(key); saved != m_savedOptions.end())
+        SaveOptions(saved->second, *user);
     CChatUser* raw = user.get();
     m_users[key] = std::move(user);
 
@@ -231,6 +262,8 @@ void CChatServer::RemoveUser(CChatUser* user) {
             SendTo(it->second.get(), Block("stoppedfollowingme", user->Wire()));
     }
     LeaveRoom(user, false);
+    // Kept for the next login under this name (a bot's name is never given to a login).
+    SaveOptions(*user, m_savedOptions[user->key]);
     if (user->connection) {
         user->connection->user = nullptr;
         user->connection->CloseAfterSend();

@@ -60,6 +60,8 @@ private:
     bool HandleOption(CChatUser* user, const std::string& verb, const std::string& args);
     bool HandleEmotion(CChatUser* user, const std::string& verb, const std::string& args);
     void RemoveUser(CChatUser* user);
+    // "[in] NAME LINE", or one "[in] NAME <keyword> value" per block line, on standard output.
+    static void LogInput(const CChatUser& user, const ReaderEvent& event);
 
     void Enter(CChatUser* user, CRoom* room);
     void LeaveRoom(CChatUser* user, bool moving);
@@ -90,6 +92,8 @@ private:
     std::vector<std::unique_ptr<CRoom>> m_rooms;
     std::map<std::string, std::unique_ptr<CChatUser>> m_users; // by name key
     std::map<std::string, std::vector<std::string>> m_buddies; // by account key
+    // The options of users who left, by name key, given back when they log in again.
+    std::map<std::string, CChatUser> m_savedOptions;
     std::vector<CClientConnection*> m_connections;
     std::string m_httpBase;
     QTimer m_tickerTimer;

@@ -58,8 +58,10 @@ std::optional<ServerOptions> ParseServerOptions(const QStringList& arguments, QS
     const QCommandLineOption idle("tunnel-idle", "Seconds before an idle tunnel is closed.", "N",
                                   "120");
     const QCommandLineOption logHttp("log-http", "Print every static file request.");
+    const QCommandLineOption logInput("log-input",
+                                      "Print every command line and block line users send.");
     parser.addOptions({port, httpPort, tunnelPath, accounts, open, world, demo, bind, ready,
-                       staticDir, httpHost, ticker, idle, logHttp});
+                       staticDir, httpHost, ticker, idle, logHttp, logInput});
     if (!parser.parse(arguments)) {
         error = parser.errorText();
         return std::nullopt;
@@ -96,6 +98,7 @@ std::optional<ServerOptions> ParseServerOptions(const QStringList& arguments, QS
     o.staticDir = parser.isSet(staticDir) ? parser.value(staticDir) : QString();
     o.httpHost = parser.value(httpHost);
     o.logHttp = parser.isSet(logHttp);
+    o.logInput = parser.isSet(logInput);
     o.tickerSeconds = parser.value(ticker).toInt(&ok);
     if (!ok || o.tickerSeconds < 0) {
         error = "bad ticker period";

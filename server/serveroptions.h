@@ -23,7 +23,8 @@ struct ServerOptions {
     QString httpHost;       // host name put into the URLs the server hands out
     int tickerSeconds = 60; // period of pushed ticker news; 0 turns it off
     int tunnelIdleSeconds = 120;
-    bool logHttp = false; // "[http] GET PATH" on standard output for every static file asked for
+    bool logHttp = false;  // "[http] GET PATH" on standard output for every static file asked for
+    bool logInput = false; // "[in] NAME LINE" on standard output for every command a user sends
 };
 
 // "7000-7003,8000": single ports and inclusive ranges; nullopt on anything malformed or more

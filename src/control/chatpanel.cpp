@@ -10,6 +10,7 @@
 #include "commanddialogs.h"
 #include "commandmenu.h"
 #include "composetelldlg.h"
+#include "configdlg.h"
 #include "dialogservice.h"
 #include "emotioneditdlg.h"
 #include "emotionlist.h"
@@ -621,11 +622,23 @@ long CChatPanel::WindowProc(unsigned message, unsigned long wParam, long lParam)
     switch (message) {
     case WM_CHAT_SOCKET:
         return m_pSession != nullptr ? m_pSession->OnSocketMessage(lParam) : 0;
-    case WM_CHAT_PREFS:
+    case WM_CHAT_PREFS: {
         // The preferences sheet works on the options the server sent; they are dropped after it
         // so the next request starts from the server's answer again.
+        if (m_context.m_pUserOptions) {
+            CConfigHooks hooks;
+            hooks.eventLine = [this](const std::string& line) { m_site.EventLine(line); };
+            hooks.outputFontChanged = [this] {
+                if (m_pOutputView != nullptr)
+                    m_pOutputView->ApplyFontSettings(true);
+            };
+            CConfigDlg sheet(m_context, m_settings, m_site.Dialogs(), std::move(hooks), this);
+            sheet.Open();
+            m_site.Dialogs().RunModal(&sheet);
+        }
         m_context.m_pUserOptions.reset();
         return 0;
+    }
     case WM_CHAT_BUDDIES:
         // The dialog the buddy block filled runs once and goes.
         if (m_pBuddyDlg != nullptr) {

@@ -367,7 +367,7 @@ void CPGEdit::SetEngineFont(const QFont& font, bool toExisting) {
     Send(RTV_SETFONT, toExisting ? 1 : 0, Ptr(&lf));
 }
 
-void CPGEdit::ApplyFontSettings() {
+void CPGEdit::ApplyFontSettings(bool toExisting) {
     std::string size = "200";
     std::string family = "Arial";
     if (m_context.m_pSettings) {
@@ -381,7 +381,7 @@ void CPGEdit::ApplyFontSettings() {
     QFont font(family.empty() ? QStringLiteral("Arial") : Wire(family));
     font.setPointSizeF(tenths / 10.0);
     m_font = font;
-    SetEngineFont(m_font, false);
+    SetEngineFont(m_font, toExisting);
 }
 
 QFont CPGEdit::CurrentFont() const {

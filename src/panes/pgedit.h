@@ -73,8 +73,9 @@ public:
     void AppendText(const std::string& text, std::uint32_t style) {
         AppendText(text.data(), text.size(), style);
     }
-    // Reads "Font Size" and "Font Family" of this kind's section and makes it the default font.
-    void ApplyFontSettings();
+    // Reads "Font Size" and "Font Family" of this kind's section and makes it the default font;
+    // with `toExisting` the text already shown takes it too.
+    void ApplyFontSettings(bool toExisting = false);
     // The point font the text is shown in, under the family it resolved to (what the font
     // dialog starts from).
     QFont CurrentFont() const;

@@ -6,11 +6,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStackedWidget>
+#include <QTabWidget>
 #include <QTextEdit>
 
 namespace kivra::platform {
@@ -202,12 +205,45 @@ QWidget* FindFieldControl(QWidget* dialog, const QString& key) {
         if (label->buddy() &&
             LabelKey(label->text()).compare(LabelKey(key), Qt::CaseInsensitive) == 0)
             return label->buddy();
+    // A check box or button carries its own text.
+    for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>())
+        if (!button->text().isEmpty() &&
+            LabelKey(button->text()).compare(LabelKey(key), Qt::CaseInsensitive) == 0)
+            return button;
+    return nullptr;
+}
+
+// A control on a page of a tabbed dialog is reached as the user reaches it: its page comes to
+// the front first (and fills itself).
+void BringPageForward(QWidget* control, QWidget* dialog) {
+    for (QWidget* w = control; w != nullptr && w != dialog; w = w->parentWidget()) {
+        auto* stack = qobject_cast<QStackedWidget*>(w->parentWidget());
+        auto* tabs = stack ? qobject_cast<QTabWidget*>(stack->parentWidget()) : nullptr;
+        if (tabs != nullptr && tabs->currentWidget() != w)
+            tabs->setCurrentWidget(w);
+    }
+}
+
+// The Apply button of a dialog's button box, or null.
+QPushButton* ApplyButton(QWidget* dialog) {
+    for (QDialogButtonBox* box : dialog->findChildren<QDialogButtonBox*>())
+        if (QPushButton* apply = box->button(QDialogButtonBox::Apply))
+            return apply;
     return nullptr;
 }
 } // namespace
 
 bool ScriptedDialogService::ApplyField(QWidget* dialog, const QString& key, const QString& text) {
     QWidget* w = dialog ? FindFieldControl(dialog, key) : nullptr;
+    if (w != nullptr)
+        BringPageForward(w, dialog);
+    // A control of our own may take script text itself.
+    if (w != nullptr && w->metaObject()->indexOfMethod("applyFieldText(QString)") >= 0) {
+        bool taken = false;
+        QMetaObject::invokeMethod(w, "applyFieldText", Qt::DirectConnection,
+                                  Q_RETURN_ARG(bool, taken), Q_ARG(QString, text));
+        return taken;
+    }
     if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         edit->setText(text);
     } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
@@ -251,7 +287,13 @@ int ScriptedDialogService::RunModal(QDialog* dialog) {
     for (const auto& [key, text] : fields)
         if (!ApplyField(dialog, key, text))
             Echo(QStringLiteral("kivra: no control %1 in %2").arg(key, r.caption));
-    if (dialog) {
+    QPushButton* apply = dialog ? ApplyButton(dialog) : nullptr;
+    if (dialog && apply != nullptr && IsWord(r.answer, "apply")) {
+        // Apply, then OK.
+        apply->click();
+        dialog->accept();
+        r.result = dialog->result();
+    } else if (dialog) {
         if (!r.answer.isEmpty() && !IsAnyWord(r.answer)) {
             if (auto* edit = dialog->findChild<QLineEdit*>())
                 edit->setText(r.answer);

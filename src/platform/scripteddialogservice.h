@@ -3,10 +3,11 @@
 // recorded, and answered from a queue of answers, else with the safe answer: OK for a notice,
 // No or Cancel for a question, Cancel for a file or font dialog or any other dialog.
 //
-// Answers are words: "ok", "cancel", "yes", "no" (any letter case), or any other text, which is
-// a path for a file dialog, a font ("Family,pointsize" or a family name) for the font dialog,
-// and the text of the first line edit of any other dialog (which is then accepted). A text given
-// to a message box counts as no answer and it gets its safe answer.
+// Answers are words: "ok", "cancel", "yes", "no" (any letter case), "apply" for a dialog with an
+// Apply button (Apply, then OK), or any other text, which is a path for a file dialog, a font
+// ("Family,pointsize" or a family name) for the font dialog, and the text of the first line edit
+// of any other dialog (which is then accepted). A text given to a message box counts as no
+// answer and it gets its safe answer.
 //
 // Each request can also be written to a stream, one line each:
 //   [box] CAPTION: TEXT       (line breaks in TEXT written as \n)
@@ -41,7 +42,9 @@ public:
     // `key` is the control's id (its "controlId" property) or the text of the label in front of
     // it (mnemonic "&" and a trailing ":" ignored). An edit takes the text ("\n" between lines
     // of a multi-line edit), a check box "1"/"0", a list or combo box the entry with that text
-    // (an editable combo takes any text).
+    // (an editable combo takes any text). A check box or button may also be named by its own
+    // text; a control on a tab page brings its page forward first; a control with the invokable
+    // `bool applyFieldText(QString)` takes the text itself.
     void QueueField(const QString& key, const QString& text) { m_fields.push_back({key, text}); }
     // Puts `text` into the control of `dialog` that `key` names; false when none takes it.
     static bool ApplyField(QWidget* dialog, const QString& key, const QString& text);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CChatContext;
 
@@ -43,6 +44,25 @@ public:
     static constexpr std::uint32_t COLOR_CYAN = 8;
     // Permission coding of allowfollow / allowgoto.
     enum : std::int32_t { PERMIT_ASK = 0, PERMIT_YES = 1, PERMIT_NO = 2 };
+    // Bits of the change mask: one per value the preferences pages edit.
+    enum : std::uint32_t {
+        CHANGED_FOLLOW = 0x00001,
+        CHANGED_GOTO = 0x00002,
+        CHANGED_BRIEF = 0x00004,
+        CHANGED_ECHO = 0x00008,
+        CHANGED_EMAIL = 0x00010,
+        CHANGED_HOMEPAGE = 0x00020,
+        CHANGED_ADDRESS = 0x00040,
+        CHANGED_GENDER = 0x00080,
+        CHANGED_DESCRIPTION = 0x00100,
+        CHANGED_USERNAME = 0x00200,
+        CHANGED_TELL = 0x00400,
+        CHANGED_SAY = 0x00800,
+        CHANGED_EMOTE = 0x01000,
+        CHANGED_SHOUT = 0x02000,
+        CHANGED_ENTER = 0x20000,
+        CHANGED_LEAVE = 0x40000,
+    };
 
     // Gives every kind its default colour, then its default effect.
     explicit CUserOptions(CChatContext* owner = nullptr);
@@ -60,6 +80,8 @@ public:
     std::int32_t m_nGender = 0;
     CStringArray m_address;
     CStringArray m_description;
+    // What the preferences pages changed since the options arrived; sending never clears it.
+    std::uint32_t m_dwChangeMask = 0;
 
     // The wire word of a kind ("username" ... "attention"); empty for an unknown index.
     static const char* KindName(int kind);
@@ -86,4 +108,13 @@ public:
     // The line that sends a kind's style back: "DISPLAY <kind> <colour> " then "bold " and
     // "underline" as set, then LF.
     std::string DisplayCommand(int kind) const;
+
+    // The change-mask bit of an edited kind's style; 0 for the kinds the pages do not edit.
+    static std::uint32_t ChangeBit(int kind);
+    // Sends the changed values of a preferences page (1 general, 2 user, 3 display) through
+    // the owner's protocol object. Nothing goes out while the mask is 0 or for another page.
+    // Returns the number of commands sent.
+    int SendChanges(int page) const;
+    // The commands SendChanges would send for `page`, in order.
+    std::vector<std::string> ChangeCommands(int page) const;
 };

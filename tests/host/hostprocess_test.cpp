@@ -574,3 +574,44 @@ TEST_F(HostProcess, MenuCarriesTheExitsAndItsCommandsReachTheServer) {
     EXPECT_TRUE(ann.Shows(ann.out, "when does it start?")) << ann.out.toStdString();
     EXPECT_TRUE(ann.Quit());
 }
+
+// The preferences end to end: the menu command asks the server for the user's options, the
+// answer opens the sheet, edits made through !field go back on OK as exactly the commands of the
+// values that changed, and the server reports the new values when asked again, after a new login.
+TEST_F(HostProcess, PreferencesSheetSendsItsChangesToTheServer) {
+    Server server(program, {"--http-port", "-1", "--log-input"});
+    QByteArray log;
+    auto logged = [&](const QByteArray& text, int times = 1) {
+        return WaitFor([&] {
+            server.process.waitForReadyRead(50);
+            return (log += server.process.readAllStandardOutput()).count(text) >= times;
+        });
+    };
+    Client ann;
+    Login(ann, server.chat, "Ann");
+    ASSERT_TRUE(logged("[in] Ann <displayavatars>")) << log.toStdString();
+    ann.Send("!field Allow others to follow me=No\n!field e-mail Address=ann@example.org\n"
+             "!field 1020=Say Message\n!field Color=green\n!answer ok\n!command 141\n");
+    ASSERT_TRUE(logged("[in] Ann DISPLAY")) << log.toStdString() << ann.err.toStdString();
+    ann.Send("!answer cancel\n!command 141\n");
+    ASSERT_TRUE(logged("[in] Ann <userprefs>", 2)) << log.toStdString();
+    // The second sheet opened too (and was cancelled).
+    ASSERT_TRUE(WaitFor([&] {
+        ann.Shows(ann.err, "", 0, 50);
+        return ann.err.count("[prefs] General\n") >= 2;
+    })) << ann.err.toStdString();
+    EXPECT_TRUE(ann.err.contains("[prefs] General\n[dialog] Kivra Preferences\n[prefs] User\n"
+                                 "[prefs] Display\n"))
+        << ann.err.toStdString();
+    const qsizetype first = log.indexOf("[in] Ann <userprefs>");
+    EXPECT_EQ(log.mid(first, log.indexOf("[in] Ann <userprefs>", first + 1) - first).toStdString(),
+              "[in] Ann <userprefs> \n[in] Ann AUTOFOLLOW no\n[in] Ann EMAIL ann@example.org\n"
+              "[in] Ann DISPLAY say-message green \n");
+    EXPECT_TRUE(ann.Quit());
+
+    Peer again; // the same user again, asking as the menu command does
+    ASSERT_TRUE(again.Login("127.0.0.1", server.chat, "Ann", "\x01<begin>\n<userprefs>\n<end>\n"));
+    for (const char* want : {"<allowfollow> no", "<email> ann@example.org",
+                             "<say-message color> green", "<allowgoto> yes"})
+        EXPECT_TRUE(again.Sees(want)) << want << "\n" << again.seen.toStdString();
+}
