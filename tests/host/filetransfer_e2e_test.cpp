@@ -53,11 +53,7 @@ TEST_F(FileTransferHost, FileSentFromTheUserMenuArrivesWhole) {
     Login(ann, server.chat, "Ann", {"SERVER=" + host});
     Login(bob, server.chat, "Bob", {"SERVER=" + host},
           {"ip", "netns", "exec", QString::fromStdString(ns)});
-    ASSERT_TRUE(WaitFor([&] {
-        ann.err.clear();
-        ann.Send("!dump users\n");
-        return ann.Shows(ann.err, "[end users]") && ann.err.contains("[user] 0x000 Bob\n");
-    })) << ann.err.toStdString();
+    ASSERT_TRUE(ann.Lists("[user] 0x000 Bob")) << ann.err.toStdString();
 
     bob.Send("!answer yes\n!answer " + target.toLocal8Bit() + "\n");
     ann.Send("!answer " + source.toLocal8Bit() + "\n!select Bob\n!command 123\n");

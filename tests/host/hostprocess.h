@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <filesystem>
@@ -70,6 +71,16 @@ struct Client {
             },
             ms);
     }
+    std::string Log() const { return (out + err).toStdString(); }
+    // Asks for the user list until a dump holds `line` (with `absent`, until none does).
+    bool Lists(const QByteArray& line, bool absent = false) {
+        return WaitFor([&] {
+            err.clear();
+            Send("!dump users\n");
+            Shows(err, "[end users]");
+            return err.split('\n').contains(line) != absent;
+        });
+    }
     bool Quit() {
         Send("!quit\n");
         return process.waitForFinished(10000) && process.exitCode() == 0;
@@ -79,6 +90,33 @@ struct Client {
             process.kill();
             process.waitForFinished(3000);
         }
+    }
+};
+
+// Another user of the chat server on a plain connection, logged in the way a client does.
+struct Peer {
+    QTcpSocket socket;
+    QByteArray seen;
+
+    bool Login(const QString& host, const QString& port, const QByteArray& name,
+               const QByteArray& then = {}) {
+        socket.connectToHost(host, port.toUShort());
+        if (!socket.waitForConnected(5000))
+            return false;
+        socket.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
+                     "\x01<begin>\n<username> " + name +
+                     "\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n" + then);
+        return socket.waitForBytesWritten(5000);
+    }
+    bool Sees(const QByteArray& text) {
+        return WaitFor([&] {
+            socket.waitForReadyRead(50);
+            return (seen += socket.readAll()).contains(text);
+        });
+    }
+    void Say(const QByteArray& line) {
+        socket.write(line);
+        socket.waitForBytesWritten(5000);
     }
 };
 
@@ -130,20 +168,27 @@ protected:
                 QString::fromLocal8Bit(p.readAllStandardError())};
     }
 
+    std::string Hive(const char* root) const {
+        return Slurp((dir.path() + "/registry/" + root + ".reg").toStdString());
+    }
+    void Run(Client& client, const QStringList& args, const QString& exe = {}) {
+        Prepare(client.process);
+        client.process.start(exe.isEmpty() ? program : exe, args);
+    }
+
     // Starts `client` logged in as `name` on the loopback chat server at `port`; later PARAMs
     // win, and a `runner` (a command and its arguments) runs kivra under it.
     void Login(Client& client, const QString& port, const QString& name,
                const QStringList& params = {}, QStringList runner = {}) {
-        Prepare(client.process);
         QStringList args{"--headless",       "--param",      "SERVER=127.0.0.1",
                          "--param",          "PORT=" + port, "--param",
                          "USERNAME=" + name, "--param",      "PASSWORD=pw"};
         for (const QString& p : params)
             args << "--param" << p;
         if (runner.isEmpty())
-            return client.process.start(program, args);
+            return Run(client, args);
         const QString command = runner.takeFirst();
-        client.process.start(command, runner + QStringList{program} + args);
+        Run(client, runner + QStringList{program} + args, command);
     }
 
     static QString Value(const QString& out, const QString& name) {

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTcpSocket>
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstring>
@@ -82,33 +81,6 @@ bool PortFree(int port) {
     return ok;
 }
 
-// Another user of the chat server on a plain connection, logged in the way a client does.
-struct Peer {
-    QTcpSocket socket;
-    QByteArray seen;
-
-    bool Login(const QString& host, const QString& port, const QByteArray& name,
-               const QByteArray& then = {}) {
-        socket.connectToHost(host, port.toUShort());
-        if (!socket.waitForConnected(5000))
-            return false;
-        socket.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
-                     "\x01<begin>\n<username> " + name +
-                     "\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n" + then);
-        return socket.waitForBytesWritten(5000);
-    }
-    bool Sees(const QByteArray& text) {
-        return WaitFor([&] {
-            socket.waitForReadyRead(50);
-            return (seen += socket.readAll()).contains(text);
-        });
-    }
-    void Say(const QByteArray& line) {
-        socket.write(line);
-        socket.waitForBytesWritten(5000);
-    }
-};
-
 } // namespace
 
 TEST_F(HostProcess, PrintParamsFromAPageAndOverrides) {
@@ -132,17 +104,9 @@ TEST_F(HostProcess, PrintParamsFromAPageAndOverrides) {
         EXPECT_EQ(Value(r.out, name), value) << name.toStdString();
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     // The first run registered the bundled module under its own path.
-    const std::string hive = Slurp((dir.path() + "/registry/HKEY_CLASSES_ROOT.reg").toStdString());
+    const std::string hive = Hive("HKEY_CLASSES_ROOT");
     EXPECT_NE(hive.find("libmskivra50.so"), std::string::npos);
     EXPECT_NE(hive.find("mskivra50.razar.1"), std::string::npos);
-
-    // By ProgID, without a page; a missing USERNAME empties the three connection PARAMs.
-    const RunResult byProgId =
-        Start({"--print-params", "--param", "SERVER=h", "--param", "PORT=1"});
-    ASSERT_EQ(byProgId.status, 0) << byProgId.err.toStdString();
-    for (const char* name : {"SERVER", "PORT", "USERNAME"})
-        EXPECT_EQ(Value(byProgId.out, name), "") << name;
-    EXPECT_EQ(Value(byProgId.out, "CONNECTONSTARTUP"), "FALSE");
 }
 
 TEST_F(HostProcess, HelpExplainsEveryOption) {
@@ -237,8 +201,7 @@ TEST_F(HostProcess, HeadlessClientLogsInHearsOthersAndSpeaks) {
                       "HTTPPROXY=127.0.0.2:" + server.http};
         Client ann;
         Login(ann, server.chat, "Ann", params);
-        ASSERT_TRUE(ann.Shows(ann.out, "Exits: "))
-            << ann.out.toStdString() << ann.err.toStdString();
+        ASSERT_TRUE(ann.Shows(ann.out, "Exits: ")) << ann.Log();
         EXPECT_TRUE(ann.out.contains("Connecting to host 127.0.0.1 ...\nConnected"));
         EXPECT_FALSE(ann.err.contains("[box]")) << ann.err.toStdString();
         EXPECT_EQ(ann.err.contains("Status Code is 200\n"), tunnel);
@@ -268,35 +231,26 @@ TEST_F(HostProcess, UserListShowsWhatTheServerConfirmed) {
     Server server(program, {"--http-port", "-1"});
     Client ann;
     Login(ann, server.chat, "Ann");
-    // Asks for the list until a dump shows `line` (with `absent`, until it no longer does).
-    auto usersShow = [&](const QByteArray& line, bool absent = false) {
-        return WaitFor([&] {
-            ann.err.clear();
-            ann.Send("!dump users\n");
-            ann.Shows(ann.err, "[end users]");
-            return ann.err.split('\n').contains(line) != absent;
-        });
-    };
     Peer bob;
     ASSERT_TRUE(bob.Login("127.0.0.1", server.chat, "Bob Lee"));
-    ASSERT_TRUE(usersShow("[user] 0x000 Bob Lee")) << ann.err.toStdString();
+    ASSERT_TRUE(ann.Lists("[user] 0x000 Bob Lee")) << ann.err.toStdString();
     EXPECT_TRUE(ann.err.startsWith("[user] 0x010 Ann\n")) << ann.err.toStdString();
 
     ann.Send("!select Bob Lee\n!command 32803\n"); // follow
-    ASSERT_TRUE(usersShow("[user] 0x002 Bob Lee")) << ann.err.toStdString();
+    ASSERT_TRUE(ann.Lists("[user] 0x002 Bob Lee")) << ann.err.toStdString();
     ann.Send("!command 32823\n"); // watch
-    ASSERT_TRUE(usersShow("[user] 0x022 Bob Lee")) << ann.err.toStdString();
+    ASSERT_TRUE(ann.Lists("[user] 0x022 Bob Lee")) << ann.err.toStdString();
     ann.Send("!command 32776\n"); // ignore
-    ASSERT_TRUE(usersShow("[user] 0x00a Bob Lee")) << ann.err.toStdString();
+    ASSERT_TRUE(ann.Lists("[user] 0x00a Bob Lee")) << ann.err.toStdString();
 
     bob.Say("quit\r\n");
-    ASSERT_TRUE(usersShow("[user] 0x00a Bob Lee", true)) << ann.err.toStdString();
+    ASSERT_TRUE(ann.Lists("[user] 0x00a Bob Lee", true)) << ann.err.toStdString();
     EXPECT_FALSE(ann.err.contains("Bob Lee")) << ann.err.toStdString();
 
     // Back again under another spelling of the name: still ignored, no longer followed.
     Peer again;
     ASSERT_TRUE(again.Login("127.0.0.1", server.chat, "bob+lee"));
-    ASSERT_TRUE(usersShow("[user] 0x008 bob lee")) << ann.err.toStdString();
+    ASSERT_TRUE(ann.Lists("[user] 0x008 bob lee")) << ann.err.toStdString();
 
     ann.Send("!field 1102=ann\n!answer ok\n!command 140\n");
     EXPECT_TRUE(ann.Shows(ann.err, "[box] Goto Failed: You can't goto yourself"))
@@ -346,11 +300,7 @@ TEST_F(HostProcess, PrivateMessagesTravelBetweenTwoClients) {
     Client ann, bob;
     Login(ann, server.chat, "Ann");
     Login(bob, server.chat, "Bob");
-    ASSERT_TRUE(WaitFor([&] {
-        ann.err.clear();
-        ann.Send("!dump users\n");
-        return ann.Shows(ann.err, "[end users]") && ann.err.contains("[user] 0x000 Bob\n");
-    })) << ann.err.toStdString();
+    ASSERT_TRUE(ann.Lists("[user] 0x000 Bob")) << ann.err.toStdString();
 
     ann.Send("!select Bob\n!command 32775\n!pm Bob hello bob\n");
     EXPECT_TRUE(ann.Shows(ann.err, "[pm-open] Bob\n")) << ann.err.toStdString();
@@ -376,7 +326,7 @@ TEST_F(HostProcess, PrivateMessagesTravelBetweenTwoClients) {
 
     EXPECT_TRUE(ann.Quit());
     EXPECT_TRUE(bob.Quit());
-    const std::string hive = Slurp((dir.path() + "/registry/HKEY_CURRENT_USER.reg").toStdString());
+    const std::string hive = Hive("HKEY_CURRENT_USER");
     const std::string head =
         "[HKEY_CURRENT_USER\\Software\\Kivra\\axkivractrl\\MSKIVRA50\\Priv Msg MRU]\n";
     const std::size_t at = hive.find(head);
@@ -402,8 +352,7 @@ TEST_F(HostProcess, AvatarsAreFetchedFromTheServerUnlessDisabled) {
         Server server(program, {"--http-port", "0", "--static", statics, "--log-http"});
         Client ann;
         Login(ann, server.chat, "Ann", disabled ? QStringList{"DISABLEAVATARS=1"} : QStringList{});
-        ASSERT_TRUE(ann.Shows(ann.out, "Exits: "))
-            << ann.out.toStdString() << ann.err.toStdString();
+        ASSERT_TRUE(ann.Shows(ann.out, "Exits: ")) << ann.Log();
         Peer bob;
         ASSERT_TRUE(bob.Login("127.0.0.1", server.chat, "Bob", "say look at me\r\n"));
         ASSERT_TRUE(ann.Shows(ann.out, "look at me")) << ann.out.toStdString();
@@ -433,7 +382,7 @@ TEST_F(HostProcess, MarkupLinksSoundsNavigationAndWhois) {
     Client ann;
     Login(ann, server.chat, "Ann");
     const QByteArray &out = ann.out, &err = ann.err;
-    ASSERT_TRUE(ann.Shows(out, "Exits: ")) << out.toStdString() << err.toStdString();
+    ASSERT_TRUE(ann.Shows(out, "Exits: ")) << ann.Log();
     Peer bob;
     // Bob's home page and mail are set before his say, so Ann's who-is finds them.
     ASSERT_TRUE(bob.Login("127.0.0.1", server.chat, "Bob",
@@ -475,12 +424,9 @@ TEST_F(HostProcess, DemoServerNeverOutlivesKivra) {
     for (const Case c : {Case{false, SIGTERM}, Case{true, SIGTERM}, Case{false, SIGHUP},
                          Case{true, SIGINT}, Case{false, SIGKILL}, Case{true, SIGKILL}}) {
         SCOPED_TRACE(std::string(c.headless ? "headless " : "window ") + strsignal(c.signal));
-        QProcess p;
-        Prepare(p);
-        QStringList args{"--demo"};
-        if (c.headless)
-            args << "--headless";
-        p.start(program, args);
+        Client kivra;
+        QProcess& p = kivra.process;
+        Run(kivra, c.headless ? QStringList{"--demo", "--headless"} : QStringList{"--demo"});
         ASSERT_TRUE(p.waitForStarted());
         // Without --quit-on-eof the end of input does not end it.
         p.closeWriteChannel();
@@ -492,12 +438,7 @@ TEST_F(HostProcess, DemoServerNeverOutlivesKivra) {
             return ports.size() >= 2; // chat and HTTP
         })) << "no demo server";
         // Logged in: the session is up before the signal comes.
-        QByteArray out;
-        ASSERT_TRUE(WaitFor([&] {
-            p.waitForReadyRead(50);
-            out += p.readAllStandardOutput();
-            return !c.headless || out.contains("Connected");
-        })) << out.toStdString();
+        ASSERT_TRUE(!c.headless || kivra.Shows(kivra.out, "Connected")) << kivra.Log();
         ASSERT_EQ(p.state(), QProcess::Running);
         ::kill(static_cast<pid_t>(p.processId()), c.signal);
         ASSERT_TRUE(p.waitForFinished(10000));
@@ -532,22 +473,15 @@ TEST_F(HostProcess, InstalledTreeRuns) {
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(Value(r.out, "SERVER"), "127.0.0.1");
     EXPECT_EQ(Value(r.out, "TITLE"), "Kivra Demo World");
-    const std::string hive = Slurp((dir.path() + "/registry/HKEY_CLASSES_ROOT.reg").toStdString());
+    const std::string hive = Hive("HKEY_CLASSES_ROOT");
     EXPECT_NE(hive.find(prefix.toStdString() + "/lib"), std::string::npos) << hive;
     EXPECT_NE(hive.find("/kivra/libmskivra50.so"), std::string::npos) << hive;
 
     // The installed demo: the installed server with its installed page files, logged in to.
-    QProcess demo;
-    Prepare(demo);
-    demo.start(prefix + "/bin/kivra", {"--headless", "--demo"});
-    QByteArray out;
-    EXPECT_TRUE(WaitFor([&] {
-        demo.waitForReadyRead(50);
-        return (out += demo.readAllStandardOutput()).contains("Connected");
-    })) << out.toStdString();
-    demo.write("!quit\n");
-    EXPECT_TRUE(demo.waitForFinished(10000));
-    EXPECT_EQ(demo.exitCode(), 0);
+    Client demo;
+    Run(demo, {"--headless", "--demo"}, prefix + "/bin/kivra");
+    EXPECT_TRUE(demo.Shows(demo.out, "Connected")) << demo.Log();
+    EXPECT_TRUE(demo.Quit());
 }
 
 // The Menu button's pop-up carries the server's exits and its commands reach the server: "Who's
@@ -556,7 +490,7 @@ TEST_F(HostProcess, MenuCarriesTheExitsAndItsCommandsReachTheServer) {
     Server server(program, {"--http-port", "-1"});
     Client ann;
     Login(ann, server.chat, "Ann", {"TITLE=Town"});
-    ASSERT_TRUE(ann.Shows(ann.out, "Exits: ")) << ann.out.toStdString() << ann.err.toStdString();
+    ASSERT_TRUE(ann.Shows(ann.out, "Exits: ")) << ann.Log();
     ann.Send("!dump menu\n!answer 32774\n!command 128\n");
     ASSERT_TRUE(ann.Shows(ann.err, "[end menu]")) << ann.err.toStdString();
     EXPECT_TRUE(ann.err.contains("[menu]   Show Map of Town (130)\n[menu]   Goto User... (140)\n"
