@@ -511,7 +511,8 @@ TEST_F(HostProcess, MenuCarriesTheExitsAndItsCommandsReachTheServer) {
 
 // The preferences end to end: the menu command asks the server for the user's options, the
 // answer opens the sheet, edits made through !field go back on OK as exactly the commands of the
-// values that changed, and the server reports the new values when asked again, after a new login.
+// values that changed, and the server reports the new values when asked again, after a new login
+// under another spelling of the name, to that user only.
 TEST_F(HostProcess, PreferencesSheetSendsItsChangesToTheServer) {
     Server server(program, {"--http-port", "-1", "--log-input"});
     QByteArray log;
@@ -522,13 +523,15 @@ TEST_F(HostProcess, PreferencesSheetSendsItsChangesToTheServer) {
         });
     };
     Client ann;
-    Login(ann, server.chat, "Ann");
-    ASSERT_TRUE(logged("[in] Ann <displayavatars>")) << log.toStdString();
-    ann.Send("!field Allow others to follow me=No\n!field e-mail Address=ann@example.org\n"
-             "!field 1020=Say Message\n!field Color=green\n!answer ok\n!command 141\n");
-    ASSERT_TRUE(logged("[in] Ann DISPLAY")) << log.toStdString() << ann.err.toStdString();
+    Login(ann, server.chat, "Ann Lee");
+    ASSERT_TRUE(logged("[in] Ann+Lee <displayavatars>")) << log.toStdString();
+    ann.Send("!field Allow others to follow me=No\n!field Allow others to GoTo me=No\n"
+             "!field e-mail Address=ann@example.org\n!field Description=x\\ny\n"
+             "!field 1020=Say Message\n!field Color=green\n!field Underline=1\n"
+             "!answer ok\n!command 141\n");
+    ASSERT_TRUE(logged("[in] Ann+Lee DISPLAY")) << log.toStdString() << ann.err.toStdString();
     ann.Send("!answer cancel\n!command 141\n");
-    ASSERT_TRUE(logged("[in] Ann <userprefs>", 2)) << log.toStdString();
+    ASSERT_TRUE(logged("[in] Ann+Lee <userprefs>", 2)) << log.toStdString();
     // The second sheet opened too (and was cancelled).
     ASSERT_TRUE(WaitFor([&] {
         ann.Shows(ann.err, "", 0, 50);
@@ -537,15 +540,25 @@ TEST_F(HostProcess, PreferencesSheetSendsItsChangesToTheServer) {
     EXPECT_TRUE(ann.err.contains("[prefs] General\n[dialog] Kivra Preferences\n[prefs] User\n"
                                  "[prefs] Display\n"))
         << ann.err.toStdString();
-    const qsizetype first = log.indexOf("[in] Ann <userprefs>");
-    EXPECT_EQ(log.mid(first, log.indexOf("[in] Ann <userprefs>", first + 1) - first).toStdString(),
-              "[in] Ann <userprefs> \n[in] Ann AUTOFOLLOW no\n[in] Ann EMAIL ann@example.org\n"
-              "[in] Ann DISPLAY say-message green \n");
+    const qsizetype first = log.indexOf("[in] Ann+Lee <userprefs>");
+    EXPECT_EQ(
+        log.mid(first, log.indexOf("[in] Ann+Lee <userprefs>", first + 1) - first).toStdString(),
+        "[in] Ann+Lee <userprefs> \n[in] Ann+Lee AUTOFOLLOW no\n[in] Ann+Lee AUTOGOTO no\n"
+        "[in] Ann+Lee EMAIL ann@example.org\n[in] Ann+Lee <description> x%0dy\n"
+        "[in] Ann+Lee DISPLAY say-message green underline\n");
     EXPECT_TRUE(ann.Quit());
 
-    Peer again; // the same user again, asking as the menu command does
-    ASSERT_TRUE(again.Login("127.0.0.1", server.chat, "Ann", "\x01<begin>\n<userprefs>\n<end>\n"));
-    for (const char* want : {"<allowfollow> no", "<email> ann@example.org",
-                             "<say-message color> green", "<allowgoto> yes"})
+    // The same user again under another spelling, asking as the menu command does; and another
+    // user, who has none of them.
+    const QByteArray ask = "\x01<begin>\n<userprefs>\n<end>\n";
+    Peer again, bob;
+    ASSERT_TRUE(again.Login("127.0.0.1", server.chat, "ann+lee", ask));
+    for (const char* want :
+         {"<allowfollow> no", "<email> ann@example.org", "<say-message color> green",
+          "<say-message effect> underline", "<allowgoto> no", "<description> x\r\n<description> y"})
         EXPECT_TRUE(again.Sees(want)) << want << "\n" << again.seen.toStdString();
+    ASSERT_TRUE(bob.Login("127.0.0.1", server.chat, "Bob", ask));
+    ASSERT_TRUE(bob.Sees("<gender>")) << bob.seen.toStdString();
+    EXPECT_TRUE(bob.seen.contains("<allowfollow> yes")) << bob.seen.toStdString();
+    EXPECT_FALSE(bob.seen.contains("ann@example.org")) << bob.seen.toStdString();
 }
