@@ -120,15 +120,11 @@ TEST(CommandMenu, CommandsSendTheirExactBytes) {
     panel->SelectUsers({"Bob Lee"});
     // Command, the answer queued for the dialog or menu it opens, the bytes sent.
     const std::tuple<int, const char*, std::string> cases[] = {
-        {130, "", "\x01<begin>\n<worldmap>\n<end>\n"},
         {139, "", "\x01<begin>\n<createprivate>\n<end>\n"},
-        {141, "", "\x01<begin>\n<userprefs>\n<end>\n"},
         {145, "", "\x01<begin>\n<getbuddylist>\n<end>\n"},
         {32794, "", "\x01<begin>\n<emotions>\n<end>\n"},
-        {32774, "", "users\n"},
         {147, "", "sysmsg off\nignore add movement\n"},
         {147, "", "sysmsg on\nignore remove movement\n"},
-        {32782, "", "north\n"},
         {128, "32783", "East\n"}, // chosen in the menu, which capitalised the list
         {32791, "", ""},
         {129, "why\r\nnot? ", "say whynot?\r\n"},
