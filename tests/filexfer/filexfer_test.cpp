@@ -2,14 +2,12 @@
 // directions of a transfer, and a peer that misbehaves in every way the engine must survive.
 
 #include "filexfer.h"
+#include "loopbackport.h"
 #include "pump.h"
 #include "tempdir.h"
 
 #include <QTimer>
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace kivra::filexfer;
@@ -186,12 +184,8 @@ TEST_F(FileXferTest, ReceivesWholeFilesAndSurvivesBadSenders) {
 
 // The engine sends to a scripted receiver: what it sends after the offer, reply by reply.
 TEST_F(FileXferTest, SendsAFileAndAnswersEveryReceiverReply) {
-    const int lfd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = {AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t len = sizeof a;
-    ASSERT_EQ(::bind(lfd, reinterpret_cast<sockaddr*>(&a), len), 0);
-    ::listen(lfd, 5);
-    ::getsockname(lfd, reinterpret_cast<sockaddr*>(&a), &len);
+    std::uint16_t port = 0;
+    const int lfd = BindLoopback(5, port);
     const std::string path = (dir / "src.bin").string();
     WriteAll(path, std::string(2033, 'd'));
     const long off = XFER_OFFER, bad = XFER_BAD_HEADER;
@@ -207,7 +201,7 @@ TEST_F(FileXferTest, SendsAFileAndAnswersEveryReceiverReply) {
     };
     for (const auto& c : cases) {
         events.clear();
-        ASSERT_TRUE(engine.SendFile("127.0.0.1", ntohs(a.sin_port), path, "Ann"));
+        ASSERT_TRUE(engine.SendFile("127.0.0.1", port, path, "Ann"));
         EXPECT_TRUE(!engine.SendFile("127.0.0.1", 1, path, "A") && engine.LastError() == 7);
         Peer peer;
         ::close(peer.fd);
@@ -228,7 +222,7 @@ TEST_F(FileXferTest, SendsAFileAndAnswersEveryReceiverReply) {
     for (const auto& [file, failure] : std::vector<std::pair<const char*, long>>{
              {"src.bin", FXF_NO_PEER}, {"huge.bin", FXF_TOO_LARGE}, {"none.bin", FXF_FILE}}) {
         events.clear();
-        ASSERT_TRUE(engine.SendFile("127.0.0.1", ntohs(a.sin_port), (dir / file).string(), "A"));
+        ASSERT_TRUE(engine.SendFile("127.0.0.1", port, (dir / file).string(), "A"));
         EXPECT_EQ(
             std::count(events.begin(), events.end(), std::pair<int, long>{FXE_FAILURE, failure}),
             1);

@@ -6,13 +6,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <arpa/inet.h>
+#include <QTcpServer>
 #include <csignal>
 #include <cstring>
-#include <netinet/in.h>
 #include <set>
 #include <sstream>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -72,13 +70,8 @@ std::vector<int> ListeningPorts(pid_t pid) {
 }
 
 bool PortFree(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a = {AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
-    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
+    QTcpServer probe; // binds as a restarted server would, reusing the address
+    return probe.listen(QHostAddress::LocalHost, quint16(port));
 }
 
 } // namespace
