@@ -1,4 +1,5 @@
 // The Menu button's pop-up built from the state of the moment, and what its commands send.
+#include "../panes/panefakes.h"
 #include "chatprotocol.h"
 #include "commandmenu.h"
 #include "controlfixture.h"
@@ -21,13 +22,6 @@ std::vector<std::string> Sub(const CommandMenuState& s, const std::string& title
         }
     return {};
 }
-
-struct RecordingTransport : IChatTransport {
-    bool IsConnected() const override { return true; }
-    int SendText(const char* t) override { return int((sent += t, std::strlen(t))); }
-    int SendData(const char* d, int n) override { return int((sent.append(d, n), n)); }
-    std::string sent;
-};
 } // namespace
 
 TEST(CommandMenu, TreeFollowsTheState) {
@@ -111,7 +105,7 @@ TEST(CommandMenu, CommandsSendTheirExactBytes) {
     CChatPanel* panel =
         f.Open({{"SERVER", "127.0.0.1"}, {"PORT", ClosedPort()}, {"USERNAME", "Ann"}});
     ASSERT_NE(panel, nullptr);
-    RecordingTransport wire;
+    WireRecorder wire;
     CChatContext& ctx = panel->Context();
     IChatTransport* const real = std::exchange(ctx.m_pTransport, &wire);
     for (const char* exit : {"north", "east"})
@@ -136,10 +130,10 @@ TEST(CommandMenu, CommandsSendTheirExactBytes) {
     for (const auto& [id, answer, bytes] : cases) {
         if (*answer)
             f.site.dialogs.QueueAnswer(answer);
-        wire.sent.clear();
+        wire.wire.clear();
         panel->OnCommand(id);
         QCoreApplication::processEvents();
-        EXPECT_EQ(wire.sent, bytes) << id;
+        EXPECT_EQ(wire.wire, bytes) << id;
     }
     // Open URL navigates on OK; the sound switch is stored; About is a dialog.
     f.site.dialogs.QueueAnswer("example.org/x ");

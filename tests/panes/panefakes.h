@@ -6,6 +6,7 @@
 #include "viewcommands.h"
 
 #include <QDialog>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -108,6 +109,15 @@ struct FakePanel : IChatPanel {
     void ShowWhois(const WhoisRecord&) override {}
     IEmotionCollector* EnsureEmotionDialog() override { return nullptr; }
     IBuddyCollector* EnsureBuddyDialog() override { return nullptr; }
+};
+
+// A transport that keeps what would go on the wire.
+struct WireRecorder : IChatTransport {
+    std::string wire;
+    bool connected = true;
+    bool IsConnected() const override { return connected; }
+    int SendText(const char* t) override { return SendData(t, int(std::strlen(t))); }
+    int SendData(const char* d, int n) override { return int((wire.append(d, std::size_t(n)), n)); }
 };
 
 // A shared context with every fake plugged in.

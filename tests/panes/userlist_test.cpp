@@ -16,20 +16,6 @@
 
 namespace {
 
-struct WireRecorder : IChatTransport {
-    std::string wire;
-    bool connected = true;
-    bool IsConnected() const override { return connected; }
-    int SendText(const char* text) override {
-        wire += text;
-        return int(std::strlen(text));
-    }
-    int SendData(const char* data, int length) override {
-        wire.append(data, std::size_t(length));
-        return length;
-    }
-};
-
 struct ListRig {
     CChatContext context;
     WireRecorder transport;
