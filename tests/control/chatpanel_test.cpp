@@ -14,9 +14,6 @@
 using namespace kivra::control;
 
 namespace {
-const std::vector<std::pair<std::string, std::string>> kLogin = {
-    {"SERVER", "127.0.0.1"}, {"PORT", ClosedPort()}, {"USERNAME", "Ann Lee"}};
-
 CPGEdit* OutputView(CChatPanel* panel) {
     return static_cast<CPGEdit*>(panel->Item(IDC_OUTPUTVIEW));
 }
@@ -48,7 +45,7 @@ TEST(ChatPanel, OutputViewShowsTheStoredFontAndTheDialogOpensOnIt) {
             f.settings.WriteProfileString("Main", "Font Family", c.family);
             f.settings.WriteProfileString("Main", "Font Size", c.size);
         }
-        CChatPanel* panel = f.Open(kLogin);
+        CChatPanel* panel = f.Open();
         ASSERT_NE(panel, nullptr);
         CPGEdit* view = OutputView(panel);
         EXPECT_EQ(ShownFont(view), std::make_pair(QString(c.shownFamily), c.pixels)) << c.size;
@@ -62,7 +59,7 @@ TEST(ChatPanel, OutputViewShowsTheStoredFontAndTheDialogOpensOnIt) {
     }
     // A font chosen in the dialog is stored at twice its tenths and reaches the text shown.
     ControlFixture f;
-    CPGEdit* view = OutputView(f.Open(kLogin));
+    CPGEdit* view = OutputView(f.Open());
     view->AppendText("existing", 1);
     f.site.dialogs.QueueAnswer("Liberation Mono, 12");
     view->OnCommand(CPGEdit::ID_FONT);
@@ -77,7 +74,7 @@ TEST(ChatPanel, OutputViewShowsTheStoredFontAndTheDialogOpensOnIt) {
 TEST(ChatPanel, SaveToFileAddsTheSuffixAndWritesTheWireCodePage) {
     ControlFixture f;
     f.site.mirrored = "";
-    CChatPanel* panel = f.Open(kLogin);
+    CChatPanel* panel = f.Open();
     ASSERT_NE(panel, nullptr);
     CPGEdit* view = OutputView(panel);
     view->ClearAll();
@@ -114,7 +111,7 @@ TEST(ChatPanel, SaveToFileAddsTheSuffixAndWritesTheWireCodePage) {
 
 TEST(ChatPanel, DisplayMenuOffersGotoAndCapitalisesExitsInTheProtocolsList) {
     ControlFixture f;
-    CChatPanel* panel = f.Open(kLogin);
+    CChatPanel* panel = f.Open();
     ASSERT_NE(panel, nullptr);
     auto* protocol = static_cast<CChatProtocol*>(panel->Context().m_pProtocol);
     protocol->OnExit("north");
@@ -135,7 +132,7 @@ TEST(ChatPanel, DisplayMenuOffersGotoAndCapitalisesExitsInTheProtocolsList) {
 
 TEST(ChatPanel, ButtonsCarryTipsIconsAndOneFaceAndRunTheirCommands) {
     ControlFixture f;
-    CChatPanel* panel = f.Open(kLogin);
+    CChatPanel* panel = f.Open();
     ASSERT_NE(panel, nullptr);
     CPGEdit* view = OutputView(panel);
     EXPECT_EQ(view->frameShape(), QFrame::NoFrame) << "the output frame is the only border";
@@ -187,7 +184,7 @@ TEST(ChatPanel, HeadlessTextCopyEndsLinesWithLFWhereverTheChunksSplit) {
 // once toggled the next panel starts from the stored choice.
 TEST(ChatPanel, SoundsSentByOthersFollowTheirSwitch) {
     ControlFixture f;
-    CChatPanel* panel = f.Open(kLogin);
+    CChatPanel* panel = f.Open();
     ASSERT_NE(panel, nullptr);
     const std::string folder = (f.dir.path() + "/install/sounds/").toStdString();
     char text[] = "<snd=Chime>(Chime)<snd=a/../../x>\r\n";
@@ -197,7 +194,7 @@ TEST(ChatPanel, SoundsSentByOthersFollowTheirSwitch) {
     panel->OnCommand(146);
     EXPECT_EQ(f.settings.GetProfileString("Main", "Play Sounds", ""), "No");
     f.Drop(f.controls.front());
-    CChatPanel* next = f.Open(kLogin);
+    CChatPanel* next = f.Open();
     ASSERT_NE(next, nullptr);
     EXPECT_FALSE(next->Context().m_bPlaySounds);
 }

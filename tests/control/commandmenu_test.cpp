@@ -102,8 +102,7 @@ TEST(CommandMenu, TreeFollowsTheState) {
 // Each command's bytes as the server receives them, through a panel whose transport records.
 TEST(CommandMenu, CommandsSendTheirExactBytes) {
     ControlFixture f;
-    CChatPanel* panel =
-        f.Open({{"SERVER", "127.0.0.1"}, {"PORT", ClosedPort()}, {"USERNAME", "Ann"}});
+    CChatPanel* panel = f.Open();
     ASSERT_NE(panel, nullptr);
     WireRecorder wire;
     CChatContext& ctx = panel->Context();

@@ -27,6 +27,15 @@ inline std::string ClosedPort() {
     return port;
 }
 
+using Params = std::vector<std::pair<std::string, std::string>>;
+
+// PARAMs that log in, at a port where nobody listens, with `more` after them.
+inline Params Login(const Params& more = {}) {
+    Params all = {{"SERVER", "127.0.0.1"}, {"PORT", ClosedPort()}, {"USERNAME", "Ann Lee"}};
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+}
+
 // The boxes with this caption among the recorded requests.
 inline int BoxCount(const kivra::platform::ScriptedDialogService& dialogs, const QString& caption) {
     int n = 0;
@@ -75,8 +84,7 @@ public:
         }
     }
 
-    kivra::control::CRazarCtrl*
-    NewControl(const std::vector<std::pair<std::string, std::string>>& params = {}) {
+    kivra::control::CRazarCtrl* NewControl(const Params& params = Login()) {
         auto* c = new kivra::control::CRazarCtrl(&settings);
         kivra::platform::PropertyBag bag;
         for (const auto& [n, v] : params)
@@ -87,8 +95,7 @@ public:
         return c;
     }
     // A control from these PARAMs with its window created.
-    kivra::control::CChatPanel*
-    Open(const std::vector<std::pair<std::string, std::string>>& params = {}) {
+    kivra::control::CChatPanel* Open(const Params& params = Login()) {
         auto* c = NewControl(params);
         QWidget* w = c->CreateControlWindow(&host);
         if (w == nullptr)

@@ -26,8 +26,7 @@ TEST(PanelLayout, PanelPlacesItsItemsForEachSwitchAndFollowsResizes) {
         ControlFixture f;
         WriteProfileFlag(f.settings, "Main", "Show Emotion List", e.emotions);
         WriteProfileFlag(f.settings, "Main", "Show Name List", e.names);
-        CChatPanel* panel =
-            f.Open({{"SERVER", "127.0.0.1"}, {"PORT", ClosedPort()}, {"USERNAME", "Ann"}});
+        CChatPanel* panel = f.Open();
         ASSERT_NE(panel, nullptr);
         ASSERT_EQ(panel->geometry(), QRect(0, 0, 800, 500));
         const auto at = [panel](int id) { return panel->Item(id)->geometry(); };

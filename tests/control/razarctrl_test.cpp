@@ -8,18 +8,6 @@
 using namespace kivra::control;
 using namespace kivra::platform;
 
-namespace {
-const std::vector<std::pair<std::string, std::string>> kLogin = {
-    {"SERVER", "127.0.0.1"}, {"PORT", ClosedPort()}, {"USERNAME", "Ann Lee"}};
-
-std::vector<std::pair<std::string, std::string>>
-With(std::vector<std::pair<std::string, std::string>> more) {
-    auto all = kLogin;
-    all.insert(all.end(), more.begin(), more.end());
-    return all;
-}
-} // namespace
-
 TEST(ChatControl, OptionFlagsFollowTheSwitchesWithPollingLast) {
     struct Case {
         const char* polling;
@@ -41,11 +29,11 @@ TEST(ChatControl, OptionFlagsFollowTheSwitchesWithPollingLast) {
     };
     for (const Case& c : cases) {
         ControlFixture f;
-        CChatPanel* panel = f.Open(With({{"POLLING", c.polling},
-                                         {"DISABLEPRIVATEMSG", c.noPrivate},
-                                         {"DISABLEAVATARS", c.noAvatars},
-                                         {"DISABLEWHOIS", "TRUE"},
-                                         {"DISABLEFILEXFER", "1"}}));
+        CChatPanel* panel = f.Open(Login({{"POLLING", c.polling},
+                                          {"DISABLEPRIVATEMSG", c.noPrivate},
+                                          {"DISABLEAVATARS", c.noAvatars},
+                                          {"DISABLEWHOIS", "TRUE"},
+                                          {"DISABLEFILEXFER", "1"}}));
         ASSERT_NE(panel, nullptr);
         const CChatContext& ctx = panel->Context();
         EXPECT_EQ(ctx.m_nOptionFlags, c.flags | 0x01 | 0x08) << c.polling << c.noPrivate;
@@ -96,7 +84,7 @@ TEST(ChatControl, ConnectionBlockIsFilledAndCutToCapacity) {
 TEST(ChatControl, TickerExistsOnlyForAPositivePeriod) {
     for (const char* period : {"0", "-5", "abc", "30", "1"}) {
         ControlFixture f;
-        CChatPanel* panel = f.Open(With({{"TICKERTEXT", period}}));
+        CChatPanel* panel = f.Open(Login({{"TICKERTEXT", period}}));
         ASSERT_NE(panel, nullptr);
         const bool wanted = std::atoi(period) >= 1;
         QWidget* ticker = panel->findChild<QWidget*>(QStringLiteral("DezivArozi"));
@@ -111,7 +99,7 @@ TEST(ChatControl, TickerExistsOnlyForAPositivePeriod) {
 
 TEST(ChatControl, DispatchInterfaceInMemberOrder) {
     ControlFixture f;
-    IDispatch* d = f.NewControl(kLogin);
+    IDispatch* d = f.NewControl();
     const QStringList members =
         QString("CONNECTTYPE TITLE SERVER PORT USERNAME PASSWORD ROOM CHANNEL CONNECTONSTARTUP "
                 "COOKIE DISABLEFILEXFER STANDALONE TICKERTEXT LOGOFILE DoConnect DoLoadURL "
@@ -130,7 +118,7 @@ TEST(ChatControl, DispatchInterfaceInMemberOrder) {
 
 TEST(ChatControl, PropertiesMethodsAndModifiedMark) {
     ControlFixture f;
-    CRazarCtrl* c = f.NewControl(kLogin);
+    CRazarCtrl* c = f.NewControl();
     IDispatch* d = c;
     Variant v;
     // STANDALONE reads FALSE and ignores writes.
@@ -154,7 +142,7 @@ TEST(ChatControl, PropertiesMethodsAndModifiedMark) {
 
 TEST(ChatControl, DoConnectFiresGetParamsOnly) {
     ControlFixture f;
-    CRazarCtrl* c = f.NewControl(kLogin);
+    CRazarCtrl* c = f.NewControl();
     std::vector<DISPID> events;
     auto* sink =
         new FunctionSink([&](DISPID id, std::span<const Variant>) { events.push_back(id); });
@@ -172,9 +160,9 @@ TEST(ChatControl, DoConnectFiresGetParamsOnly) {
 
 TEST(ChatControl, SecondInstanceIsRefusedWithTheBox) {
     ControlFixture f;
-    ASSERT_NE(f.Open(kLogin), nullptr);
+    ASSERT_NE(f.Open(), nullptr);
     EXPECT_EQ(CRazarCtrl::LiveCount(), 1);
-    CRazarCtrl* second = f.NewControl(kLogin);
+    CRazarCtrl* second = f.NewControl();
     EXPECT_EQ(second->CreateControlWindow(&f.host), nullptr);
     EXPECT_EQ(second->Panel(), nullptr);
     ASSERT_EQ(BoxCount(f.site.dialogs, "Warning!"), 1);
@@ -192,13 +180,13 @@ TEST(ChatControl, SecondInstanceIsRefusedWithTheBox) {
     // refused as well.
     f.Drop(second);
     EXPECT_EQ(CRazarCtrl::LiveCount(), 1);
-    CRazarCtrl* third = f.NewControl(kLogin);
+    CRazarCtrl* third = f.NewControl();
     EXPECT_EQ(third->CreateControlWindow(&f.host), nullptr);
     EXPECT_EQ(BoxCount(f.site.dialogs, "Warning!"), 2);
     f.Drop(third);
     f.Drop(f.controls.front());
     EXPECT_EQ(CRazarCtrl::LiveCount(), 0);
-    EXPECT_NE(f.Open(kLogin), nullptr);
+    EXPECT_NE(f.Open(), nullptr);
 }
 
 TEST(ChatControl, PanelReadsItsSwitchesMakesTheCacheFolderAndHooksTheKeyboard) {
@@ -206,7 +194,7 @@ TEST(ChatControl, PanelReadsItsSwitchesMakesTheCacheFolderAndHooksTheKeyboard) {
     f.settings.WriteProfileString("Main", "Show Name List", "yes"); // only "Yes" counts
     f.settings.WriteProfileString("Main", "Show Emotion List", "Yes");
     f.settings.WriteProfileString("PM", "MAX PM", "NONE");
-    CChatPanel* panel = f.Open(kLogin);
+    CChatPanel* panel = f.Open();
     ASSERT_NE(panel, nullptr);
     EXPECT_FALSE(panel->Context().m_bShowNameList);
     EXPECT_TRUE(panel->Context().m_bShowEmotionList);
