@@ -47,9 +47,7 @@ protected:
                 --running;
                 if (width < 0)
                     return -2;
-                file = (dir / (std::to_string(fetches.size()) + "-" + std::to_string(fetches[url]) +
-                               ".gif"))
-                           .string();
+                file = (dir / (std::to_string(++files) + ".gif")).string(); // one file a fetch
                 const giftest::Bytes b = giftest::GifBuilder(width, 2)
                                              .Image(width, 2, giftest::Bytes(width * 2u, 7))
                                              .Finish();
@@ -90,6 +88,7 @@ protected:
     std::map<std::string, int> fetches;
     int running = 0;
     int maxRunning = 0;
+    int files = 0;
     std::atomic<bool> hold{false};
     std::int64_t now = 1000;
     std::unique_ptr<CImageCache> cache;
