@@ -14,27 +14,15 @@ namespace {
 // Stand-ins with the edit operations the hook calls (copy, paste, cut) as the real panes have.
 class HookPanel : public QWidget, public IKeyboardHookTarget {
 public:
-    HookPanel() {
-        output = new QTextEdit(this);
-        output->setPlainText("transcript line");
-        input = new QLineEdit(this);
-        input->move(0, 200);
-        pm = new QTextEdit(this);
-        pm->resize(200, 60);
-        pm->move(0, 300);
-        other = new QLineEdit(this);
-        other->move(0, 400);
-        resize(400, 450);
-    }
     QWidget* HookOutputView() override { return output; }
     QWidget* HookInputLine() override { return input; }
     QList<QWidget*> HookPrivateWindows() override { return windows; }
     bool& HookCtrlDown() override { return ctrl; }
 
-    QTextEdit* output;
-    QLineEdit* input;
-    QTextEdit* pm; // a private-message window's view
-    QLineEdit* other;
+    QTextEdit* output = new QTextEdit("transcript line", this);
+    QLineEdit* input = new QLineEdit(this);
+    QTextEdit* pm = new QTextEdit(this); // a private-message window's view
+    QLineEdit* other = new QLineEdit(this);
     QList<QWidget*> windows;
     bool ctrl = false;
 };
