@@ -166,11 +166,8 @@ TEST(ChatControl, SecondInstanceIsRefusedWithTheBox) {
     EXPECT_EQ(second->CreateControlWindow(&f.host), nullptr);
     EXPECT_EQ(second->Panel(), nullptr);
     ASSERT_EQ(BoxCount(f.site.dialogs, "Warning!"), 1);
-    const DialogRequest* box = nullptr;
-    for (const auto& r : f.site.dialogs.Requests()) {
-        if (r.caption == "Warning!")
-            box = &r;
-    }
+    const DialogRequest* box = &f.site.dialogs.Requests().back();
+    EXPECT_EQ(box->caption, "Warning!");
     EXPECT_EQ(box->text, "An instance of Kivra is already running.\nOnly one instance of Kivra "
                          "may be active in an IE session.");
     EXPECT_EQ(box->flags, unsigned(MB_ICONEXCLAMATION));
