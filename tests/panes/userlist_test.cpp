@@ -433,11 +433,7 @@ TEST(GotoDlg, ChecksTheNameBeforeSending) {
         dialog.accept();
         EXPECT_EQ(rig.TakeWire(), c.wire) << c.typed;
         ASSERT_EQ(int(rig.dialogs.Requests().size()), c.boxes) << c.typed;
-        if (c.boxes) {
-            EXPECT_EQ(rig.dialogs.Requests()[0].caption, "Goto Failed");
-            EXPECT_EQ(rig.dialogs.Requests()[0].text, "You can't goto yourself");
-            EXPECT_TRUE(dialog.NameField()->hasSelectedText());
-        }
+        EXPECT_EQ(dialog.NameField()->hasSelectedText(), c.boxes == 1) << c.typed;
         EXPECT_EQ(dialog.result() == QDialog::Accepted, c.closed) << c.typed;
     }
 }
