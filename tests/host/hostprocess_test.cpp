@@ -24,17 +24,13 @@ std::istringstream StatFields(const std::string& pid) {
     return std::istringstream(close == std::string::npos ? "" : stat.substr(close + 2));
 }
 
+// The demo server among the children of `parent`'s main thread, which starts it.
 pid_t ServerChild(qint64 parent) {
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator("/proc", ec)) {
-        if (!std::isdigit(static_cast<unsigned char>(e.path().filename().string()[0])))
-            continue;
-        char state = 0;
-        qint64 ppid = 0;
-        StatFields(e.path().filename()) >> state >> ppid;
-        if (ppid == parent && Slurp(e.path() / "comm") == "kivra-server\n")
-            return std::stoi(e.path().filename());
-    }
+    const std::string task = "/proc/" + std::to_string(parent) + "/task/";
+    std::istringstream children(Slurp(task + std::to_string(parent) + "/children"));
+    for (pid_t pid = 0; children >> pid;)
+        if (Slurp("/proc/" + std::to_string(pid) + "/comm") == "kivra-server\n")
+            return pid;
     return 0;
 }
 
