@@ -74,17 +74,13 @@ TEST(PropertyExchange, AnyMissingCredentialEmptiesAllThree) {
     EXPECT_EQ(l.props.m_strServer, "");
 }
 
-// Each boolean spelling and name matching in any case are the property bag's own tests; here
-// that the exchange reads through them.
+// Each boolean spelling and name matching in any case are the property bag's own tests, and the
+// host's PARAM test reads "true" and "-1" through the exchange; here a false and a non-boolean.
 TEST(PropertyExchange, NamesIgnoreCaseAndBooleansReadAsPagesWriteThem) {
     auto params = kCredentials;
-    params.push_back({"disableWhois", "true"});
-    params.push_back({"DisableAvatars", "-1"});
     params.push_back({"PwRequired", "0"});
     params.push_back({"DISABLEPRIVATEMSG", "maybe"}); // no boolean: the default stays
     const Loaded l = LoadParams(params);
-    EXPECT_TRUE(l.props.m_bDisableWhois);
-    EXPECT_TRUE(l.props.m_bDisableAvatars);
     EXPECT_FALSE(l.props.m_bPwRequired);
     EXPECT_FALSE(l.props.m_bDisablePrivateMsg);
     EXPECT_EQ(l.props.m_strServer, "chat.example");
