@@ -1,5 +1,5 @@
 // The panel's side of a transfer: the offer question and the save dialog, the switch that turns
-// offers away, the boxes the engine's failures give and the idle tooltip.
+// offers away and the boxes the engine's failures give.
 #include "chatcontext.h"
 #include "filetransferui.h"
 #include "scripteddialogservice.h"
@@ -63,7 +63,7 @@ TEST(FileTransferUi, OffersAreAskedThenSavedUnlessTransfersAreOff) {
     }
 }
 
-TEST(FileTransferUi, EngineFailuresGiveTheirBoxesAndTheIdleTooltip) {
+TEST(FileTransferUi, EngineFailuresGiveTheirBoxes) {
     const std::tuple<int, std::uintptr_t, const char*> cases[] = {
         {FXE_REJECTED, 0, "Request to send was rejected.\nTransfer aborted."},
         {FXE_FAILURE, FXF_FILE, "Cannot open file a.txt."},
@@ -78,7 +78,6 @@ TEST(FileTransferUi, EngineFailuresGiveTheirBoxesAndTheIdleTooltip) {
         ScriptedDialogService dialogs;
         CFileXfer engine;
         CFileTransferUi ui(context, dialogs, nullptr, engine);
-        EXPECT_EQ(ui.Tooltip(), "Idle transfer.");
         ui.OnEvent(event, code, reinterpret_cast<std::uintptr_t>("a.txt"));
         ASSERT_EQ(dialogs.Requests().size(), 1u) << text;
         EXPECT_EQ(dialogs.Requests()[0].caption, "Transfer Request");
