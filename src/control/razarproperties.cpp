@@ -99,14 +99,6 @@ void ExchangeRazarProperties(RazarPropertyExchange& px, RazarProperties& props) 
     }
 }
 
-std::optional<bool> ParseParamBool(const std::string& text) {
-    if (text == "TRUE" || text == "true" || text == "1" || text == "-1")
-        return true;
-    if (text == "FALSE" || text == "false" || text == "0")
-        return false;
-    return std::nullopt;
-}
-
 int WholeNumber(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))

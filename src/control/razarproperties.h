@@ -72,8 +72,6 @@ public:
 // are all set, the three are emptied and CONNECTONSTARTUP is cleared.
 void ExchangeRazarProperties(RazarPropertyExchange& px, RazarProperties& props);
 
-// A boolean as a page writes it: TRUE/FALSE, true/false, 1/0 and -1; nullopt for anything else.
-std::optional<bool> ParseParamBool(const std::string& text);
 // The whole-number reading of a text property: leading blanks, an optional sign, the digits that
 // follow; anything else stops the reading (no digits gives 0). Clamped to the int range.
 int WholeNumber(const std::string& text);

@@ -102,7 +102,7 @@ TEST_F(HostProcess, HelpExplainsEveryOption) {
     const RunResult r = Start({"--help"});
     EXPECT_EQ(r.status, 0);
     for (const char* option : {"--page FILE", "--param NAME=VALUE", "--print-params", "--headless",
-                               "--quit-on-eof", "--demo", "--grab FILE.png"})
+                               "--quit-on-eof", "--demo", "--grab FILE.png", "--grab-menu SUBMENU"})
         EXPECT_EQ(r.out.count(QRegularExpression(QString("\\n  [-, a-z]*%1 +\\S").arg(option))), 1)
             << option << " has no line of its own\n"
             << r.out.toStdString();
