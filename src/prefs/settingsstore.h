@@ -93,14 +93,3 @@ struct StartupSettings {
     int maxCache = 15;
 };
 StartupSettings ReadStartupSettings(ISettingsStore& store);
-
-// The emotion list: seeds the defaults when "Loaded" is not "Yes" (letter case aside), then
-// reads "Emotion001" onwards up to the first empty or missing value.
-std::vector<std::string> LoadEmotions(ISettingsStore& store);
-// Writes every word as "Emotion%03d" from 1, an empty value after the last, and "Loaded" =
-// "Yes". With `writeCount` also "Count" = the number of words (the editing dialog's save).
-bool SaveEmotions(ISettingsStore& store, const std::vector<std::string>& words,
-                  bool writeCount = false);
-// "Emotion%03d" / "MRU%03d".
-std::string EmotionValueName(int index);
-std::string MRUValueName(int index);

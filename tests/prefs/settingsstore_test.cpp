@@ -160,28 +160,6 @@ TEST_F(SettingsTest, FontSettingsPerSection) {
     EXPECT_EQ(GetViewFont(settings, "Main").family, "Liberation Sans");
 }
 
-TEST_F(SettingsTest, EmotionsSeededOnceThenSavedWithEndMark) {
-    EXPECT_EQ(LoadEmotions(settings),
-              (std::vector<std::string>{"Smile", "Grin", "Nod", "Bow", "Shake", "Smirk", "Laugh"}));
-    EXPECT_EQ(settings.GetProfileString("Emotions", "Loaded", ""), "Yes");
-    EXPECT_EQ(settings.GetProfileString("Emotions", "Emotion008", "missing"), "");
-    EXPECT_EQ(settings.GetProfileString("Emotions", "Emotion007", ""), "Laugh");
-
-    // Once loaded, the user's list is left alone.
-    SaveEmotions(settings, {"Wave", "Cheer"}, true);
-    EXPECT_EQ(LoadEmotions(settings), (std::vector<std::string>{"Wave", "Cheer"}));
-    EXPECT_EQ(settings.GetProfileString("Emotions", "Emotion003", "missing"), "");
-    EXPECT_EQ(settings.GetProfileString("Emotions", "Emotion004", ""), "Bow"); // stale, unread
-    EXPECT_EQ(settings.GetProfileInt("Emotions", "Count", 0), 2u);
-
-    // "Loaded" in another letter case still counts as loaded for the emotion list.
-    settings.WriteProfileString("Emotions", "Loaded", "YES");
-    EXPECT_EQ(LoadEmotions(settings).size(), 2u);
-    settings.WriteProfileString("Emotions", "Loaded", "No");
-    EXPECT_EQ(LoadEmotions(settings).size(), 7u);
-    EXPECT_EQ(MRUValueName(0), "MRU000");
-}
-
 TEST_F(SettingsTest, UnwritableRegistryGivesDefaultsAndFailedWrites) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "root writes anywhere";
