@@ -1,6 +1,5 @@
 #include "settingsstore.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
