@@ -1,7 +1,8 @@
 #pragma once
 // One ticker message as the strip shows it: the plain text between the tags, and what the
-// anchor, image and effect tags of the ticker markup say about it. Only those three tags mean
-// anything to the ticker; every other tag is dropped from the text.
+// anchor, image and effect tags of the ticker markup say about it, as the markup tokenizer
+// (CMarkupTag) reads them. Only those three tags mean anything to the ticker; every other tag is
+// dropped from the text.
 
 #include <cstddef>
 #include <string>
@@ -12,8 +13,6 @@ struct TickerMessage {
     static constexpr std::size_t kMaxChars = 1024;
     // A pause is held at most this long, whatever the message asks.
     static constexpr int kMaxPauseSeconds = 60;
-    // Attributes read from one tag; later ones are ignored.
-    static constexpr int kMaxAttributes = 50;
 
     std::string text;   // plain text
     std::string href;   // link URL
@@ -24,10 +23,6 @@ struct TickerMessage {
 
     // Reads `message` (at most kMaxChars of it). A "<" with no ">" after it ends the message.
     static TickerMessage Parse(std::string_view message);
-
-    // The value of attribute `name` (letters in any case) in one tag's text, from "<" to ">";
-    // false when the tag has no such attribute. Values may be in double quotes.
-    static bool TagValue(std::string_view tag, std::string_view name, std::string& value);
 
     // The whole-number value of a PAUSE attribute: 0 for anything that is not a number of
     // seconds above 0, at most kMaxPauseSeconds.
