@@ -1,26 +1,11 @@
 #pragma once
 // The small dialogs of the panel's commands: Open URL, Ask A Question and About Kivra.
 
-#include <QDialog>
-#include <string>
+#include "linedlg.h"
 
-class QLineEdit;
+#include <QDialog>
 
 namespace kivra::control {
-
-// A caption, one labelled line of text, OK and Cancel. The text is read after OK.
-class CLineDlg : public QDialog {
-public:
-    CLineDlg(const QString& title, const QString& label, int fieldId, int maxLength,
-             QWidget* parent = nullptr);
-    // The text typed, in the wire's code page, with blanks at either end, CR, LF and NUL
-    // removed, so it cannot split a command or a navigation.
-    std::string Text() const;
-    QLineEdit* Field() const { return m_pField; }
-
-private:
-    QLineEdit* m_pField;
-};
 
 // Template 206: the address to open.
 class COpenUrlDlg : public CLineDlg {

@@ -2,16 +2,15 @@
 // CGotoDlg: "Go To User". OK sends the goto for the typed name; an empty name or the user's
 // own name keeps the dialog open.
 
-#include <QDialog>
+#include "linedlg.h"
 
 class CChatContext;
 class CUserActions;
-class QLineEdit;
 namespace kivra::platform {
 class DialogService;
 }
 
-class CGotoDlg : public QDialog {
+class CGotoDlg : public CLineDlg {
 public:
     enum : int { IDD = 189, IDC_NAME = 1102 };
     static constexpr int kMaxName = 255;
@@ -20,11 +19,10 @@ public:
              QWidget* parent = nullptr);
 
     void accept() override;
-    QLineEdit* NameField() const { return m_pName; }
+    QLineEdit* NameField() const { return Field(); }
 
 private:
     CChatContext& m_context;
     CUserActions& m_actions;
     kivra::platform::DialogService& m_dialogs;
-    QLineEdit* m_pName;
 };

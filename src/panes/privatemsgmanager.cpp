@@ -3,16 +3,14 @@
 #include "chatcontext.h"
 #include "codepage.h"
 #include "dialogservice.h"
+#include "linedlg.h"
 #include "namekeylist.h"
 #include "privatemsgwnd.h"
 #include "useractions.h"
 #include "viewcommands.h"
 
-#include <QDialogButtonBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <algorithm>
 
 using kivra::platform::FromWire;
@@ -20,27 +18,13 @@ using kivra::platform::FromWire;
 namespace {
 
 // "Send To:": the one name a conversation is started with when nobody is selected.
-class CSendToDlg : public QDialog {
+class CSendToDlg : public CLineDlg {
 public:
-    explicit CSendToDlg(QWidget* parent) : QDialog(parent), m_pName(new QLineEdit(this)) {
-        setWindowTitle(QStringLiteral("Send To:"));
-        m_pName->setMaxLength(255);
-        auto* label = new QLabel(QStringLiteral("&Name:"), this);
-        label->setBuddy(m_pName);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-        connect(buttons, &QDialogButtonBox::accepted, this, [this] { accept(); });
-        connect(buttons, &QDialogButtonBox::rejected, this, [this] { reject(); });
-        auto* layout = new QVBoxLayout(this);
-        layout->addWidget(label);
-        layout->addWidget(m_pName);
-        layout->addWidget(buttons);
-    }
+    explicit CSendToDlg(QWidget* parent)
+        : CLineDlg(QStringLiteral("Send To:"), QStringLiteral("&Name:"), 0, 255, parent) {}
     std::string Name() const {
-        return CUserActions::CleanName(kivra::platform::ToWireString(m_pName->text().trimmed()));
+        return CUserActions::CleanName(kivra::platform::ToWireString(Field()->text().trimmed()));
     }
-
-private:
-    QLineEdit* m_pName;
 };
 
 } // namespace
