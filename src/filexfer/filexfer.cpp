@@ -49,6 +49,20 @@ std::size_t ReadAll(int fd, std::uint8_t* data, std::size_t size) {
     return got;
 }
 
+// The mode a program's new file gets: 0666 less the process's umask, read without changing it.
+mode_t NewFileMode() {
+    std::FILE* status = std::fopen("/proc/self/status", "re");
+    unsigned mask = 022;
+    if (status != nullptr) {
+        char line[128];
+        while (std::fgets(line, sizeof line, status) != nullptr)
+            if (std::sscanf(line, "Umask: %o", &mask) == 1)
+                break;
+        std::fclose(status);
+    }
+    return static_cast<mode_t>(0666 & ~mask);
+}
+
 template <std::size_t N> void CopyText(char (&field)[N], const std::string& text) {
     const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
     std::memcpy(field, text.data(), n);
@@ -544,6 +558,12 @@ void CFileXfer::StepOpenReceive() {
     // only once it is whole.
     std::string part = m_strFileName + ".part-XXXXXX";
     m_fd = ::mkostemp(part.data(), O_CLOEXEC);
+    // A temporary file is private to its maker; the received file is the user's like any other.
+    if (m_fd >= 0 && ::fchmod(m_fd, NewFileMode()) != 0) {
+        ::close(m_fd);
+        ::unlink(part.c_str());
+        m_fd = -1;
+    }
     if (m_fd < 0) {
         Notify(FXE_FAILURE, FXF_FILE, reinterpret_cast<std::uintptr_t>(m_strFileName.c_str()));
         Finish(FXF_FILE);

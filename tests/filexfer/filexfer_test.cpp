@@ -8,6 +8,7 @@
 
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace kivra::filexfer;
@@ -173,6 +174,12 @@ TEST_F(FileXferTest, ReceivesWholeFilesAndSurvivesBadSenders) {
         EXPECT_EQ(offered, c.asked);
         const bool whole = c.reply == XFER_COMPLETE;
         EXPECT_EQ(ReadAll(target), whole ? data : "");
+        if (whole) { // the user's file, not a private temporary one
+            const mode_t mask = ::umask(022);
+            ::umask(mask);
+            EXPECT_EQ(std::filesystem::status(target).permissions(),
+                      std::filesystem::perms(0666 & ~mask));
+        }
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), whole);
         std::filesystem::remove(target);
     }
