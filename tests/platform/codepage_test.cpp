@@ -6,7 +6,7 @@
 
 using namespace kivra::platform;
 
-TEST(Codepage, DecodesTheHighRangeAndRoundTripsEveryByte) {
+TEST(Codepage, HighRangeRoundTripsEveryByteAndOthersBecomeQuestionMarks) {
     struct Case {
         const char* bytes;
         const char16_t* text;
@@ -29,9 +29,7 @@ TEST(Codepage, DecodesTheHighRangeAndRoundTripsEveryByte) {
         all.push_back(char(b));
     EXPECT_EQ(ToWireString(FromWire(all)), all);
     EXPECT_EQ(FromWire(all).size(), 256);
-}
-
-TEST(Codepage, CharactersOutsideTheCodePageBecomeOneQuestionMark) {
+    // Characters outside the code page become one question mark each.
     EXPECT_EQ(ToWire(QString::fromUtf16(u"\u20AC and \u0416 and \U0001F600!")),
               QByteArray("\x80 and ? and ?!"));
     EXPECT_EQ(ToWire(QString()), QByteArray());

@@ -21,9 +21,15 @@ constexpr unsigned kOk = 0x0, kOkCancel = 0x1, kYesNoCancel = 0x3, kYesNo = 0x4,
 constexpr int kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7;
 } // namespace
 
-TEST(ScriptedDialogs, SafeAnswersWithoutScript) {
+// Every request gets its safe answer and one transcript line. The streams carry the wire's code
+// page: the euro sign is its byte 0x80.
+TEST(ScriptedDialogs, SafeAnswersAndTranscriptLinesWithoutScript) {
+    std::ostringstream out;
     ScriptedDialogService d;
-    EXPECT_EQ(d.MessageBox(nullptr, "Note", "Warning", kOk), kIdOk);
+    d.SetEcho(&out);
+    EXPECT_EQ(d.MessageBox(nullptr, QString::fromUtf8("Line one\r\nLine two\n\u20ac three"),
+                           "Chat Error", kOk),
+              kIdOk);
     EXPECT_EQ(d.MessageBox(nullptr, "Sure?", "Question", kYesNo | kIconQ), kIdNo);
     EXPECT_EQ(d.MessageBox(nullptr, "Go on?", "Question", kOkCancel), kIdCancel);
     EXPECT_EQ(d.MessageBox(nullptr, "Save?", "Question", kYesNoCancel), kIdCancel);
@@ -31,11 +37,14 @@ TEST(ScriptedDialogs, SafeAnswersWithoutScript) {
     EXPECT_FALSE(d.GetOpenFileName(nullptr, "Sounds (*.wav)|*.wav||"));
     EXPECT_FALSE(d.GetFont(nullptr, QFont("Arial", 10)));
     QDialog dlg;
+    dlg.setWindowTitle("Preferences");
     EXPECT_EQ(d.RunModal(&dlg), QDialog::Rejected);
     ASSERT_EQ(d.Requests().size(), 8u);
-    EXPECT_EQ(d.Requests()[1].caption, "Question");
     EXPECT_EQ(d.Requests()[1].flags, kYesNo | kIconQ);
     EXPECT_TRUE(d.Requests()[1].answer.isEmpty());
+    EXPECT_EQ(out.str(), "[box] Chat Error: Line one\\nLine two\\n\x80 three\n"
+                         "[box] Question: Sure?\n[box] Question: Go on?\n[box] Question: Save?\n"
+                         "[dialog] Save As\n[dialog] Open\n[dialog] Font\n[dialog] Preferences\n");
 }
 
 TEST(ScriptedDialogs, QueuedAnswersAreTakenInOrderAndFitTheButtons) {
@@ -68,27 +77,8 @@ TEST(ScriptedDialogs, QueuedAnswersAreTakenInOrderAndFitTheButtons) {
     EXPECT_EQ(f->pointSize(), 14);
 }
 
-TEST(ScriptedDialogs, ModalDialogGetsTextInItsLineEditAndAcceptRules) {
-    ScriptedDialogService d;
-    QDialog dlg;
-    dlg.setWindowTitle("Goto User");
-    auto* edit = new QLineEdit(&dlg);
-    d.QueueAnswer("bob");
-    EXPECT_EQ(d.RunModal(&dlg), QDialog::Accepted);
-    EXPECT_EQ(edit->text(), "bob");
-    d.QueueAnswer("cancel");
-    EXPECT_EQ(d.RunModal(&dlg), QDialog::Rejected);
-
-    // A dialog whose own checks refuse the accept stays rejected.
-    class Picky : public QDialog {
-    public:
-        void accept() override {}
-    } picky;
-    d.QueueAnswer("ok");
-    EXPECT_EQ(d.RunModal(&picky), QDialog::Rejected);
-}
-
-TEST(ScriptedDialogs, FieldsReachControlsByIdOrLabelBeforeTheAnswer) {
+// A text answer goes into the first line edit; fields reach controls by id or label first.
+TEST(ScriptedDialogs, ModalDialogGetsFieldsByIdOrLabelThenTheAnswer) {
     QDialog dlg;
     auto* first = new QLineEdit(&dlg);
     auto* name = new QLineEdit(&dlg);
@@ -126,24 +116,17 @@ TEST(ScriptedDialogs, FieldsReachControlsByIdOrLabelBeforeTheAnswer) {
     EXPECT_NE(echo.str().find("no control 4711"), std::string::npos);
     // Fields are for the next dialog only.
     name->clear();
-    d.RunModal(&dlg);
+    d.QueueAnswer("cancel");
+    EXPECT_EQ(d.RunModal(&dlg), QDialog::Rejected);
     EXPECT_TRUE(name->text().isEmpty());
-}
 
-TEST(ScriptedDialogs, TranscriptLines) {
-    std::ostringstream out;
-    ScriptedDialogService d;
-    d.SetEcho(&out);
-    d.MessageBox(nullptr, QString::fromUtf8("Line one\r\nLine two\n\u20ac three"), "Chat Error",
-                 kOk);
-    d.GetSaveFileName(nullptr, "a.txt", "txt", "");
-    d.GetFont(nullptr, QFont());
-    QDialog dlg;
-    dlg.setWindowTitle("Preferences");
-    d.RunModal(&dlg);
-    // The streams carry the wire's code page: the euro sign is its byte 0x80.
-    EXPECT_EQ(out.str(), "[box] Chat Error: Line one\\nLine two\\n\x80 three\n"
-                         "[dialog] Save As\n[dialog] Font\n[dialog] Preferences\n");
+    // A dialog whose own checks refuse the accept stays rejected.
+    class Picky : public QDialog {
+    public:
+        void accept() override {}
+    } picky;
+    d.QueueAnswer("ok");
+    EXPECT_EQ(d.RunModal(&picky), QDialog::Rejected);
 }
 
 TEST(FileFilter, ClassicFiltersBecomeQtNameFilters) {
