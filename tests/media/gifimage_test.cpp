@@ -1,5 +1,4 @@
-// The GIF decoder on files the tests build: the layout of the bitmap, the parts of the format
-// that are read or skipped, and every known bad input ending as a decode error.
+// The GIF decoder on files the tests build: the bitmap, the format read or skipped, bad input.
 
 #include "gifimage.h"
 #include "gifwriter.h"
@@ -73,10 +72,8 @@ Bytes WithSize(int w, int h) {
 
 } // namespace
 
-// The shapes that stress the row layout and the code table: a width that needs padding, the
-// interlace passes with a height that ends mid-pass, the smallest code size, and noise that fills
-// the table to 4096 entries and goes on without a clear. Data that ends early leaves the rest at
-// index 0 and data past the last pixel is dropped; neither is an error while the end code comes.
+// Padded rows, interlace passes ending mid-pass, the smallest code size, a full code table kept or
+// cleared; data that ends early leaves index 0, data past the last pixel is dropped.
 TEST(GifDecode, PixelsComeBackRowForRow) {
     struct Case {
         const char* what;

@@ -1,12 +1,10 @@
-// The image cache over a scripted downloader: what is fetched, what is kept and what goes, and
-// that the workers stay within their number and stop when the cache goes.
+// The image cache over a scripted downloader: what is fetched, kept and dropped, and its workers.
 
 #include "gifwriter.h"
 #include "imagecache.h"
+#include "pump.h"
 #include "tempdir.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -26,8 +24,6 @@ struct Arrivals : IPictureNotify {
 // failed download when the URL is not listed. Counts the fetches and how many ran at once.
 class CacheTest : public testing::Test {
 protected:
-    void TearDown() override { cache.reset(); }
-
     void Make(int maxCache) {
         cache = std::make_unique<CImageCache>(
             [this](const std::string& url, std::string& file, const std::atomic<bool>& cancel) {
@@ -35,8 +31,7 @@ protected:
                 {
                     std::lock_guard lock(mutex);
                     ++fetches[url];
-                    running = running + 1;
-                    maxRunning = std::max(maxRunning, running);
+                    maxRunning = std::max(maxRunning, ++running);
                     const auto it = widths.find(url);
                     width = it == widths.end() ? -1 : it->second;
                 }
@@ -58,8 +53,7 @@ protected:
         cache->SetClock([this] { return now; });
     }
 
-    // Asks for `url` and waits until the fetch (if any) has ended; the picture's width, 0 for
-    // none.
+    // Asks for `url`, waits for any fetch; the picture's width, 0 for none.
     int Fetch(const std::string& url, bool keep = true) {
         auto n = std::make_shared<Arrivals>();
         if (auto p = cache->GetPicture(url, true, keep, n))
@@ -68,10 +62,7 @@ protected:
         return n->got.empty() || !n->got[0] ? 0 : n->got[0]->width;
     }
     void WaitIdle() {
-        QElapsedTimer t;
-        t.start();
-        while (cache->IsBusy() && t.elapsed() < 10000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        PumpUntil([this] { return !cache->IsBusy(); }, 10000);
     }
     int Fetches(const std::string& url) {
         std::lock_guard lock(mutex);

@@ -1,5 +1,4 @@
-// The component layer: reference counting, the class factory, dispatch tables, connection points,
-// the PARAM property bag, and registration into HKEY_CLASSES_ROOT with its removal.
+// The component layer: objects, factory, dispatch, connection points, property bag, registration.
 
 #include "classfactory.h"
 #include "connectionpoint.h"

@@ -1,5 +1,4 @@
-// The scripted dialog service's answers and its transcript lines, and the translation of
-// classic file filters for the Qt dialogs.
+// The scripted dialog service, and classic file filters translated for the Qt dialogs.
 
 #include "qtdialogservice.h"
 #include "scripteddialogservice.h"

@@ -1,5 +1,4 @@
-// The preferences sheet driven as the headless host drives it: fields reach controls on any page,
-// then OK, Apply or Cancel; what goes to the server, the registry and the session.
+// The preferences sheet driven as the headless host drives it.
 #include "../panes/panefakes.h"
 #include "../protocol/fakes.h"
 #include "configdlg.h"

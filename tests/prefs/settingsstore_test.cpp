@@ -1,5 +1,4 @@
-// The settings store: where values live, their types and defaults, the Yes/No rule, the start-up
-// reads with the cache folder, clamping, "MAX PM", the emotion list and deletions.
+// The settings store: locations, types, defaults, the Yes/No rule and the start-up reads.
 
 #include "regformat.h"
 #include "settingsstore.h"
@@ -20,6 +19,11 @@ protected:
     std::string Key(const char* section) const {
         return std::string(kSettingsAppKey) + "\\" + section;
     }
+    // The section's view font as "family twentieths".
+    std::string Font(const char* section) {
+        const ViewFontSettings f = GetViewFont(settings, section);
+        return f.family + " " + std::to_string(f.twentieths);
+    }
     void SetInstallPath(const std::string& p) {
         registry.SetString(RegRoot::CurrentUser, Key("Main"), "InstallPath", p);
     }
@@ -39,9 +43,7 @@ TEST_F(SettingsTest, ValuesTypesDefaultsAndDeletions) {
     EXPECT_EQ(registry.QueryString(RegRoot::CurrentUser,
                                    "Software\\Kivra\\axkivractrl\\MSKIVRA50\\Main", "Font Family"),
               "Times New Roman");
-    EXPECT_EQ(registry.QueryDword(RegRoot::CurrentUser,
-                                  "Software\\Kivra\\axkivractrl\\MSKIVRA50\\PM", "Sound PM"),
-              1u);
+    EXPECT_EQ(registry.QueryDword(RegRoot::CurrentUser, Key("PM"), "Sound PM"), 1u);
     // Nothing is cached: a change behind the store's back is seen at once.
     registry.SetString(RegRoot::CurrentUser, Key("Main"), "Font Family", "Arial");
     EXPECT_EQ(settings.GetProfileString("Main", "Font Family", "x"), "Arial");
@@ -81,9 +83,8 @@ std::string Switches(const StartupSettings& s) {
 TEST_F(SettingsTest, StartUpDefaultsAndTheCaseSensitiveYes) {
     SetInstallPath((dir / "install").string());
     EXPECT_EQ(Switches(ReadStartupSettings(settings)), "100000 maxPM=50 maxCache=15");
-    const ViewFontSettings f = GetViewFont(settings, "Main");
-    EXPECT_EQ(f.family + " " + std::to_string(f.twentieths), "Arial 200");
-    EXPECT_EQ(GetViewFont(settings, "PM").twentieths, 200);
+    EXPECT_EQ(Font("Main"), "Arial 200");
+    EXPECT_EQ(Font("PM"), "Arial 200");
     // Reading writes nothing but the keys.
     EXPECT_TRUE(registry.EnumValues(RegRoot::CurrentUser, Key("PM")).empty());
 
@@ -152,12 +153,11 @@ TEST_F(SettingsTest, FontSettingsPerSection) {
     settings.WriteProfileString("PM", "Font Size", "300");
     settings.WriteProfileString("PM", "Font Family", "Courier");
     settings.WriteProfileString("Main", "Font Size", "junk");
-    EXPECT_EQ(GetViewFont(settings, "PM").twentieths, 300);
-    EXPECT_EQ(GetViewFont(settings, "PM").family, "Courier");
-    EXPECT_EQ(GetViewFont(settings, "Main").twentieths, 200);
+    EXPECT_EQ(Font("PM"), "Courier 300");
+    EXPECT_EQ(Font("Main"), "Arial 200");
     EXPECT_TRUE(WriteViewFont(settings, "Main", {240, "Liberation Sans"}));
     EXPECT_EQ(settings.GetProfileString("Main", "Font Size", ""), "240");
-    EXPECT_EQ(GetViewFont(settings, "Main").family, "Liberation Sans");
+    EXPECT_EQ(Font("Main"), "Liberation Sans 240");
 }
 
 TEST_F(SettingsTest, UnwritableRegistryGivesDefaultsAndFailedWrites) {
