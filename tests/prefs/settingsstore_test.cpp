@@ -50,7 +50,6 @@ TEST_F(SettingsTest, ValuesTypesDefaultsAndDeletions) {
 
     EXPECT_EQ(settings.GetProfileString("Priv Msg MRU", "MRU000", kMRUMissing), kMRUMissing);
     EXPECT_TRUE(registry.KeyExists(RegRoot::CurrentUser, Key("Priv Msg MRU")));
-    EXPECT_EQ(settings.GetProfileInt("Priv Msg MRU", "MRUCount", 0), 0u);
     settings.WriteProfileInt("Main", "Max Cache", 30);
     settings.WriteProfileString("Main", "Font Size", "240");
     EXPECT_EQ(settings.GetProfileString("Main", "Max Cache", "dflt"), "dflt");
