@@ -24,11 +24,8 @@ public:
 
 class Counter : public ComObject<ICounter, IDispatch> {
 public:
-    explicit Counter(int* destroyed = nullptr) : m_destroyed(destroyed) {}
-    ~Counter() override {
-        if (m_destroyed)
-            ++*m_destroyed;
-    }
+    explicit Counter(int* destroyed) : m_destroyed(destroyed) {}
+    ~Counter() override { ++*m_destroyed; }
     int Next() override { return ++m_n; }
     HRESULT GetIDOfName(std::string_view, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     HRESULT Invoke(DISPID, InvokeKind, std::span<const Variant>, Variant*) override {

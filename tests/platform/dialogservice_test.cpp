@@ -123,16 +123,14 @@ TEST(ScriptedDialogs, ModalDialogGetsFieldsByIdOrLabelThenTheAnswer) {
     EXPECT_EQ(d.RunModal(&picky), QDialog::Rejected);
 }
 
-TEST(FileFilter, ClassicFiltersBecomeQtNameFilters) {
+TEST(FileFilter, ClassicFiltersAndDefaultExtensionsBecomeQtOnes) {
     EXPECT_EQ(TranslateFileFilter("Text File (*.txt)|*.txt||"), QStringList{"Text File (*.txt)"});
     EXPECT_EQ(TranslateFileFilter("All Files (*.*)|*.*||"), QStringList{"All Files (*)"});
     EXPECT_EQ(TranslateFileFilter("Pictures|*.gif;*.bmp|Sounds (*.wav)|*.wav||"),
               (QStringList{"Pictures (*.gif *.bmp)", "Sounds (*.wav)"}));
     EXPECT_EQ(TranslateFileFilter("Broken|"), QStringList{});
     EXPECT_EQ(TranslateFileFilter(""), QStringList{});
-}
-
-TEST(FileFilter, DefaultSuffixFromABareExtensionOrItsPattern) {
+    // The default suffix comes from a bare extension or its pattern.
     const std::pair<const char*, const char*> cases[] = {
         {"txt", "txt"}, {"*.txt", "txt"}, {".txt", "txt"}, {"*.*", ""}, {"", ""}};
     for (const auto& [ext, suffix] : cases)
