@@ -50,20 +50,20 @@ TEST(SocketLayer, ReceiveNotificationWaitsForTheNextReadAndCloseIsReported) {
     s.onClose = [&](int e) { closes.push_back(e); };
 
     kt::WriteAll(p.peer, "hello");
-    ASSERT_TRUE(kt::PumpUntil([&] { return receives > 0; }));
-    kt::PumpFor(100);
+    ASSERT_TRUE(PumpUntil([&] { return receives > 0; }));
+    PumpFor(100);
     EXPECT_EQ(receives, 1) << "unread data must not flood the window with notifications";
 
     kt::WriteAll(p.peer, " world");
     unsigned long ready = 0;
-    kt::PumpUntil([&] { return s.BytesAvailable(ready) && ready == 11; });
+    PumpUntil([&] { return s.BytesAvailable(ready) && ready == 11; });
     char buf[32] = {};
     ASSERT_EQ(s.Receive(buf, sizeof buf), 11);
     EXPECT_STREQ(buf, "hello world");
 
     ::close(p.peer);
     p.peer = -1;
-    ASSERT_TRUE(kt::PumpUntil([&] { return !closes.empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !closes.empty(); }));
     EXPECT_EQ(closes.front(), 0);
     EXPECT_FALSE(s.IsConnected());
 }
@@ -74,7 +74,7 @@ TEST(SocketLayer, ResetIsReportedAsACloseWithItsNumber) {
     p.s.onClose = [&](int e) { closes.push_back(e); };
     kt::Reset(p.peer);
     p.peer = -1;
-    ASSERT_TRUE(kt::PumpUntil([&] { return !closes.empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !closes.empty(); }));
     EXPECT_EQ(closes.front(), WSAECONNRESET);
     char c = 0;
     EXPECT_EQ(p.s.Send(&c, 1), -1);
@@ -116,7 +116,7 @@ TEST(SocketLayer, ListenAndAcceptNotify) {
     BlockingSocket client;
     ASSERT_TRUE(client.Create());
     ASSERT_TRUE(client.Connect(kt::Loopback(), port));
-    ASSERT_TRUE(kt::PumpUntil([&] { return accepts > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return accepts > 0; }));
     BlockingSocket taken;
     std::uint32_t peerAddress = 0;
     ASSERT_TRUE(server.Accept(taken, &peerAddress));
