@@ -22,16 +22,14 @@ namespace {
 using kivra::platform::DialogRequest;
 
 // A protocol object that records what the session hands it. A buffer is consumed up to its last
-// "\n", or up to an unfinished block (0x01 with no "<end>\n" after it); the rest is reported as
-// an unfinished tail.
+// "\n"; the rest is reported as an unfinished tail.
 class RecordingProtocol : public CProtocolBase {
 public:
     explicit RecordingProtocol(CChatContext& c) : context(c) {}
     CChatContext& context;
     int loginAnswer = 1;
     int prepareAnswer = 1;
-    std::vector<std::string> parsed;
-    std::string consumed;
+    std::string last, consumed; // the last buffer handed in; everything consumed
     int depth = 0, maxDepth = 0;
     std::size_t fresh = 0, left = 0; // bytes new to the parse so far; the tail it left last
     std::function<void()> onParse;
@@ -47,18 +45,13 @@ public:
         ++depth;
         maxDepth = std::max(maxDepth, depth);
         EXPECT_EQ(data[length], '\0') << "blocks are zero-terminated";
-        if (length < 4096)
-            parsed.emplace_back(data, static_cast<std::size_t>(length));
+        last.assign(data, static_cast<std::size_t>(length));
         if (onParse)
             onParse();
         char* end = data + length;
         char* keep = end;
         while (keep > data && keep[-1] != '\n')
             --keep;
-        const std::string_view all(data, static_cast<std::size_t>(length));
-        const auto block = all.rfind('\x01');
-        if (block != std::string_view::npos && all.find("<end>\n", block) == std::string_view::npos)
-            keep = data + block;
         consumed.append(data, keep);
         fresh += static_cast<std::size_t>(length) - left;
         left = static_cast<std::size_t>(end - keep);
@@ -230,21 +223,21 @@ TEST(ChatSession, FileTransferListenerStartsOnThePortPlus30OrSwitchesTransferOff
 TEST(ChatSession, SplitReadsAreJoinedBeforeTheParse) {
     SessionRig<RecordingProtocol> rig;
     ASSERT_TRUE(rig.Start());
-    // A block split across two reads is parsed once whole: the unfinished tail is kept.
-    kt::WriteAll(rig.peer, "hello\n\x01<begin>\n<user> A");
+    // A line split across two reads is parsed once whole: the unfinished tail is kept.
+    kt::WriteAll(rig.peer, "hello\n<user> A");
     ASSERT_TRUE(PumpUntil([&] { return rig.session.CarryLength() > 0; }));
-    EXPECT_EQ(rig.session.CarryLength(), std::string("\x01<begin>\n<user> A").size());
-    kt::WriteAll(rig.peer, "nn\n<end>\n");
+    EXPECT_EQ(rig.session.CarryLength(), std::string("<user> A").size());
+    kt::WriteAll(rig.peer, "nn\n");
     ASSERT_TRUE(PumpUntil([&] { return rig.protocol.consumed.size() > 6; }));
     EXPECT_EQ(rig.session.CarryLength(), 0u);
-    EXPECT_EQ(rig.protocol.parsed.back(), "\x01<begin>\n<user> Ann\n<end>\n");
+    EXPECT_EQ(rig.protocol.last, "<user> Ann\n");
     // One byte at a time.
-    const std::string text = "\x01<begin>\n<ticker> one byte at a time\n<end>\nbye\n";
+    const std::string text = "<ticker> one byte at a time\nbye\n";
     for (char ch : text) {
         kt::WriteAll(rig.peer, std::string(1, ch));
         PumpFor(2);
     }
-    const std::string all = "hello\n\x01<begin>\n<user> Ann\n<end>\n" + text;
+    const std::string all = "hello\n<user> Ann\n" + text;
     ASSERT_TRUE(PumpUntil([&] { return rig.protocol.consumed.size() == all.size(); }));
     EXPECT_EQ(rig.protocol.consumed, all);
 }
