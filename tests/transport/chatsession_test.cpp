@@ -257,6 +257,7 @@ TEST(ChatSession, EachReadPassIsOneBatchForTheView) {
     // The peer's close ends the session; the pass that finds it still closes its batch.
     rig.ClosePeer();
     ASSERT_TRUE(PumpUntil([&] { return !rig.transport.IsConnected(); }));
+    EXPECT_EQ(rig.window.socketEvents.back(), CHAT_SOCKET_CLOSED);
     PumpFor(50);
     EXPECT_EQ(rig.view.depth, 0);
 }
@@ -315,6 +316,7 @@ TEST(ChatSession, SocketPollTimerReadsWhileConnectedAndTheCloseMessageDisconnect
     EXPECT_TRUE(rig.session.OnTimer(TIMER_SOCKET_POLL));
     EXPECT_EQ(rig.window.socketEvents.size(), before + 1);
     EXPECT_EQ(rig.window.socketEvents.back(), CHAT_SOCKET_DATA);
+    EXPECT_TRUE(Boxes(rig.dialogs).empty()) << "nothing ready is no read error";
     EXPECT_FALSE(rig.session.OnTimer(TIMER_ABOUT));
     EXPECT_EQ(rig.window.SendMessage(WM_CHAT_SOCKET, 0, 0x20), 0);
     EXPECT_EQ(rig.view.lines.back(), "\r\n...disconnecting");

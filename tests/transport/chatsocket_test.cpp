@@ -177,30 +177,7 @@ struct Connected {
     }
 };
 
-TEST(ChatSocketData, ReceiveHandsOutWhatIsReadyAndReportsThePeerClose) {
-    Connected c;
-    ASSERT_GE(c.peer, 0);
-    EXPECT_EQ(Receive(c.s), "") << "nothing ready: empty, not an error";
-    EXPECT_FALSE(c.s.HasData());
-
-    kt::WriteAll(c.peer, "ping");
-    ASSERT_TRUE(PumpUntil([&] { return c.window.socketEvents.size() >= 2; }));
-    EXPECT_EQ(c.window.socketEvents, (std::vector<long>{CHAT_SOCKET_CONNECTED, CHAT_SOCKET_DATA}));
-    EXPECT_EQ(Receive(c.s), "ping");
-
-    kt::WriteAll(c.peer, "abcdef");
-    ASSERT_TRUE(PumpUntil([&] { return c.s.HasData(); }));
-    EXPECT_EQ(Receive(c.s, 4), "abcd") << "the largest length wanted is kept";
-    EXPECT_EQ(Receive(c.s), "ef");
-
-    ::close(c.peer);
-    c.peer = -1;
-    ASSERT_TRUE(PumpUntil([&] { return !c.s.IsConnected(); }));
-    EXPECT_EQ(c.window.socketEvents.back(), CHAT_SOCKET_CLOSED);
-    EXPECT_EQ(Receive(c.s), "!6");
-    EXPECT_EQ(c.s.SendText("late\r\n"), 0);
-}
-
+// Data notifications and the peer's close are the session's tests.
 TEST(ChatSocketData, ReadByteUsesTheBufferThenReceiveHandsOutTheRest) {
     Connected c(false);
     ASSERT_GE(c.peer, 0);
@@ -217,6 +194,11 @@ TEST(ChatSocketData, ReadByteUsesTheBufferThenReceiveHandsOutTheRest) {
     ASSERT_EQ(c.s.ReadByte(b), 0);
     EXPECT_EQ(b, 'y');
     EXPECT_EQ(Receive(c.s), "z123");
+    EXPECT_FALSE(c.s.HasData());
+    kt::WriteAll(c.peer, "abcdef");
+    ASSERT_TRUE(PumpUntil([&] { return c.s.HasData(); }));
+    EXPECT_EQ(Receive(c.s, 4), "abcd") << "the largest length wanted is kept";
+    EXPECT_EQ(Receive(c.s), "ef");
 
     waits = 0;
     EXPECT_EQ(c.s.ReadByte(b), 11) << "ten empty rounds time out";
