@@ -27,7 +27,6 @@ class RecordingProtocol : public CProtocolBase {
 public:
     explicit RecordingProtocol(CChatContext& c) : context(c) {}
     CChatContext& context;
-    int loginAnswer = 1;
     int prepareAnswer = 1;
     std::string last, consumed; // the last buffer handed in; everything consumed
     int depth = 0, maxDepth = 0;
@@ -37,7 +36,7 @@ public:
     int Send(const char* text) override { return context.m_pTransport->SendText(text); }
     int Login() override {
         Send("LOGIN\n");
-        return loginAnswer;
+        return 1;
     }
     int Logout() override { return 1; }
     int Prepare() override { return prepareAnswer; }
@@ -375,10 +374,9 @@ TEST(ChatSession, AFloodIsReadInBoundedPassesWithoutLosingBytes) {
         largestPass = std::max(largestPass, rig.protocol.fresh - before);
         return r;
     };
-    const bool all = PumpUntil([&] { return rig.protocol.consumed.size() >= total; }, 60000);
+    PumpUntil([&] { return rig.protocol.consumed.size() >= total; }, 60000);
     stop = true;
     writer.join();
-    EXPECT_TRUE(all);
     EXPECT_EQ(rig.protocol.consumed.size(), total);
     EXPECT_LE(largestPass, CChatSession::kMaxBytesPerPass + CChatSession::kMaxReadLength);
 }
