@@ -128,7 +128,7 @@ Lines Boxes(const kivra::platform::ScriptedDialogService& dialogs) {
 
 TEST(ChatSession, RefusedPortsShowTheErrorLineAndTheWarning) {
     SessionRig<RecordingProtocol> rig;
-    kt::RefusedPort refused;
+    kt::Listener refused(-1);
     CopyParam(rig.context.m_params.szPortList, std::to_string(refused.Port()));
     rig.session.Start();
     const std::string box = "Failed to connect to server.\nTry using the other available clients "

@@ -70,7 +70,7 @@ TEST(ChatSocketPorts, ListsRangesBlanksAndTheLimit) {
 }
 
 TEST(ChatSocketConnect, TriesPortsInOrderSkippingRefusedOnes) {
-    kt::RefusedPort a, b;
+    kt::Listener a(-1), b(-1); // refused
     kt::Listener first, second;
     kt::RecordingWindow window;
     CChatSocket s;
@@ -102,7 +102,7 @@ TEST(ChatSocketConnect, NamesAreResolvedRetriedWhileBusyAndFailuresGive3) {
         if (name == "busy.example" || (name == "flaky.example" && ++busy < 3))
             return LookupResult{net::WSATRY_AGAIN, 0};
         if (name == "chat.example" || name == "flaky.example")
-            return LookupResult{0, kt::Loopback()};
+            return LookupResult{0, htonl(INADDR_LOOPBACK)};
         return LookupResult{net::WSAHOST_NOT_FOUND, 0};
     });
     EXPECT_EQ(ConnectTo(s, port, "nowhere.example"), 3);
@@ -383,7 +383,7 @@ TEST_F(TunnelFixture, ModeOneGoesStraightToTheTunnelAndDataComesThroughIt) {
 }
 
 TEST_F(TunnelFixture, ModeTwoFallsBackOnlyWithEveryTunnelSettingAndAFailedOpenGives5) {
-    kt::RefusedPort refused;
+    kt::Listener refused(-1);
     context.m_params.nTunnelMode = 2;
     CChatSocket s(&context);
     const Ports ports = {refused.Port(), refused.Port()};
@@ -404,7 +404,7 @@ TEST_F(TunnelFixture, ModeTwoFallsBackOnlyWithEveryTunnelSettingAndAFailedOpenGi
 }
 
 TEST_F(TunnelFixture, ThePageResolvesTheChatHostWritesKeepOrderAndADroppedConnectionCloses) {
-    kt::RefusedPort refused;
+    kt::Listener refused(-1);
     CopyParam(context.m_params.szServer, "chat.nowhere");
     int lookups = 0;
     auto unresolvable = [&](const std::string&) {

@@ -19,10 +19,6 @@
 
 namespace kt {
 
-inline std::uint32_t Loopback() {
-    return htonl(INADDR_LOOPBACK);
-}
-
 // A socket bound to a free loopback port: listening with the backlog given, or (a negative
 // backlog) never listening, so that connections to it are refused.
 class Listener {
@@ -51,10 +47,6 @@ private:
     int m_fd = -1;
 };
 
-struct RefusedPort : Listener {
-    RefusedPort() : Listener(-1) {}
-};
-
 // A listener whose accept queue is full drops new handshakes: a connect to it never answers.
 struct Unanswering {
     Listener listener{0};
@@ -64,7 +56,7 @@ struct Unanswering {
             fillers.push_back(std::make_unique<kivra::platform::net::BlockingSocket>());
             fillers.back()->Create();
             fillers.back()->SetConnectTimeout(200);
-            fillers.back()->Connect(Loopback(), listener.Port());
+            fillers.back()->Connect(htonl(INADDR_LOOPBACK), listener.Port());
         }
     }
 };

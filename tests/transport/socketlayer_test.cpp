@@ -31,7 +31,7 @@ struct SocketPair {
     BlockingSocket s;
     int peer = -1;
     SocketPair() {
-        if (s.Create() && s.Connect(kt::Loopback(), listener.Port()))
+        if (s.Create() && s.Connect(htonl(INADDR_LOOPBACK), listener.Port()))
             peer = listener.Accept();
     }
     ~SocketPair() {
