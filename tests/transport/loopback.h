@@ -1,8 +1,8 @@
 #pragma once
-// Helpers for the transport tests: scripted peers on 127.0.0.1 made of plain sockets, an event
-// pump, a message window that records WM_CHAT_SOCKET, and recording views.
+// Helpers for the transport tests: scripted peers on 127.0.0.1 made of plain sockets, a message
+// window that records WM_CHAT_SOCKET, and a recording view.
 
-#include "chatinterfaces.h"
+#include "../protocol/fakes.h"
 #include "messagewindow.h"
 
 #include <blockingsocket.h>
@@ -18,13 +18,6 @@
 #include <vector>
 
 namespace kt {
-
-inline std::uint32_t Loopback() {
-    return htonl(INADDR_LOOPBACK);
-}
-
-using ::PumpFor;
-using ::PumpUntil;
 
 // A socket bound to a free loopback port: listening with the backlog given, or (a negative
 // backlog) never listening, so that connections to it are refused.
@@ -54,10 +47,6 @@ private:
     int m_fd = -1;
 };
 
-struct RefusedPort : Listener {
-    RefusedPort() : Listener(-1) {}
-};
-
 // A listener whose accept queue is full drops new handshakes: a connect to it never answers.
 struct Unanswering {
     Listener listener{0};
@@ -67,7 +56,7 @@ struct Unanswering {
             fillers.push_back(std::make_unique<kivra::platform::net::BlockingSocket>());
             fillers.back()->Create();
             fillers.back()->SetConnectTimeout(200);
-            fillers.back()->Connect(Loopback(), listener.Port());
+            fillers.back()->Connect(htonl(INADDR_LOOPBACK), listener.Port());
         }
     }
 };
@@ -138,33 +127,20 @@ protected:
     }
 };
 
-// An output view that keeps the appended text.
-class RecordingView : public IOutputView {
-public:
-    std::string text;
+// The protocol fakes' view, also keeping each appended text and counting the read passes' batches.
+struct ViewLog {
+    kivra_test::Recorder log;
+};
+struct RecordingView : ViewLog, kivra_test::FakeView {
+    RecordingView() : FakeView(log, "view") {}
     std::vector<std::string> lines;
     int depth = 0, batches = 0, appendsOutsideBatches = 0;
-    void AppendText(const char* t, std::size_t n, std::uint32_t) override {
-        if (depth == 0)
-            ++appendsOutsideBatches;
-        text.append(t, n);
+    void AppendText(const char* t, std::size_t n, std::uint32_t style) override {
+        appendsOutsideBatches += depth == 0 ? 1 : 0;
         lines.emplace_back(t, n);
+        FakeView::AppendText(t, n, style);
     }
-    void AppendSeparator() override {}
-    void InsertLink(const std::string& linkText, const std::string&) override { text += linkText; }
-    void InsertPicture(const ChatPicture&, const std::string&) override {}
-    void InsertPlainPicture(const ChatPicture&, int) override {}
-    void FinishAppend() override {}
-    void SetBold(bool) override {}
-    void SetItalic(bool) override {}
-    void SetUnderline(bool) override {}
-    void SetBaseColour(ChatColor) override {}
-    bool IsAtEnd() const override { return true; }
-    void ClearAll() override { text.clear(); }
-    void BeginBatch() override {
-        if (depth++ == 0)
-            ++batches;
-    }
+    void BeginBatch() override { batches += depth++ == 0 ? 1 : 0; }
     void EndBatch() override { --depth; }
 };
 

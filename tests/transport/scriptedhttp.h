@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -56,15 +55,13 @@ public:
     }
 
 private:
-    bool Wait(int fd, short events, int ms) {
-        pollfd p{fd, events, 0};
+    static bool Readable(int fd, int ms) {
+        pollfd p{fd, POLLIN, 0};
         return ::poll(&p, 1, ms) > 0;
     }
     void Serve() {
         while (!m_stop) {
-            if (!Wait(m_fd, POLLIN, 20))
-                continue;
-            const int c = ::accept(m_fd, nullptr, nullptr);
+            const int c = Readable(m_fd, 20) ? ::accept(m_fd, nullptr, nullptr) : -1;
             if (c < 0)
                 continue;
             std::string request = ReadRequest(c);
@@ -78,7 +75,7 @@ private:
                 }
             }
             if (answer == kStall) {
-                while (!m_stop && !(Wait(c, POLLIN, 20) && ::recv(c, m_buf, 1, MSG_PEEK) <= 0)) {
+                while (!m_stop && !(Readable(c, 20) && ::recv(c, m_buf, 1, MSG_PEEK) <= 0)) {
                 }
             } else if (answer == kEndless) {
                 const std::string head = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n";
@@ -95,7 +92,7 @@ private:
     std::string ReadRequest(int c) {
         std::string r;
         std::size_t want = std::string::npos;
-        while (r.size() < want && Wait(c, POLLIN, 2000)) {
+        while (r.size() < want && Readable(c, 2000)) {
             const ssize_t n = ::recv(c, m_buf, sizeof m_buf, 0);
             if (n <= 0)
                 break;

@@ -6,6 +6,7 @@
 #include <climits>
 #include <gtest/gtest.h>
 
+// Round trips of every length and byte are the Base64 fuzz target's.
 TEST(TunnelCodec, Base64AndFormEscaping) {
     const std::pair<std::string, std::string> encoded[] = {
         {"", ""},
@@ -20,26 +21,19 @@ TEST(TunnelCodec, Base64AndFormEscaping) {
         EXPECT_EQ(Base64Encode(bytes), text);
         EXPECT_EQ(Base64Decode(text), bytes);
     }
-    EXPECT_EQ(FormEscape(" %#&=+\x7f/\x80"
-                         "Az"),
-              "+%25%23%26%3D%2B%7F/\x80"
-              "Az");
-    std::string all;
-    for (int i = 0; i < 600; ++i) {
-        EXPECT_EQ(Base64Decode(Base64Encode(all)), all) << i;
-        all += static_cast<char>(i * 37 + 11);
-    }
-}
-
-TEST(TunnelCodec, Base64DecodingFailsOnWhatItCannotRead) {
-    const std::pair<const char*, std::optional<std::string>> cases[] = {
+    // What cannot be read fails; a whole group ends the text at its padding.
+    const std::pair<const char*, std::optional<std::string>> decoded[] = {
         {"=", std::nullopt},      {"A", std::nullopt},        {"Zm9", std::nullopt},
         {"Zm9v\r", std::nullopt}, {"Zm9v!A==", std::nullopt}, {"A===", std::nullopt},
         {"Zm 9v", std::nullopt},  {"Zg==junk", "f"},          {"Zm=v", "f"},
         {"Zm8=Zm9v", "fo"},       {"Zm9vYg", std::nullopt},
     };
-    for (const auto& [text, bytes] : cases)
+    for (const auto& [text, bytes] : decoded)
         EXPECT_EQ(Base64Decode(text), bytes) << text;
+    EXPECT_EQ(FormEscape(" %#&=+\x7f/\x80"
+                         "Az"),
+              "+%25%23%26%3D%2B%7F/\x80"
+              "Az");
 }
 
 TEST(TunnelCodec, NumbersAndStatusWords) {
@@ -56,21 +50,18 @@ TEST(TunnelCodec, OpenWriteAndCloseAnswersAreReadLineByLine) {
     // The open answers' words and numbers, and the write body, are the HTTP tunnel's tests.
     EXPECT_FALSE(ParseOpenAnswer("Status=OK\n").connectionId.has_value());
 
-    const std::pair<const char*, TunnelStatus> write[] = {
-        {"junk\nStatus=CONNDOWN\nOther=1\n", TUNNEL_CONNDOWN},
-        {"", TUNNEL_UNKNOWN},
-        {"Status=OK\nStatus=CONNFAILED\n", TUNNEL_CONNFAILED},
+    const auto write = ParseWriteAnswer, close = ParseCloseAnswer;
+    const std::tuple<TunnelStatus (*)(std::string_view), const char*, TunnelStatus> cases[] = {
+        {write, "junk\nStatus=CONNDOWN\nOther=1\n", TUNNEL_CONNDOWN},
+        {write, "", TUNNEL_UNKNOWN},
+        {write, "Status=OK\nStatus=CONNFAILED\n", TUNNEL_CONNFAILED},
+        {close, "Status=OK\nNonce=1\n", TUNNEL_UNKNOWN},
+        {close, "Status=OK\n\nNonce=1\n", TUNNEL_OK},
+        {close, "Status=CONNDOWN\nStatus=OK\n", TUNNEL_OK},
+        {close, "Nonce=1\nStatus=OK\n", TUNNEL_UNKNOWN},
     };
-    for (const auto& [body, status] : write)
-        EXPECT_EQ(ParseWriteAnswer(body), status) << body;
-    const std::pair<const char*, TunnelStatus> close[] = {
-        {"Status=OK\nNonce=1\n", TUNNEL_UNKNOWN},
-        {"Status=OK\n\nNonce=1\n", TUNNEL_OK},
-        {"Status=CONNDOWN\nStatus=OK\n", TUNNEL_OK},
-        {"Nonce=1\nStatus=OK\n", TUNNEL_UNKNOWN},
-    };
-    for (const auto& [body, status] : close)
-        EXPECT_EQ(ParseCloseAnswer(body), status) << body;
+    for (const auto& [parse, body, status] : cases)
+        EXPECT_EQ(parse(body), status) << (parse == write ? "write: " : "close: ") << body;
 }
 
 TEST(TunnelCodec, ReadAnswersAreOneRecordPerChunkWithALineFeed) {
