@@ -1,6 +1,5 @@
-// Message kinds, colour and effect names, and the small list types the protocol keeps.
+// Message kinds, colour and effect names, and the name keys the protocol's lists keep.
 #include "namekeylist.h"
-#include "stringarray.h"
 #include "useroptions.h"
 
 #include <gtest/gtest.h>
@@ -57,20 +56,4 @@ TEST(NameKeys, BlankAndPlusAndCaseAreOneName) {
     EXPECT_TRUE(list.Contains("ann+lee")); // only the first went
     EXPECT_TRUE(list.Remove("ann lee"));
     EXPECT_FALSE(list.Remove("ann lee"));
-}
-
-TEST(StringArrays, NullTerminatedViewAndRemoval) {
-    CStringArray a;
-    EXPECT_EQ(a.Data()[0], nullptr);
-    for (const char* s : {"one", "two", "one"})
-        a.Append(s);
-    EXPECT_EQ(a.Data()[3], nullptr);
-    EXPECT_TRUE(a.Remove("one"));
-    EXPECT_EQ(a.Items(), (std::vector<std::string>{"two", "one"}));
-    EXPECT_STREQ(a.Data()[1], "one");
-    EXPECT_EQ(a.Data()[2], nullptr);
-    EXPECT_TRUE(a.ContainsNoCase("TWO"));
-    a.Free();
-    EXPECT_EQ(a.Count(), 0u);
-    EXPECT_EQ(a.Data()[0], nullptr);
 }
