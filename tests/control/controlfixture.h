@@ -16,8 +16,7 @@
 #include <sstream>
 #include <unistd.h>
 
-// A loopback port nobody listens on: bound once by the system's choice, then let go, so a
-// session started by a test fails at once instead of reaching anything.
+// A loopback port nobody listens on, so a session started by a test fails at once.
 inline std::string ClosedPort() {
     static const std::string port = [] {
         std::uint16_t p = 0;
@@ -78,10 +77,8 @@ public:
         host.show();
     }
     ~ControlFixture() {
-        for (auto* c : controls) {
-            c->DestroyControlWindow();
-            static_cast<kivra::platform::IDispatch*>(c)->Release();
-        }
+        while (!controls.empty())
+            Drop(controls.back());
     }
 
     kivra::control::CRazarCtrl* NewControl(const Params& params = Login()) {
