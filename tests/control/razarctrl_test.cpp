@@ -8,28 +8,32 @@
 using namespace kivra::control;
 using namespace kivra::platform;
 
-TEST(ChatControl, OptionFlagsFollowTheSwitchesWithPollingLast) {
-    // POLLING, DISABLEPRIVATEMSG, DISABLEAVATARS; the flags besides 0x01 and 0x08, and the period
-    // in seconds, whose milliseconds must fit the keepalive timer's int.
-    const std::tuple<const char*, const char*, const char*, std::uint32_t, int> cases[] = {
-        // Clearing key 22 clears 0x02 and 0x04 again: private messages and avatars stay on.
-        {"0", "TRUE", "TRUE", 0x00, 0},
-        {"0", "FALSE", "FALSE", 0x00, 0},
-        {"-5", "FALSE", "FALSE", 0x00, 0},
-        // Polling turns both off whatever the properties say.
-        {"20", "FALSE", "FALSE", 0x16, 20},
-        {"20", "TRUE", "FALSE", 0x16, 20},
-        {"2147484", "FALSE", "FALSE", 0x16, 2147483},
-        {"99999999999999", "FALSE", "FALSE", 0x16, 2147483},
-    };
-    for (const auto& [polling, noPrivate, noAvatars, flags, period] : cases) {
-        SCOPED_TRACE(std::string(polling) + " " + noPrivate + " " + noAvatars);
+// The option flags follow the switches with polling last; the ticker exists only for a positive
+// period.
+TEST(ChatControl, OptionFlagsAndTickerFollowThePageSwitches) {
+    // POLLING, DISABLEPRIVATEMSG, DISABLEAVATARS, TICKERTEXT; the flags besides 0x01 and 0x08, and
+    // the polling period in seconds, whose milliseconds must fit the keepalive timer's int.
+    const std::tuple<const char*, const char*, const char*, const char*, std::uint32_t, int>
+        cases[] = {
+            // Clearing key 22 clears 0x02 and 0x04 again: private messages and avatars stay on.
+            {"0", "TRUE", "TRUE", "0", 0x00, 0},
+            {"0", "FALSE", "FALSE", "-5", 0x00, 0},
+            {"-5", "FALSE", "FALSE", "abc", 0x00, 0},
+            // Polling turns both off whatever the properties say.
+            {"20", "FALSE", "FALSE", "30", 0x16, 20},
+            {"20", "TRUE", "FALSE", "1", 0x16, 20},
+            {"2147484", "FALSE", "FALSE", "0", 0x16, 2147483},
+            {"99999999999999", "FALSE", "FALSE", "0", 0x16, 2147483},
+        };
+    for (const auto& [polling, noPrivate, noAvatars, ticker, flags, period] : cases) {
+        SCOPED_TRACE(std::string(polling) + " " + noPrivate + " " + noAvatars + " " + ticker);
         ControlFixture f;
         CChatPanel* panel = f.Open(Login({{"POLLING", polling},
                                           {"DISABLEPRIVATEMSG", noPrivate},
                                           {"DISABLEAVATARS", noAvatars},
                                           {"DISABLEWHOIS", "TRUE"},
-                                          {"DISABLEFILEXFER", "1"}}));
+                                          {"DISABLEFILEXFER", "1"},
+                                          {"TICKERTEXT", ticker}}));
         ASSERT_NE(panel, nullptr);
         const CChatContext& ctx = panel->Context();
         EXPECT_EQ(ctx.m_nOptionFlags, flags | 0x01 | 0x08);
@@ -37,6 +41,13 @@ TEST(ChatControl, OptionFlagsFollowTheSwitchesWithPollingLast) {
         EXPECT_EQ(ctx.m_nPollingPeriod, period);
         // Show-avatars follows the property alone.
         EXPECT_EQ(ctx.m_bShowAvatars, std::string(noAvatars) != "TRUE");
+        QWidget* shown = panel->findChild<QWidget*>(QStringLiteral("DezivArozi"));
+        EXPECT_EQ(shown != nullptr, std::atoi(ticker) >= 1);
+        if (shown != nullptr) {
+            EXPECT_TRUE(shown->isVisibleTo(panel));
+            EXPECT_EQ(shown->geometry(), QRect(344, 2, 800 - 5 - 344, 20));
+        }
+        EXPECT_EQ(ctx.m_nTickerPeriod, std::atoi(ticker));
     }
 }
 
@@ -65,22 +76,6 @@ TEST(ChatControl, ConnectionBlockIsFilledAndCutToCapacity) {
     EXPECT_EQ(p.nTunnelMode, 3);
     EXPECT_EQ(p.nConnectKind, 2);
     EXPECT_EQ(p.nPasswordRequired, 0);
-}
-
-TEST(ChatControl, TickerExistsOnlyForAPositivePeriod) {
-    for (const char* period : {"0", "-5", "abc", "30", "1"}) {
-        ControlFixture f;
-        CChatPanel* panel = f.Open(Login({{"TICKERTEXT", period}}));
-        ASSERT_NE(panel, nullptr);
-        const bool wanted = std::atoi(period) >= 1;
-        QWidget* ticker = panel->findChild<QWidget*>(QStringLiteral("DezivArozi"));
-        EXPECT_EQ(ticker != nullptr, wanted) << period;
-        if (ticker != nullptr) {
-            EXPECT_TRUE(ticker->isVisibleTo(panel));
-            EXPECT_EQ(ticker->geometry(), QRect(344, 2, 800 - 5 - 344, 20));
-        }
-        EXPECT_EQ(panel->Context().m_nTickerPeriod, std::atoi(period));
-    }
 }
 
 TEST(ChatControl, DispatchInterfaceInMemberOrder) {
