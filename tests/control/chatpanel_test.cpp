@@ -75,14 +75,11 @@ TEST(ChatPanel, SaveToFileAddsTheSuffixAndWritesTheWireCodePage) {
     view->ClearAll();
     f.site.mirrored = "";
     // Quotes, euro and dashes are Windows-1252 bytes 0x80-0x9F, not controls; an unassigned
-    // byte (0x81) and C0 controls are.
+    // byte (0x81) and C0 controls are. How the view shows them is the text view's own test.
     view->AppendText("\x93quoted\x94 \x80 5 \x96 caf\xe9\x81\x07\r\n", 1);
     view->InsertLink("a link", "x.org");
     view->InsertPicture(*kivra_test::Picture(4), "Ann");
     view->AppendText("\tend\r\n", 1);
-    EXPECT_EQ(
-        view->document()->toPlainText(),
-        QString::fromUtf8("\u201cquoted\u201d \u20ac 5 \u2013 caf\u00e9\na link\ufffc\tend\n"));
     EXPECT_EQ(*f.site.mirrored, "\x93quoted\x94 \x80 5 \x96 caf\xe9\x81\x07\na link\tend\n");
 
     f.site.dialogs.QueueAnswer(f.dir.filePath("chat"));

@@ -50,7 +50,7 @@ public:
     }
     int DownloadToCache(const char*, char*, std::size_t) override { return -2; }
     kivra::platform::DialogService& Dialogs() override { return dialogs; }
-    void Beep() override { ++beeps; }
+    void Beep() override {}
     void PlaySound(const std::string& name, const std::string& path) override {
         sounds.push_back(name + " " + path);
     }
@@ -61,7 +61,6 @@ public:
     kivra::platform::ScriptedDialogService dialogs;
     std::optional<std::string> mirrored; // set: the site asks for the text copy
     std::vector<std::string> navigations;
-    int beeps = 0;
     std::vector<std::string> sounds;
 };
 
