@@ -151,11 +151,6 @@ TEST(BlockKeywords, EndActionsRunOnceInTheirFixedOrder) {
                       "panel message:1127,0,0\npanel message:1126,0,0\nticker restart:30\n"
                       "panel message:1128,0,0\n");
     EXPECT_TRUE(h.proto.Whois().name.empty() && h.proto.Whois().description.empty());
-    // Without a ticker pane the ticker lines are ignored and no restart runs.
-    Harness nt;
-    nt.ctx.m_pTicker = nullptr;
-    Parse(nt, Block("<tickermsg> x\n"));
-    EXPECT_EQ(Log(nt), "");
 }
 
 TEST(BlockKeywords, BrowserFramesPeersErrorsAndVersion) {
