@@ -1,57 +1,27 @@
 // The ticker's view of the image cache: one fetch per address until it ends, then the picture
 // or one failure, however often the ticker asks meanwhile.
-
+#include "../protocol/fakes.h"
 #include "cachepicturesource.h"
 
 #include <gtest/gtest.h>
 
-namespace {
-
-struct FakeCache : IImageCache {
-    std::map<std::string, std::shared_ptr<const ChatPicture>> kept;
-    std::vector<std::shared_ptr<IPictureNotify>> waiting;
-    int fetches = 0;
-    bool refuse = false;
-    std::shared_ptr<const ChatPicture> GetPicture(const std::string& url, bool mayFetch, bool keep,
-                                                  std::shared_ptr<IPictureNotify> notify) override {
-        EXPECT_TRUE(mayFetch && keep);
-        if (kept.count(url))
-            return kept[url];
-        ++fetches;
-        if (refuse)
-            notify->PictureArrived(nullptr);
-        else
-            waiting.push_back(notify);
-        return nullptr;
-    }
-    void Finish(const std::string& url, bool ok) {
-        auto picture = std::make_shared<ChatPicture>();
-        picture->width = 3;
-        if (ok)
-            kept[url] = picture;
-        for (auto& w : waiting)
-            w->PictureArrived(ok ? picture : nullptr);
-        waiting.clear();
-    }
-};
-
 using State = IPictureSource::State;
 
-} // namespace
-
 TEST(CachePictureSource, PendingUntilTheFetchEndsThenReadyOrFailedOnce) {
-    FakeCache cache;
+    kivra_test::Recorder rec;
+    kivra_test::FakeImageCache cache(&rec);
     CCachePictureSource source(cache);
     ChatPicture picture;
     EXPECT_EQ(source.GetPicture("http://x/a.gif", picture), State::Pending);
     EXPECT_EQ(source.GetPicture("http://x/a.gif", picture), State::Pending);
-    EXPECT_EQ(cache.fetches, 1) << "asking again while a fetch is out fetches nothing more";
-    cache.Finish("http://x/a.gif", true);
+    EXPECT_EQ(rec.log, std::vector<std::string>{"cache get:http://x/a.gif fetch=1 keep=1"})
+        << "asking again while a fetch is out fetches nothing more";
+    cache.Finish("http://x/a.gif", kivra_test::Picture(3));
     EXPECT_EQ(source.GetPicture("http://x/a.gif", picture), State::Ready);
     EXPECT_EQ(picture.width, 3);
 
     EXPECT_EQ(source.GetPicture("http://x/b.gif", picture), State::Pending);
-    cache.Finish("http://x/b.gif", false);
+    cache.Finish("http://x/b.gif", nullptr);
     EXPECT_EQ(source.GetPicture("http://x/b.gif", picture), State::Failed);
     EXPECT_EQ(source.GetPicture("http://x/b.gif", picture), State::Pending) << "a retry fetches";
     EXPECT_EQ(cache.fetches, 3);

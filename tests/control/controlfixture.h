@@ -16,8 +16,7 @@
 #include <sstream>
 #include <unistd.h>
 
-// A loopback port nobody listens on: bound once by the system's choice, then let go, so a
-// session started by a test fails at once instead of reaching anything.
+// A loopback port nobody listens on, so a session started by a test fails at once.
 inline std::string ClosedPort() {
     static const std::string port = [] {
         std::uint16_t p = 0;
@@ -51,7 +50,7 @@ public:
     }
     int DownloadToCache(const char*, char*, std::size_t) override { return -2; }
     kivra::platform::DialogService& Dialogs() override { return dialogs; }
-    void Beep() override { ++beeps; }
+    void Beep() override {}
     void PlaySound(const std::string& name, const std::string& path) override {
         sounds.push_back(name + " " + path);
     }
@@ -62,7 +61,6 @@ public:
     kivra::platform::ScriptedDialogService dialogs;
     std::optional<std::string> mirrored; // set: the site asks for the text copy
     std::vector<std::string> navigations;
-    int beeps = 0;
     std::vector<std::string> sounds;
 };
 
@@ -78,10 +76,8 @@ public:
         host.show();
     }
     ~ControlFixture() {
-        for (auto* c : controls) {
-            c->DestroyControlWindow();
-            static_cast<kivra::platform::IDispatch*>(c)->Release();
-        }
+        while (!controls.empty())
+            Drop(controls.back());
     }
 
     kivra::control::CRazarCtrl* NewControl(const Params& params = Login()) {

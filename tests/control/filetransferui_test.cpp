@@ -13,25 +13,20 @@ using namespace kivra::filexfer;
 using kivra::platform::ScriptedDialogService;
 
 TEST(FileTransferUi, OffersAreAskedThenSavedUnlessTransfersAreOff) {
-    struct Case {
-        const char* what;
-        bool off;
-        std::vector<QString> answers;
-        long result;
-        std::size_t asked;
-        std::string saved;
-    };
-    const Case cases[] = {
-        {"accepted", false, {"yes", "/data/got.bin"}, 1, 2, "/data/got.bin"},
-        {"said no", false, {"no"}, 0, 1, ""},
-        {"save dialog cancelled", false, {"yes", "cancel"}, 0, 2, ""},
-        {"transfers off: no question", true, {"yes", "/data/got.bin"}, 0, 0, ""},
-    };
-    for (const Case& c : cases) {
+    // Transfers off, the dialog answers, the offer's result, the dialogs shown, the path saved to.
+    const std::tuple<const char*, bool, std::vector<QString>, long, std::size_t, std::string>
+        cases[] = {
+            {"accepted", false, {"yes", "/data/got.bin"}, 1, 2, "/data/got.bin"},
+            {"said no", false, {"no"}, 0, 1, ""},
+            {"save dialog cancelled", false, {"yes", "cancel"}, 0, 2, ""},
+            {"transfers off: no question", true, {"yes", "/data/got.bin"}, 0, 0, ""},
+        };
+    for (const auto& [what, off, answers, result, shown, saved] : cases) {
+        SCOPED_TRACE(what);
         CChatContext context;
-        context.SetOption(CHATOPT_NOFILEXFER, c.off);
+        context.SetOption(CHATOPT_NOFILEXFER, off);
         ScriptedDialogService dialogs;
-        for (const QString& a : c.answers)
+        for (const QString& a : answers)
             dialogs.QueueAnswer(a);
         CFileXfer engine;
         CFileTransferUi ui(context, dialogs, nullptr, engine);
@@ -43,19 +38,18 @@ TEST(FileTransferUi, OffersAreAskedThenSavedUnlessTransfersAreOff) {
         offer.nFileSize = 100000;
         offer.nBlockCount = 50;
         EXPECT_EQ(ui.OnEvent(FXE_OFFER, reinterpret_cast<std::uintptr_t>(&offer), sizeof offer),
-                  c.result)
-            << c.what;
-        EXPECT_EQ(offer.strSavePath, c.saved) << c.what;
+                  result);
+        EXPECT_EQ(offer.strSavePath, saved);
         using Bar = std::vector<std::pair<bool, int>>;
-        EXPECT_EQ(bar, c.result ? Bar(1, {true, 50}) : Bar()) << c.what;
+        EXPECT_EQ(bar, result ? Bar(1, {true, 50}) : Bar());
         const auto& asked = dialogs.Requests();
-        ASSERT_EQ(asked.size(), c.asked) << c.what;
-        if (c.asked > 0) {
+        ASSERT_EQ(asked.size(), shown);
+        if (shown > 0) {
             EXPECT_EQ(asked[0].caption, "Transfer Request");
             EXPECT_EQ(asked[0].text, "User Ann wants to send file 'photo.bin' (100000 bytes).\n"
                                      "Do you want to receive it?");
         }
-        if (c.asked > 1) { // the save dialog offers the name in the download folder
+        if (shown > 1) { // the save dialog offers the name in the download folder
             EXPECT_EQ(asked[1].text,
                       QStandardPaths::writableLocation(QStandardPaths::DownloadLocation) +
                           "/photo.bin");

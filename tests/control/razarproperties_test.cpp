@@ -1,89 +1,54 @@
-#include "propertybag.h"
-#include "razarctrl.h"
+#include "controlfixture.h"
 #include "razarproperties.h"
 
-#include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace kivra::control;
-using kivra::platform::PropertyBag;
 
 namespace {
-
-// Loads a fresh control from these PARAMs and hands back what it saved, in order.
-struct Loaded {
-    RazarProperties props;
-    std::vector<std::pair<std::string, std::string>> saved;
-};
-
-Loaded LoadParams(const std::vector<std::pair<std::string, std::string>>& params) {
-    PropertyBag bag;
-    for (const auto& [n, v] : params)
-        bag.Write(n, v);
-    auto* ctrl = new CRazarCtrl();
-    ctrl->Load(bag);
-    Loaded out{ctrl->Properties(), {}};
-    PropertyBag saved;
-    ctrl->Save(saved);
-    out.saved = saved.Entries();
-    static_cast<kivra::platform::IDispatch*>(ctrl)->Release();
-    return out;
-}
-
-const std::vector<std::pair<std::string, std::string>> kCredentials = {
+const Params kCredentials = {
     {"SERVER", "chat.example"}, {"PORT", "7000-7003"}, {"USERNAME", "Ann"}};
-
 } // namespace
 
-TEST(PropertyExchange, DefaultsAndOrderWithCredentials) {
-    const Loaded l = LoadParams(kCredentials);
-    ASSERT_EQ(l.saved.size(), kExchangedPropertyCount);
-    const QStringList order =
-        QString("TITLE CONNECTTYPE SERVER PORT USERNAME PASSWORD ROOM CHANNEL COOKIE LOGOFILE "
-                "TICKERTEXT CHATPROMPT EMOTIONLIST USERLIST HTTPPROXY HTTPSERVER HTTPPORT "
-                "TUNNELPREFIX TUNNELPAGE TUNNELMODE POLLING CONNECTONSTARTUP DISABLEFILEXFER "
-                "PWREQUIRED DISABLEWHOIS DISABLEAVATARS DISABLEPRIVATEMSG")
-            .split(' ');
-    for (std::size_t i = 0; i < kExchangedPropertyCount; ++i)
-        EXPECT_EQ(l.saved[i].first, order[qsizetype(i)].toStdString()) << i;
-    EXPECT_EQ(l.props.m_strTickerText, "30");
-    EXPECT_EQ(l.props.m_strPolling, "0");
-    EXPECT_TRUE(l.props.m_bConnectOnStartup);
-    EXPECT_TRUE(l.props.m_bPwRequired);
-    EXPECT_FALSE(l.props.m_bDisableWhois);
-    EXPECT_EQ(l.saved[21].second, "TRUE");
-    EXPECT_EQ(l.saved[22].second, "FALSE");
+// What a page without other PARAMs saves back, in order; each boolean spelling and name matching
+// in any case are the property bag's own tests, and the host's PARAM test reads "true" and "-1"
+// through the exchange: here a false and a non-boolean.
+TEST(PropertyExchange, DefaultsOrderAndBooleansAsPagesWriteThem) {
+    ControlFixture f;
+    kivra::platform::PropertyBag bag;
+    f.NewControl(kCredentials)->Save(bag);
+    std::string saved;
+    for (const auto& [name, value] : bag.Entries())
+        saved += name + "=" + value + " ";
+    EXPECT_EQ(saved,
+              "TITLE= CONNECTTYPE= SERVER=chat.example PORT=7000-7003 USERNAME=Ann PASSWORD= "
+              "ROOM= CHANNEL= COOKIE= LOGOFILE= TICKERTEXT=30 CHATPROMPT= EMOTIONLIST= "
+              "USERLIST= HTTPPROXY= HTTPSERVER= HTTPPORT= TUNNELPREFIX= TUNNELPAGE= "
+              "TUNNELMODE= POLLING=0 CONNECTONSTARTUP=TRUE DISABLEFILEXFER=FALSE "
+              "PWREQUIRED=TRUE DISABLEWHOIS=FALSE DISABLEAVATARS=FALSE "
+              "DISABLEPRIVATEMSG=FALSE ");
+    Params params = kCredentials;
+    params.insert(params.end(), {{"PwRequired", "0"}, {"DISABLEPRIVATEMSG", "maybe"}});
+    const RazarProperties& p = f.NewControl(params)->Properties();
+    EXPECT_FALSE(p.m_bPwRequired);
+    EXPECT_FALSE(p.m_bDisablePrivateMsg); // no boolean: the default stays
+    EXPECT_EQ(p.m_strServer, "chat.example");
 }
 
-TEST(PropertyExchange, AnyMissingCredentialEmptiesAllThree) {
-    for (const char* missing : {"SERVER", "PORT", "USERNAME"}) {
-        std::vector<std::pair<std::string, std::string>> params;
-        for (const auto& p : kCredentials) {
-            if (p.first != missing)
-                params.push_back(p);
-        }
+TEST(PropertyExchange, AnyMissingOrUnsetCredentialEmptiesAllThree) {
+    const Params cases[] = {
+        {{"PORT", "1"}, {"USERNAME", "Ann"}},
+        {{"SERVER", "a"}, {"USERNAME", "Ann"}},
+        {{"SERVER", "a"}, {"PORT", "1"}},
+        {{"SERVER", "a"}, {"PORT", "1"}, {"USERNAME", "VALUE_UNSET"}},
+    };
+    ControlFixture f;
+    for (Params params : cases) {
         params.push_back({"CONNECTONSTARTUP", "TRUE"});
-        const Loaded l = LoadParams(params);
-        EXPECT_EQ(l.props.m_strServer, "") << missing;
-        EXPECT_EQ(l.props.m_strPort, "") << missing;
-        EXPECT_EQ(l.props.m_strUserName, "") << missing;
-        EXPECT_FALSE(l.props.m_bConnectOnStartup) << missing;
+        const RazarProperties& p = f.NewControl(params)->Properties();
+        EXPECT_EQ(p.m_strServer + p.m_strPort + p.m_strUserName, "") << params[1].first;
+        EXPECT_FALSE(p.m_bConnectOnStartup) << params[1].first;
     }
-    // Written out as the literal word it is still unset.
-    const Loaded l = LoadParams({{"SERVER", "a"}, {"PORT", "1"}, {"USERNAME", "VALUE_UNSET"}});
-    EXPECT_EQ(l.props.m_strServer, "");
-}
-
-// Each boolean spelling and name matching in any case are the property bag's own tests, and the
-// host's PARAM test reads "true" and "-1" through the exchange; here a false and a non-boolean.
-TEST(PropertyExchange, NamesIgnoreCaseAndBooleansReadAsPagesWriteThem) {
-    auto params = kCredentials;
-    params.push_back({"PwRequired", "0"});
-    params.push_back({"DISABLEPRIVATEMSG", "maybe"}); // no boolean: the default stays
-    const Loaded l = LoadParams(params);
-    EXPECT_FALSE(l.props.m_bPwRequired);
-    EXPECT_FALSE(l.props.m_bDisablePrivateMsg);
-    EXPECT_EQ(l.props.m_strServer, "chat.example");
 }
 
 TEST(PropertyExchange, WholeNumberReadsLeadingDigitsOnly) {

@@ -6,48 +6,18 @@
 
 using namespace kivra_test;
 
-namespace {
-
-// Answers from `kept`; every other address is "on its way" and its notification is held.
-struct FakeCache : Logging, IImageCache {
-    using Logging::Logging;
-    std::shared_ptr<const ChatPicture> GetPicture(const std::string& url, bool mayFetch, bool keep,
-                                                  std::shared_ptr<IPictureNotify> n) override {
-        Log("cache get:" + url + " fetch=" + OnOff(mayFetch) + " keep=" + OnOff(keep));
-        if (auto it = kept.find(url); it != kept.end())
-            return it->second;
-        waiting.push_back(std::move(n));
-        return nullptr;
-    }
-    std::map<std::string, std::shared_ptr<const ChatPicture>> kept;
-    std::vector<std::shared_ptr<IPictureNotify>> waiting;
-};
-
-std::shared_ptr<ChatPicture> Picture(int width) {
-    auto p = std::make_shared<ChatPicture>();
-    p->width = width;
-    p->height = 2;
-    p->pixels.resize(std::size_t(width) * 2);
-    return p;
-}
-
-const char kSay[] = "<say username=\"Ann+Lee\">hi\r\n";
-
-} // namespace
-
 TEST(AvatarTag, WhatTheCacheIsAskedAndWhatTheViewShows) {
     struct Case {
         const char* what;
         std::string stream;
         std::string log;
         std::string text = "\r\n";
-        std::function<void(Harness&)> setup = {};
+        std::function<void(Harness&)> setup = nullptr;
     };
     const Case cases[] = {
         {"kept picture, inserted at once as the name's avatar",
          "<user avatar=http://h/k.gif name=Ann+Lee >",
-         "cache get:http://h/k.gif fetch=1 keep=1|"
-         "main avatar:Ann Lee 4|"},
+         "cache get:http://h/k.gif fetch=1 keep=1|main avatar:Ann Lee 4|"},
         {"picture on its way: its place is marked", "<USER AVATAR=http://h/new.gif name=Ann >",
          "cache get:http://h/new.gif fetch=1 keep=1|main place:1|"},
         {"a second avatar in one unit is dropped without a request",
@@ -64,7 +34,7 @@ TEST(AvatarTag, WhatTheCacheIsAskedAndWhatTheViewShows) {
     };
     for (const Case& c : cases) {
         Harness h;
-        FakeCache cache(h.rec);
+        FakeImageCache cache(&h.rec);
         cache.kept["http://h/k.gif"] = Picture(4);
         h.ctx.m_pImageCache = &cache;
         if (c.setup)
@@ -87,15 +57,15 @@ TEST(AvatarTag, WhatTheCacheIsAskedAndWhatTheViewShows) {
 // never comes gives its place up.
 TEST(AvatarTag, LatePictureGoesWhereItsTagStood) {
     Harness h;
-    FakeCache cache(h.rec);
+    FakeImageCache cache;
     h.ctx.m_pImageCache = &cache;
-    h.Receive(std::string("<user avatar=http://h/a.gif name=Ann+Lee >") + kSay +
-              "<user avatar=http://h/b.gif name=Bob >" + kSay);
+    const std::string say = "<say username=\"Ann+Lee\">hi\r\n";
+    h.Receive("<user avatar=http://h/a.gif name=Ann+Lee >" + say +
+              "<user avatar=http://h/b.gif name=Bob >" + say);
     ASSERT_EQ(cache.waiting.size(), 2u);
     h.rec.log.clear();
     cache.waiting[0]->PictureArrived(Picture(6));
     cache.waiting[1]->PictureArrived(nullptr);
-    cache.waiting.clear();
     EXPECT_EQ(h.rec.log, (std::vector<std::string>{"main avatar@1:Ann Lee 6", "main finish",
                                                    "main forget:2"}));
 }

@@ -1,9 +1,9 @@
 #pragma once
 // Recording fakes of the interfaces the protocol object drives, and a harness that feeds a server
-// byte stream through ProcessReceived the way the session does (keeping the returned tail and
-// putting it in front of the next bytes). Every call on a fake becomes one line of a shared log;
-// bytes written to the transport are kept apart as the wire, and each write as one entry.
+// byte stream through ProcessReceived the way the session does. Every call on a fake becomes one
+// line of a shared log; bytes written to the transport are kept apart as the wire and the writes.
 
+#include "chatpicture.h"
 #include "chatprotocol.h"
 #include "useroptions.h"
 
@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kivra_test {
@@ -33,6 +34,55 @@ struct Logging {
 inline const char* OnOff(bool on) {
     return on ? "1" : "0";
 }
+
+// The items, each followed by `end`.
+inline std::string Joined(const std::vector<std::string>& items, const std::string& end) {
+    std::string s;
+    for (const auto& i : items)
+        s += i + end;
+    return s;
+}
+
+// A picture `width` pixels wide and two high.
+inline std::shared_ptr<ChatPicture> Picture(int width) {
+    auto p = std::make_shared<ChatPicture>();
+    p->width = width;
+    p->height = 2;
+    p->pixels.resize(std::size_t(width) * 2);
+    return p;
+}
+
+// Answers from `kept`; any other address is a fetch whose notification waits in `waiting`, or
+// fails at once while `refuse` is set. Each request is logged when there is a recorder.
+struct FakeImageCache : IImageCache {
+    explicit FakeImageCache(Recorder* r = nullptr) : rec(r) {}
+    std::shared_ptr<const ChatPicture> GetPicture(const std::string& url, bool mayFetch, bool keep,
+                                                  std::shared_ptr<IPictureNotify> n) override {
+        if (rec)
+            rec->log.push_back("cache get:" + url + " fetch=" + OnOff(mayFetch) +
+                               " keep=" + OnOff(keep));
+        if (auto it = kept.find(url); it != kept.end())
+            return it->second;
+        ++fetches;
+        if (refuse)
+            n->PictureArrived(nullptr);
+        else
+            waiting.push_back(std::move(n));
+        return nullptr;
+    }
+    // Every fetch out ends with `p` (null: failed); a picture is kept for `url`.
+    void Finish(const std::string& url, const std::shared_ptr<ChatPicture>& p) {
+        if (p)
+            kept[url] = p;
+        for (auto& w : std::exchange(waiting, {}))
+            w->PictureArrived(p);
+    }
+    Recorder* rec;
+    std::map<std::string, std::shared_ptr<const ChatPicture>> kept;
+    std::vector<std::shared_ptr<IPictureNotify>> waiting;
+    int fetches = 0;
+    bool refuse = false;
+};
 
 // Logs style changes only when they change something, so that the same rendering gives the same
 // log however the stream was cut. Colours are shown as RGB, the way the colour tables are written.
@@ -177,13 +227,8 @@ struct FakePanel : Logging,
     void Beep() override { Log("panel beep"); }
     void PlaySound(const std::string& name) override { Log("panel sound:" + name); }
     void ShowWhois(const WhoisRecord& w) override {
-        std::string line = "panel whois:" + w.name + "|" + w.homepage + "|" + w.email + "|d=";
-        for (const auto& d : w.description)
-            line += "[" + d + "]";
-        line += "|i=";
-        for (const auto& i : w.inventory)
-            line += "[" + i + "]";
-        Log(line);
+        Log("panel whois:" + w.name + "|" + w.homepage + "|" + w.email +
+            "|d=" + Joined(w.description, ";") + "|i=" + Joined(w.inventory, ";"));
     }
     IEmotionCollector* EnsureEmotionDialog() override { return this; }
     IBuddyCollector* EnsureBuddyDialog() override { return this; }

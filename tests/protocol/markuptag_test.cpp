@@ -24,46 +24,35 @@ TEST(MarkupTag, TypesAndAttributes) {
         {"<a href=\"a b\"target=x>", "1:href=a b;target=x;"},
         {"<FONT SIZE=2 COLOR=red\r\n>", "invalid"},
         {"<FONT SIZE=2 COLOR=red", "invalid"},
-        {"</a>", "2:"},
-        {"<Center>", "17:"},
-        {"</CENTER>", "18:"},
         {"<font color=\"#ff0000\">", "19:color=#ff0000;"},
-        {"</font>", "20:"},
-        {"<P>", "3:"},
-        {"</p>", "4:"},
-        {"<i>", "5:"},
-        {"</I>", "6:"},
-        {"<B>", "7:"},
-        {"</b>", "8:"},
-        {"<u>", "9:"},
-        {"</u>", "10:"},
         {"<EFFECT TYPE=blink>", "13:TYPE=blink;"},
         {"<IMG SRC=a.gif  PAUSE = 3 >", "11:SRC=a.gif;PAUSE=3;"},
         {"<snd=ding>", "12:<snd=ding;"},
         {"<USER NAME=Ann>", "16:NAME=Ann;"},
         {"<HR SIZE=2>", "14:SIZE=2;"},
-        {"<hr>", "14:"},
-        {"<BR>", "15:"},
-        {"<BOLD X=1>", "0:"},
         {"<A =\"x\">", "1:<A=x;"},
         {"<A HREF=x \"=y>", "1:HREF=;x=y;"},
         {"<A HREF= =\"y\">", "invalid"},
         {"<A <B>", "invalid"},
         {"A HREF=x>", "invalid"},
-        {"<", "invalid"},
-    };
+        {"<", "invalid"}};
     CMarkupTag tag;
     for (const auto& [text, expected] : cases) {
         tag.Parse(text.c_str());
         EXPECT_EQ(Summary(tag), expected) << text;
     }
+    // Tags without attributes in any case; a tag with an unknown name has type 0.
+    const std::pair<const char*, int> plain[] = {
+        {"</a>", 2},  {"<P>", 3},       {"</p>", 4},       {"<i>", 5},      {"</I>", 6},
+        {"<B>", 7},   {"</b>", 8},      {"<u>", 9},        {"</u>", 10},    {"<hr>", 14},
+        {"<BR>", 15}, {"<Center>", 17}, {"</CENTER>", 18}, {"</font>", 20}, {"<BOLD X=1>", 0}};
+    for (const auto& [text, type] : plain) {
+        tag.Parse(text);
+        EXPECT_EQ(Summary(tag), std::to_string(type) + ":") << text;
+    }
     tag.Parse("<A HREF=\"http://x\" TARGET=top>tail");
-    EXPECT_EQ(tag.Text(), "<A HREF=\"http://x\" TARGET=top>");
-    EXPECT_EQ(tag.Length(), 30);
     EXPECT_STREQ(tag.GetValue("href"), "http://x");
-    EXPECT_EQ(tag.GetValueLength("TARGET"), 4);
     EXPECT_EQ(tag.GetValue("SRC"), nullptr);
-    EXPECT_EQ(tag.GetValueLength("SRC"), 0);
     tag.Parse("<IMG S=1 SRC=2>"); // a name that is a prefix of the one asked for answers
     EXPECT_STREQ(tag.GetValue("SRC"), "1");
 }
@@ -73,7 +62,6 @@ TEST(MarkupTag, Bounds) {
     const std::string longest = "<A " + std::string(1020, 'x') + ">";
     tag.Parse(longest.c_str());
     EXPECT_TRUE(tag.IsValid());
-    EXPECT_EQ(tag.Length(), 1024);
     tag.Parse(("<A x" + longest.substr(3)).c_str());
     EXPECT_FALSE(tag.IsValid());
 
@@ -85,6 +73,4 @@ TEST(MarkupTag, Bounds) {
     EXPECT_EQ(tag.Attributes()[0].name, "ABCDEFGHIJKLMNO");
     EXPECT_EQ(tag.Attributes()[49].name, "n49");
     EXPECT_EQ(tag.Attributes()[49].value, "49");
-    tag.Clear();
-    EXPECT_EQ(tag.AttributeCount() + tag.Length() + tag.Type(), 0);
 }
