@@ -1,11 +1,13 @@
 #pragma once
-// Recorders standing in for the collaborators of the output view and the input line.
+// Recorders standing in for the collaborators of the panes, and the rigs the pane tests share.
 
 #include "chatcontext.h"
+#include "chatprotocol.h"
 #include "scripteddialogservice.h"
 #include "viewcommands.h"
 
 #include <QDialog>
+#include <QMenu>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -99,13 +101,14 @@ struct FakeUserList : IUserList {
 
 struct FakePanel : IChatPanel {
     std::vector<std::pair<std::string, std::string>> navigated;
+    int beeps = 0;
     long SendPanelMessage(unsigned, unsigned long, long) override { return 0; }
     void ShowAskButton(bool) override {}
     void Navigate(const std::string& url, const std::string& frame) override {
         navigated.emplace_back(url, frame);
     }
     int MessageBox(const std::string&, const std::string&, unsigned) override { return IDOK; }
-    void Beep() override {}
+    void Beep() override { ++beeps; }
     void ShowWhois(const WhoisRecord&) override {}
     IEmotionCollector* EnsureEmotionDialog() override { return nullptr; }
     IBuddyCollector* EnsureBuddyDialog() override { return nullptr; }
@@ -135,3 +138,33 @@ struct PaneRig {
         CopyParam(context.m_params.szUserName, "Me Myself");
     }
 };
+
+// The shared rig with a protocol object whose bytes go to a recorder.
+struct ProtocolRig : PaneRig {
+    WireRecorder transport;
+    CChatProtocol protocol{&context};
+    ProtocolRig() {
+        context.m_pTransport = &transport;
+        context.m_pProtocol = &protocol;
+    }
+    // Server bytes through the protocol's receive path.
+    void Feed(std::string bytes) {
+        int incomplete = 0;
+        protocol.ProcessReceived(bytes.data(), int(bytes.size()), &incomplete);
+    }
+    std::string TakeWire() { return std::exchange(transport.wire, std::string()); }
+};
+
+// Each menu item as "TEXT (ID)", then " checked" and " grey" as they apply; "---" for a
+// separator. The menu is deleted.
+inline std::vector<std::string> MenuLines(QMenu* menu) {
+    std::vector<std::string> out;
+    for (QAction* a : menu->actions())
+        out.push_back(a->isSeparator()
+                          ? std::string("---")
+                          : a->text().toStdString() + " (" + std::to_string(a->data().toInt()) +
+                                ")" + (a->isChecked() ? " checked" : "") +
+                                (a->isEnabled() ? "" : " grey"));
+    delete menu;
+    return out;
+}
