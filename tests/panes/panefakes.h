@@ -156,8 +156,10 @@ struct ProtocolRig : PaneRig {
 };
 
 // Each menu item as "TEXT (ID)", then " checked" and " grey" as they apply; "---" for a
-// separator. The menu is deleted.
+// separator; "no menu" for none. The menu is deleted.
 inline std::vector<std::string> MenuLines(QMenu* menu) {
+    if (!menu)
+        return {"no menu"};
     std::vector<std::string> out;
     for (QAction* a : menu->actions())
         out.push_back(a->isSeparator()

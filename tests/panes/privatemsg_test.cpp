@@ -1,7 +1,6 @@
 // Private-message windows driven by server tells and by their buttons, the recipient memory in
 // the settings store, "Send To:" and the compose dialog, all checked by the wire bytes sent.
 
-#include "chatprotocol.h"
 #include "composetelldlg.h"
 #include "panefakes.h"
 #include "pgedit.h"
@@ -20,20 +19,6 @@
 #include <sstream>
 
 namespace {
-
-struct Wire : IChatTransport {
-    std::string sent;
-    bool connected = true;
-    bool IsConnected() const override { return connected; }
-    int SendText(const char* t) override {
-        sent += t;
-        return int(std::strlen(t));
-    }
-    int SendData(const char* d, int n) override {
-        sent.append(d, std::size_t(n));
-        return n;
-    }
-};
 
 // A store that deletes values, as the registry does; its state is written "NAME=VALUE;...".
 struct Store : ISettingsStore {
@@ -67,16 +52,8 @@ struct Store : ISettingsStore {
     }
 };
 
-struct BeepPanel : FakePanel {
-    int beeps = 0;
-    void Beep() override { ++beeps; }
-};
-
-struct Rig : PaneRig {
-    Wire wire;
+struct Rig : ProtocolRig {
     Store store;
-    BeepPanel beeper;
-    CChatProtocol protocol{&context};
     CContextCommands contextCommands{context};
     CUserActions actions{context, contextCommands};
     QWidget owner;
@@ -85,27 +62,17 @@ struct Rig : PaneRig {
     std::vector<std::string> events;
 
     Rig() {
-        context.m_pTransport = &wire;
-        context.m_pProtocol = &protocol;
         context.m_pOutput = &main;
         context.m_pSettings = &store;
-        context.m_pPanel = &beeper;
         context.m_pPrivateWindows = &pm;
         pm.m_onOpened = [this](CPrivateMsgWnd* w) { events.push_back("open " + w->DisplayName()); };
         pm.m_onClosed = [this](const std::string& n) { events.push_back("close " + n); };
-    }
-    void Feed(const std::string& bytes) {
-        std::vector<char> b(bytes.begin(), bytes.end());
-        b.push_back('\0');
-        int incomplete = 0;
-        protocol.ProcessReceived(b.data(), int(bytes.size()), &incomplete);
     }
     void Tell(const std::string& from, const std::string& text) {
         Feed("<tell to=\"Me+Myself\" from=\"" + from + "\">\x1b[1;35m" + from + " tells you, \"" +
              text + "\x1b[0;m\"\r\n");
     }
     std::string Text(CPrivateMsgWnd* w) { return w->OutputView()->toPlainText().toStdString(); }
-    std::string Take() { return std::exchange(wire.sent, {}); }
     QString LastBox() const {
         for (auto it = dialogs.Requests().rbegin(); it != dialogs.Requests().rend(); ++it)
             if (it->kind == kivra::platform::DialogRequest::Kind::MessageBox)
@@ -115,13 +82,16 @@ struct Rig : PaneRig {
 };
 
 // One window per peer whatever the letter case or "+" versus blank, and the count stays right
-// when windows close in any order.
+// when windows close in any order; with the sound on an incoming tell beeps, the own echo not.
 TEST(PrivateMessages, TellsShareOneWindowPerKeyAndTheCountFollowsClosing) {
     Rig r;
     r.Tell("Ann+Lee", "hello");
+    EXPECT_EQ(r.panel.beeps, 0);
+    r.context.m_bSoundPM = true;
     r.Tell("ANN+lee", "again");
     r.Feed(
         "<tell to=\"ann lee\" from=\"Me+Myself\">\x1b[0;35mYou tell Ann Lee, \"hi\x1b[0;m\"\r\n");
+    EXPECT_EQ(r.panel.beeps, 1);
     r.Tell("Bob", "yo");
     ASSERT_EQ(r.pm.OpenCount(), 2);
     CPrivateMsgWnd* ann = r.pm.Window("ann+LEE");
@@ -171,16 +141,6 @@ TEST(PrivateMessages, FloodStopsAtTheMaximumAndTheRestGoesToTheMainView) {
     EXPECT_TRUE(big.main.toPlainText().isEmpty());
 }
 
-TEST(PrivateMessages, IncomingTellBeepsOnceWhenSoundIsOnAndNeverForTheOwnEcho) {
-    Rig r;
-    r.Tell("Ann", "quiet");
-    EXPECT_EQ(r.beeper.beeps, 0);
-    r.context.m_bSoundPM = true;
-    r.Tell("Ann", "loud");
-    r.Feed("<tell to=\"Ann\" from=\"Me+Myself\">\x1b[0;35mYou tell Ann, \"x\x1b[0;m\"\r\n");
-    EXPECT_EQ(r.beeper.beeps, 1);
-}
-
 // Each button's bytes on the wire and whether the window is still open after it.
 TEST(PrivateMessages, ButtonsSendTheirExactBytes) {
     struct Case {
@@ -200,9 +160,9 @@ TEST(PrivateMessages, ButtonsSendTheirExactBytes) {
         r.Tell("Ann+Lee", "hi");
         CPrivateMsgWnd* w = r.pm.Window("Ann Lee");
         w->InputField()->setText(QStringLiteral("typed"));
-        r.Take();
+        r.TakeWire();
         EXPECT_TRUE(w->PressButton(c.id));
-        EXPECT_EQ(r.Take(), c.wire) << c.id;
+        EXPECT_EQ(r.TakeWire(), c.wire) << c.id;
         EXPECT_EQ(r.pm.Window("Ann Lee") != nullptr, c.open) << c.id;
         if (c.id == CPrivateMsgWnd::IDC_GREET) {
             EXPECT_TRUE(w->isMinimized());
@@ -214,22 +174,22 @@ TEST(PrivateMessages, SendCutsAndCleansTheTextAndClosesForAnIgnoredPeer) {
     Rig r;
     r.Tell("Ann", "hi");
     CPrivateMsgWnd* w = r.pm.Window("Ann");
-    r.Take();
+    r.TakeWire();
     w->InputField()->setText(QString(600, QLatin1Char('a')));
     EXPECT_EQ(w->InputField()->text().size(), CPrivateMsgWnd::kMaxInput);
     r.context.m_nScrollHold = 1;
     w->SendText(QString(1200, QLatin1Char('b')));
-    EXPECT_EQ(r.Take(), "tell Ann " + std::string(1000, 'b') + "\r\n");
+    EXPECT_EQ(r.TakeWire(), "tell Ann " + std::string(1000, 'b') + "\r\n");
     EXPECT_EQ(r.context.m_nScrollHold, 0);
     EXPECT_TRUE(w->InputField()->text().isEmpty());
     w->SendText(QString());
-    EXPECT_EQ(r.Take(), "");
+    EXPECT_EQ(r.TakeWire(), "");
     w->SendText(QStringLiteral("one\r\nquit\ntwo"));
-    EXPECT_EQ(r.Take(), "tell Ann onequittwo\r\n");
+    EXPECT_EQ(r.TakeWire(), "tell Ann onequittwo\r\n");
 
     r.protocol.OnIgnoring("ANN");
     w->SendText(QStringLiteral("not sent"));
-    EXPECT_EQ(r.Take(), "");
+    EXPECT_EQ(r.TakeWire(), "");
     EXPECT_EQ(r.pm.OpenCount(), 0);
 }
 
@@ -266,7 +226,7 @@ TEST(PrivateMessages, StartWithSelectionFollowsTheRules) {
         r.context.m_nMaxPM = c.maxPM;
         r.Tell("Ann+Lee", "hi");
         r.protocol.OnIgnoring("Cy");
-        r.wire.connected = c.connected;
+        r.transport.connected = c.connected;
         if (CPrivateMsgWnd* ann = r.pm.Window("Ann Lee"))
             ann->showMinimized();
         if (*c.answer)
@@ -363,26 +323,20 @@ TEST(ComposeTell, ChecksTheRecipientSendsTheCutTextAndRemembersTheName) {
     EXPECT_EQ(dlg.Recipient()->itemText(0), QStringLiteral("Zed"));
     EXPECT_TRUE(dlg.AlwaysVisible()->isChecked());
 
-    struct Case {
-        const char* recipient;
-        const char* box;
-    };
-    const Case refused[] = {
-        {"  ", "No Recipient: You must specify a recipient before sending the message"},
-        {"ME+myself", "No Recipient: You can't send a private message to yourself"},
-    };
-    for (const Case& c : refused) {
-        dlg.Recipient()->setEditText(QString::fromLatin1(c.recipient));
+    for (const auto& [to, box] :
+         {std::pair{"  ", "No Recipient: You must specify a recipient before sending the message"},
+          std::pair{"ME+myself", "No Recipient: You can't send a private message to yourself"}}) {
+        dlg.Recipient()->setEditText(QString::fromLatin1(to));
         dlg.Message()->setText(QStringLiteral("x"));
         dlg.accept();
-        EXPECT_EQ(r.LastBox().toStdString(), c.box);
-        EXPECT_EQ(r.Take(), "");
+        EXPECT_EQ(r.LastBox().toStdString(), box);
+        EXPECT_EQ(r.TakeWire(), "");
     }
     dlg.show();
     dlg.Recipient()->setEditText(QStringLiteral("Bob Ray"));
     dlg.Message()->setText(QString(300, QLatin1Char('m')));
     dlg.accept();
-    EXPECT_EQ(r.Take(), "tell Bob+Ray " + std::string(251, 'm') + "\r\n");
+    EXPECT_EQ(r.TakeWire(), "tell Bob+Ray " + std::string(251, 'm') + "\r\n");
     EXPECT_EQ(r.store.State(), "MRU000=Bob Ray;MRU001=Zed;MRU002=Yan;MRUCount=3");
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_TRUE(dlg.Message()->text().isEmpty());
@@ -391,7 +345,7 @@ TEST(ComposeTell, ChecksTheRecipientSendsTheCutTextAndRemembersTheName) {
     dlg.Recipient()->setEditText(QStringLiteral("Yan"));
     dlg.Message()->setText(QStringLiteral("bye"));
     dlg.accept();
-    EXPECT_EQ(r.Take(), "tell Yan bye\r\n");
+    EXPECT_EQ(r.TakeWire(), "tell Yan bye\r\n");
     EXPECT_EQ(r.store.State(), "MRU000=Yan;MRU001=Bob Ray;MRU002=Zed;MRUCount=3");
     EXPECT_FALSE(dlg.isVisible());
 }

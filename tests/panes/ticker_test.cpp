@@ -1,24 +1,12 @@
 // The ticker on a fake clock: its markup, the five states, the pause, the end of the list with
 // its one request, the click targets, pictures that never come, and the bounds.
 
-#include "chatprotocol.h"
 #include "panefakes.h"
 #include "tickerwnd.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
-
-struct Wire : IChatTransport {
-    std::vector<std::string> sent;
-    bool IsConnected() const override { return true; }
-    int SendText(const char* text) override {
-        sent.emplace_back(text);
-        return int(std::strlen(text));
-    }
-    int SendData(const char*, int length) override { return length; }
-};
 
 struct Pictures : IPictureSource {
     State answer = State::Failed;
@@ -34,16 +22,12 @@ struct Pictures : IPictureSource {
     }
 };
 
-struct TickerRig : PaneRig {
-    Wire wire;
-    CChatProtocol protocol{&context};
+struct TickerRig : ProtocolRig {
     std::int64_t now = 1000;
     std::vector<std::string> loaded;
     int focused = 0;
     CTickerWnd ticker{context};
     TickerRig() {
-        context.m_pTransport = &wire;
-        context.m_pProtocol = &protocol;
         context.m_pTicker = &ticker;
         ticker.resize(400, 20);
         ticker.m_clock = [this] { return now; };
@@ -132,14 +116,14 @@ TEST(Ticker, RunsTheListPausesAtTheCentreAndAsksOnceForMore) {
     EXPECT_EQ(t.State(), CTickerWnd::STATE_LOAD);
     EXPECT_EQ(t.Position(), 1u);
     rig.TickUntil(CTickerWnd::STATE_END);
-    EXPECT_TRUE(rig.wire.sent.empty());
+    EXPECT_EQ(rig.transport.wire, "");
     t.Tick();
     EXPECT_EQ(t.State(), CTickerWnd::STATE_IDLE);
     EXPECT_EQ(t.MessageCount(), 0u);
-    EXPECT_EQ(rig.wire.sent, std::vector<std::string>{CTickerWnd::kRequest});
+    EXPECT_EQ(rig.transport.wire, CTickerWnd::kRequest);
     for (int i = 0; i < 100; ++i)
         t.Tick();
-    EXPECT_EQ(rig.wire.sent.size(), 1u);
+    EXPECT_EQ(rig.transport.wire, CTickerWnd::kRequest);
     EXPECT_EQ(rig.loaded, (std::vector<std::string>{"paused", "second"}));
 }
 
@@ -255,8 +239,8 @@ TEST(Ticker, BoundsAndRestarts) {
         for (int i = 0; i < 10; ++i)
             quick.ticker.Tick();
     }
-    EXPECT_EQ(quick.wire.sent.size(), 1u);
+    EXPECT_EQ(quick.transport.wire, CTickerWnd::kRequest);
     quick.now += CTickerWnd::kMinRequestGapMs;
     quick.ticker.Tick();
-    EXPECT_EQ(quick.wire.sent.size(), 2u);
+    EXPECT_EQ(quick.transport.wire, std::string(CTickerWnd::kRequest) + CTickerWnd::kRequest);
 }
