@@ -52,12 +52,8 @@ ChatPicture Picture(int w, int h) {
 } // namespace
 
 TEST(OutputView, StyleCodesAndBaseStyleGiveColourAndStyle) {
-    struct Case {
-        std::uint32_t code;
-        QColor colour;
-        bool bold, italic, underline;
-    };
-    const Case cases[] = {
+    // The style code, then its colour, bold, italic and underline.
+    const std::tuple<std::uint32_t, QColor, bool, bool, bool> cases[] = {
         {0x210, QColor(255, 0, 0), true, true, false}, // red bold, plus italic
         {3, QColor(0, 0, 0), false, false, false},     // not in the table: base
         {2, QColor(0, 0, 0), true, false, false},
@@ -67,14 +63,14 @@ TEST(OutputView, StyleCodesAndBaseStyleGiveColourAndStyle) {
         {64, QColor(0, 0x80, 0), false, false, false},
         {0x401, QColor(0, 0, 0), false, false, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& [code, colour, bold, italic, underline] : cases) {
         ViewRig r;
-        r.view.AppendText("word", c.code);
+        r.view.AppendText("word", code);
         const QTextCharFormat f = r.FormatAt(2);
-        EXPECT_EQ(f.foreground().color(), c.colour) << std::hex << c.code;
-        EXPECT_EQ(f.fontWeight() >= QFont::Bold, c.bold) << std::hex << c.code;
-        EXPECT_EQ(f.fontItalic(), c.italic) << std::hex << c.code;
-        EXPECT_EQ(f.fontUnderline(), c.underline) << std::hex << c.code;
+        EXPECT_EQ(f.foreground().color(), colour) << std::hex << code;
+        EXPECT_EQ(f.fontWeight() >= QFont::Bold, bold) << std::hex << code;
+        EXPECT_EQ(f.fontItalic(), italic) << std::hex << code;
+        EXPECT_EQ(f.fontUnderline(), underline) << std::hex << code;
     }
     ViewRig r;
     r.view.SetBaseColour(0x00FF00);

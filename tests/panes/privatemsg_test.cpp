@@ -143,28 +143,23 @@ TEST(PrivateMessages, FloodStopsAtTheMaximumAndTheRestGoesToTheMainView) {
 
 // Each button's bytes on the wire and whether the window is still open after it.
 TEST(PrivateMessages, ButtonsSendTheirExactBytes) {
-    struct Case {
-        int id;
-        const char* wire;
-        bool open;
-    };
-    const Case cases[] = {
+    const std::tuple<int, std::string, bool> cases[] = {
         {CPrivateMsgWnd::IDC_GOTO, "goto Ann+Lee\n", true},
         {CPrivateMsgWnd::IDC_GREET, "tell Ann+Lee Hey there, what's going on?\r\n", true},
         {CPrivateMsgWnd::IDC_IGNORE, "ignore add Ann+Lee\n", false},
         {CPrivateMsgWnd::IDC_CLOSE, "", false},
         {CPrivateMsgWnd::IDC_SEND, "tell Ann+Lee typed\r\n", true},
     };
-    for (const Case& c : cases) {
+    for (const auto& [id, wire, open] : cases) {
         Rig r;
         r.Tell("Ann+Lee", "hi");
         CPrivateMsgWnd* w = r.pm.Window("Ann Lee");
         w->InputField()->setText(QStringLiteral("typed"));
         r.TakeWire();
-        EXPECT_TRUE(w->PressButton(c.id));
-        EXPECT_EQ(r.TakeWire(), c.wire) << c.id;
-        EXPECT_EQ(r.pm.Window("Ann Lee") != nullptr, c.open) << c.id;
-        if (c.id == CPrivateMsgWnd::IDC_GREET) {
+        EXPECT_TRUE(w->PressButton(id));
+        EXPECT_EQ(r.TakeWire(), wire) << id;
+        EXPECT_EQ(r.pm.Window("Ann Lee") != nullptr, open) << id;
+        if (id == CPrivateMsgWnd::IDC_GREET) {
             EXPECT_TRUE(w->isMinimized());
         }
     }
@@ -284,13 +279,8 @@ TEST(RecipientMru, AddMovesOrPushesExactlyAsStored) {
     }
     sixteenth += ";MRUCount=15";
     fifthUp += ";MRUCount=15";
-    struct Case {
-        const char* name;
-        std::string before;
-        std::string add;
-        std::string after;
-    };
-    const Case cases[] = {
+    // What the case shows, the state before, the name added, the state after.
+    const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
         {"first", "", "Ann", "MRU000=Ann;MRUCount=1"},
         {"empty name", "", "", ""},
         {"16th pushes the oldest out", full, "New", sixteenth},
@@ -303,11 +293,11 @@ TEST(RecipientMru, AddMovesOrPushesExactlyAsStored) {
         {"huge count is the limit", "MRU000=A;MRU001=B;MRUCount=4000000000", "Dee",
          "MRU000=Dee;MRU001=A;MRU002=B;MRUCount=4000000000"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, before, add, after] : cases) {
         Store s;
-        s.Set(c.before);
-        CRecipientMru::Add(s, c.add);
-        EXPECT_EQ(s.State(), c.after) << c.name;
+        s.Set(before);
+        CRecipientMru::Add(s, add);
+        EXPECT_EQ(s.State(), after) << name;
     }
     Store s;
     s.Set("MRU000=A;MRU001=;MRU002=C;MRUCount=3");

@@ -128,11 +128,8 @@ TEST(Ticker, RunsTheListPausesAtTheCentreAndAsksOnceForMore) {
 }
 
 TEST(Ticker, ClickOpensTheLinkInItsFrame) {
-    struct Case {
-        const char* message;
-        const char* url;
-        const char* frame;
-    } cases[] = {
+    // The message, then the address and frame a click opens (none when null).
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"<A HREF=\"WWW.Kivra.org/News\">n</A>", "http://www.kivra.org/News", "kivranewframe"},
         {"<A HREF=http://k.org TARGET=kivrahelpdisplay>h</A>", "http://k.org", "kivrahelpdisplay"},
         {"<A HREF=http://k.org TARGET=_marqeedisp>h</A>", "http://k.org", "kivranewframe"},
@@ -140,20 +137,15 @@ TEST(Ticker, ClickOpensTheLinkInItsFrame) {
         {"<A HREF=\" JavaScript:x\">j</A>", nullptr, nullptr},
         {"no link", nullptr, nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& [message, url, frame] : cases) {
         TickerRig rig;
-        rig.ticker.AddMessage(c.message);
+        rig.ticker.AddMessage(message);
         rig.ticker.Start(5, 1);
         rig.ticker.Tick();
         rig.ticker.Click();
         EXPECT_EQ(rig.focused, 1);
-        if (c.url == nullptr) {
-            EXPECT_TRUE(rig.panel.navigated.empty()) << c.message;
-        } else {
-            ASSERT_EQ(rig.panel.navigated.size(), 1u) << c.message;
-            EXPECT_EQ(rig.panel.navigated[0].first, c.url);
-            EXPECT_EQ(rig.panel.navigated[0].second, c.frame);
-        }
+        using Opened = std::vector<std::pair<std::string, std::string>>;
+        EXPECT_EQ(rig.panel.navigated, (url ? Opened{{url, frame}} : Opened{})) << message;
     }
 }
 
@@ -180,34 +172,30 @@ TEST(Ticker, TimerRunsOnlyWhileShownAndStarted) {
 // A picture that never comes is asked for a bounded number of times; then the text shows, or
 // the message is skipped.
 TEST(Ticker, PicturesThatFailAreGivenUp) {
-    struct Case {
-        IPictureSource::State answer;
-        const char* message;
-        const char* shown; // null: skipped
-        int maxAsked;
-    } cases[] = {
+    // The cache's answer, the message, what shows (null: skipped), the most asks.
+    const std::tuple<IPictureSource::State, const char*, const char*, int> cases[] = {
         {IPictureSource::State::Failed, "<IMG SRC=a.gif>caption", "caption",
          CTickerWnd::kMaxPictureTries},
         {IPictureSource::State::Failed, "<IMG SRC=a.gif>", nullptr, CTickerWnd::kMaxPictureTries},
         {IPictureSource::State::Pending, "<IMG SRC=a.gif>", nullptr, 100000},
         {IPictureSource::State::Ready, "<IMG SRC=a.gif>", "<img a.gif>", 1},
     };
-    for (const Case& c : cases) {
+    for (const auto& [answer, message, shown, maxAsked] : cases) {
         TickerRig rig;
         Pictures pictures;
-        pictures.answer = c.answer;
+        pictures.answer = answer;
         rig.context.m_pPictures = &pictures;
-        rig.ticker.AddMessage(c.message);
+        rig.ticker.AddMessage(message);
         rig.ticker.AddMessage("after");
         rig.ticker.Start(5, 1);
         for (int i = 0; i < 4000 && rig.loaded.empty(); ++i) {
             rig.now += 5;
             rig.ticker.Tick();
         }
-        ASSERT_FALSE(rig.loaded.empty()) << c.message;
-        EXPECT_EQ(rig.loaded[0], c.shown ? c.shown : "after") << c.message;
-        EXPECT_LE(pictures.asked, c.maxAsked) << c.message;
-        EXPECT_GE(pictures.asked, 1) << c.message;
+        ASSERT_FALSE(rig.loaded.empty()) << message;
+        EXPECT_EQ(rig.loaded[0], shown ? shown : "after") << message;
+        EXPECT_LE(pictures.asked, maxAsked) << message;
+        EXPECT_GE(pictures.asked, 1) << message;
     }
     TickerRig rig; // no image cache at all: the text at once
     rig.ticker.AddMessage("<IMG SRC=a.gif>text");

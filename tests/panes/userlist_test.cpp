@@ -100,22 +100,15 @@ TEST(UserList, FlagWordFollowsTheServer) {
 }
 
 TEST(UserList, IconsByFlagWord) {
-    struct Case {
-        std::uint32_t flags;
-        int first, second;
-    };
-    for (const Case& c : std::vector<Case>{{0x010 | 0x002, 158, 0},
-                                           {0x040 | 0x020 | 0x008, 284, 0},
-                                           {0x080, 285, 0},
-                                           {0x100 | 0x001, 286, 216},
-                                           {0x200 | 0x002 | 0x001, 287, 217},
-                                           {0x020 | 0x008, 282, 0},
-                                           {0x008, 218, 0},
-                                           {0, 0, 0}}) {
-        EXPECT_EQ(CUserList::IconFor(c.flags, 0), c.first) << c.flags;
-        EXPECT_EQ(CUserList::IconFor(c.flags, 1), c.second) << c.flags;
-        if (c.first) {
-            EXPECT_FALSE(CUserList::Bitmap(c.first).isNull()) << c.first;
+    // The flag word, its first and its second icon.
+    const std::tuple<std::uint32_t, int, int> cases[] = {
+        {0x012, 158, 0},   {0x068, 284, 0}, {0x080, 285, 0}, {0x101, 286, 216},
+        {0x203, 287, 217}, {0x028, 282, 0}, {0x008, 218, 0}, {0, 0, 0}};
+    for (const auto& [flags, first, second] : cases) {
+        EXPECT_EQ(CUserList::IconFor(flags, 0), first) << flags;
+        EXPECT_EQ(CUserList::IconFor(flags, 1), second) << flags;
+        if (first) {
+            EXPECT_FALSE(CUserList::Bitmap(first).isNull()) << first;
         }
     }
 }
@@ -185,63 +178,54 @@ TEST(UserList, MenuTextsAndGreyStates) {
 }
 
 TEST(UserList, FollowItemInItsFiveSituations) {
-    struct Case {
-        const char* followed;
-        bool followsMe;
-        const char* text;
-        int id;
-    };
-    for (const Case& c :
-         std::vector<Case>{{"", false, "Start Following Ann Lee", 32803},
-                           {"", true, "Kick Ann Lee Off Your Tail!", 122},
-                           {"ANN+LEE", false, "Stop Following Ann Lee", 122},
-                           {"Zed", false, "Stop Following Zed, Start Following Ann Lee", 32803},
-                           {"Zed", true, "Kick Ann Lee Off Your Tail!", 122}}) {
+    // Whom I follow, whether Ann Lee follows me, then the item's text and id.
+    const std::tuple<const char*, bool, const char*, int> cases[] = {
+        {"", false, "Start Following Ann Lee", 32803},
+        {"", true, "Kick Ann Lee Off Your Tail!", 122},
+        {"ANN+LEE", false, "Stop Following Ann Lee", 122},
+        {"Zed", false, "Stop Following Zed, Start Following Ann Lee", 32803},
+        {"Zed", true, "Kick Ann Lee Off Your Tail!", 122}};
+    for (const auto& [followed, followsMe, text, id] : cases) {
         ListRig rig;
         rig.Block({"<newroom>", "<user> Ann+Lee", "<user> Zed"});
-        if (*c.followed)
-            rig.Block({std::string("<iamfollowing> ") + c.followed});
-        if (c.followsMe)
+        if (*followed)
+            rig.Block({std::string("<iamfollowing> ") + followed});
+        if (followsMe)
             rig.Block({"<followingme> ann+lee"});
         const CUserActions::MenuItem item = rig.actions.FollowItem("Ann Lee");
-        EXPECT_EQ(item.text.toStdString(), c.text);
-        EXPECT_EQ(item.id, c.id) << c.text;
-        EXPECT_TRUE(item.enabled) << c.text;
+        EXPECT_EQ(item.text.toStdString(), text);
+        EXPECT_EQ(item.id, id) << text;
+        EXPECT_TRUE(item.enabled) << text;
     }
     ListRig rig;
     EXPECT_FALSE(rig.actions.FollowItem("").enabled);
 }
 
 TEST(UserList, EveryCommandSendsItsExactBytes) {
-    struct Case {
-        int id;
-        std::string wire;
-    };
-    const std::vector<Case> cases = {
-        {32775, ""},
-        {278, "buddy add Ann+Lee\nbuddy add bob\n"},
-        {134, "\x01<begin>\n<whois> Ann+Lee\n<end>\n"}, // the current entry, selected last
-        {32803, "follow Ann+Lee\n"},
-        {122, "stopfollow Ann+Lee\n"},
-        {32814, "wave Ann+Lee\nwave bob\n"},
-        {32776, "ignore add Ann+Lee\nignore add bob\n"},
-        {32777, ""},
-        {32823, ""},
-        {123, ""},
-    };
-    for (const Case& c : cases) {
+    // Who-is asks about the current entry, the one selected last.
+    const std::pair<int, std::string> cases[] = {{32775, ""},
+                                                 {278, "buddy add Ann+Lee\nbuddy add bob\n"},
+                                                 {134, "\x01<begin>\n<whois> Ann+Lee\n<end>\n"},
+                                                 {32803, "follow Ann+Lee\n"},
+                                                 {122, "stopfollow Ann+Lee\n"},
+                                                 {32814, "wave Ann+Lee\nwave bob\n"},
+                                                 {32776, "ignore add Ann+Lee\nignore add bob\n"},
+                                                 {32777, ""},
+                                                 {32823, ""},
+                                                 {123, ""}};
+    for (const auto& [id, wire] : cases) {
         ListRig rig;
         rig.Block({"<newroom>", "<user> Ann+Lee", "<user> bob"});
         rig.emotion = "wave";
         rig.list.SelectNames({"bob", "Ann Lee"});
         rig.TakeWire();
         rig.context.m_nScrollHold = 1;
-        rig.list.OnCommand(c.id);
-        EXPECT_EQ(rig.TakeWire(), c.wire) << c.id;
-        if (c.id == 32775) {
+        rig.list.OnCommand(id);
+        EXPECT_EQ(rig.TakeWire(), wire) << id;
+        if (id == 32775) {
             EXPECT_EQ(rig.privates, (std::vector<std::vector<std::string>>{{"Ann Lee", "bob"}}));
         }
-        if (c.id == 32814) {
+        if (id == 32814) {
             EXPECT_EQ(rig.context.m_nScrollHold, 0);
         }
     }
@@ -249,8 +233,8 @@ TEST(UserList, EveryCommandSendsItsExactBytes) {
     ListRig rig;
     rig.Block({"<newroom>", "<user> bob"});
     rig.TakeWire();
-    for (const Case& c : cases)
-        rig.list.OnCommand(c.id);
+    for (const auto& c : cases)
+        rig.list.OnCommand(c.first);
     EXPECT_EQ(rig.TakeWire(), "");
 }
 
@@ -356,25 +340,22 @@ TEST(BuddyDlg, SendsWhatChangedInItsOrder) {
 }
 
 TEST(GotoDlg, ChecksTheNameBeforeSending) {
-    struct Case {
-        const char* typed;
-        std::string wire;
-        int boxes;
-        bool closed;
-    };
-    for (const Case& c : std::vector<Case>{{"  Ann Lee \t", "goto Ann+Lee\n", 0, true},
-                                           {"   ", "", 0, false},
-                                           {"ME+myself", "", 1, false},
-                                           {"me myself", "", 1, false}}) {
+    // What is typed, what is sent (the dialog closes only then), whether a box refuses it.
+    const std::tuple<const char*, std::string, bool> cases[] = {
+        {"  Ann Lee \t", "goto Ann+Lee\n", false},
+        {"   ", "", false},
+        {"ME+myself", "", true},
+        {"me myself", "", true}};
+    for (const auto& [typed, wire, box] : cases) {
         ListRig rig;
         CGotoDlg dialog(rig.context, rig.actions, rig.dialogs);
         dialog.setResult(QDialog::Rejected);
-        dialog.NameField()->setText(QString::fromLatin1(c.typed));
+        dialog.NameField()->setText(QString::fromLatin1(typed));
         dialog.accept();
-        EXPECT_EQ(rig.TakeWire(), c.wire) << c.typed;
-        ASSERT_EQ(int(rig.dialogs.Requests().size()), c.boxes) << c.typed;
-        EXPECT_EQ(dialog.NameField()->hasSelectedText(), c.boxes == 1) << c.typed;
-        EXPECT_EQ(dialog.result() == QDialog::Accepted, c.closed) << c.typed;
+        EXPECT_EQ(rig.TakeWire(), wire) << typed;
+        ASSERT_EQ(rig.dialogs.Requests().size(), box ? 1u : 0u) << typed;
+        EXPECT_EQ(dialog.NameField()->hasSelectedText(), box) << typed;
+        EXPECT_EQ(dialog.result() == QDialog::Accepted, !wire.empty()) << typed;
     }
 }
 
