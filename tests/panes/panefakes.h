@@ -67,9 +67,12 @@ struct FakeSettings : ISettingsStore {
         const auto it = ints.find(s + "/" + e);
         return it == ints.end() ? def : it->second;
     }
+    // A null text deletes the value, as the registry does.
     bool WriteProfileString(const std::string& s, const char* e, const char* t) override {
         if (e && t)
             strings[s + "/" + e] = t;
+        else if (e)
+            strings.erase(s + "/" + e);
         return true;
     }
     bool WriteProfileInt(const std::string& s, const std::string& e, std::uint32_t v) override {

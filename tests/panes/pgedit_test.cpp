@@ -19,10 +19,14 @@ struct ViewRig : PaneRig {
         view.resize(400, 200);
         view.show();
     }
-    QTextCharFormat FormatAt(int pos) {
+    // The colour and style of the character before `pos`, as "#rrggbb bold italic underline".
+    std::string Look(int pos) {
         QTextCursor c(view.document());
         c.setPosition(pos);
-        return c.charFormat();
+        const QTextCharFormat f = c.charFormat();
+        return f.foreground().color().name().toStdString() +
+               (f.fontWeight() >= QFont::Bold ? " bold" : "") + (f.fontItalic() ? " italic" : "") +
+               (f.fontUnderline() ? " underline" : "");
     }
     QString Plain() const { return view.document()->toPlainText(); }
     void Lines(const std::string& text, int n) {
@@ -52,25 +56,19 @@ ChatPicture Picture(int w, int h) {
 } // namespace
 
 TEST(OutputView, StyleCodesAndBaseStyleGiveColourAndStyle) {
-    // The style code, then its colour, bold, italic and underline.
-    const std::tuple<std::uint32_t, QColor, bool, bool, bool> cases[] = {
-        {0x210, QColor(255, 0, 0), true, true, false}, // red bold, plus italic
-        {3, QColor(0, 0, 0), false, false, false},     // not in the table: base
-        {2, QColor(0, 0, 0), true, false, false},
-        {4, QColor(0x80, 0x80, 0), false, false, false}, // olive
-        {8, QColor(0, 0x80, 0x80), false, false, true},  // teal underline
-        {32, QColor(0x80, 0x80, 0x80), false, false, false},
-        {64, QColor(0, 0x80, 0), false, false, false},
-        {0x401, QColor(0, 0, 0), false, false, true},
-    };
-    for (const auto& [code, colour, bold, italic, underline] : cases) {
+    // 3 is not in the table and takes the base style.
+    const std::pair<std::uint32_t, const char*> cases[] = {{0x210, "#ff0000 bold italic"},
+                                                           {3, "#000000"},
+                                                           {2, "#000000 bold"},
+                                                           {4, "#808000"},
+                                                           {8, "#008080 underline"},
+                                                           {32, "#808080"},
+                                                           {64, "#008000"},
+                                                           {0x401, "#000000 underline"}};
+    for (const auto& [code, look] : cases) {
         ViewRig r;
         r.view.AppendText("word", code);
-        const QTextCharFormat f = r.FormatAt(2);
-        EXPECT_EQ(f.foreground().color(), colour) << std::hex << code;
-        EXPECT_EQ(f.fontWeight() >= QFont::Bold, bold) << std::hex << code;
-        EXPECT_EQ(f.fontItalic(), italic) << std::hex << code;
-        EXPECT_EQ(f.fontUnderline(), underline) << std::hex << code;
+        EXPECT_EQ(r.Look(2), look) << std::hex << code;
     }
     ViewRig r;
     r.view.SetBaseColour(0x00FF00);
@@ -79,10 +77,8 @@ TEST(OutputView, StyleCodesAndBaseStyleGiveColourAndStyle) {
     r.view.SetBold(false);
     r.view.SetItalic(true);
     r.view.AppendText("b", 1);
-    EXPECT_GE(r.FormatAt(1).fontWeight(), QFont::Bold);
-    EXPECT_EQ(r.FormatAt(1).foreground().color(), QColor(0, 255, 0));
-    EXPECT_LT(r.FormatAt(2).fontWeight(), QFont::Bold);
-    EXPECT_TRUE(r.FormatAt(2).fontItalic());
+    EXPECT_EQ(r.Look(1), "#00ff00 bold");
+    EXPECT_EQ(r.Look(2), "#00ff00 italic");
     QSignalSpy spy(&r.view, &CPGEdit::textAppended);
     r.view.AppendSeparator();
     ASSERT_EQ(spy.count(), 2);
@@ -207,10 +203,9 @@ TEST(OutputView, LinksShareEntriesAndClicksOpenCheckedUrls) {
                                         "[link] WWW.KIVRA.EXAMPLE THE SITE"}));
     EXPECT_EQ(r.Plain(), "one and twoTHE SITE");
     // The link is teal and underlined; text after it is back to what it was.
-    EXPECT_TRUE(r.FormatAt(2).fontUnderline());
-    EXPECT_EQ(r.FormatAt(2).foreground().color(), QColor(0, 0x80, 0x80));
+    EXPECT_EQ(r.Look(2), "#008080 underline");
     r.view.AppendText("plain", 1);
-    EXPECT_FALSE(r.FormatAt(r.view.Document().TextSize() - 1).fontUnderline());
+    EXPECT_EQ(r.Look(r.view.Document().TextSize() - 1), "#000000");
 
     QTest::mouseClick(r.view.viewport(), Qt::LeftButton, {}, r.ItemPoint(13, 1));
     ASSERT_EQ(r.panel.navigated.size(), 1u);

@@ -20,40 +20,30 @@
 
 namespace {
 
-// A store that deletes values, as the registry does; its state is written "NAME=VALUE;...".
-struct Store : ISettingsStore {
-    std::map<std::string, std::string> values;
-    std::string GetProfileString(const std::string&, const std::string& e,
-                                 const std::string& def) override {
-        return values.contains(e) ? values.at(e) : def;
+// The recipient memory's section written "NAME=VALUE;...", the count being an integer.
+void SetMru(FakeSettings& s, const std::string& state) {
+    std::istringstream in(state);
+    for (std::string item; std::getline(in, item, ';');) {
+        const std::string key = "Priv Msg MRU/" + item.substr(0, item.find('='));
+        const std::string value = item.substr(item.find('=') + 1);
+        if (key.ends_with("MRUCount"))
+            s.ints[key] = std::uint32_t(std::stoul(value));
+        else
+            s.strings[key] = value;
     }
-    std::uint32_t GetProfileInt(const std::string& s, const std::string& e,
-                                std::uint32_t def) override {
-        return std::uint32_t(std::stoul(GetProfileString(s, e, std::to_string(def))));
-    }
-    bool WriteProfileString(const std::string&, const char* e, const char* t) override {
-        t ? void(values[e] = t) : void(values.erase(e));
-        return true;
-    }
-    bool WriteProfileInt(const std::string& s, const std::string& e, std::uint32_t v) override {
-        return WriteProfileString(s, e.c_str(), std::to_string(v).c_str());
-    }
-    void Set(const std::string& state) {
-        values.clear();
-        std::istringstream in(state);
-        for (std::string item; std::getline(in, item, ';');)
-            values[item.substr(0, item.find('='))] = item.substr(item.find('=') + 1);
-    }
-    std::string State() const {
-        std::string s;
-        for (const auto& [k, v] : values)
-            s += (s.empty() ? "" : ";") + k + "=" + v;
-        return s;
-    }
-};
+}
+std::string MruState(const FakeSettings& s) {
+    std::map<std::string, std::string> all(s.strings.begin(), s.strings.end());
+    for (const auto& [k, v] : s.ints)
+        all[k] = std::to_string(v);
+    std::string out;
+    for (const auto& [k, v] : all)
+        if (k.starts_with("Priv Msg MRU/"))
+            out += (out.empty() ? "" : ";") + k.substr(13) + "=" + v;
+    return out;
+}
 
 struct Rig : ProtocolRig {
-    Store store;
     CContextCommands contextCommands{context};
     CUserActions actions{context, contextCommands};
     QWidget owner;
@@ -63,7 +53,6 @@ struct Rig : ProtocolRig {
 
     Rig() {
         context.m_pOutput = &main;
-        context.m_pSettings = &store;
         context.m_pPrivateWindows = &pm;
         pm.m_onOpened = [this](CPrivateMsgWnd* w) { events.push_back("open " + w->DisplayName()); };
         pm.m_onClosed = [this](const std::string& n) { events.push_back("close " + n); };
@@ -294,19 +283,19 @@ TEST(RecipientMru, AddMovesOrPushesExactlyAsStored) {
          "MRU000=Dee;MRU001=A;MRU002=B;MRUCount=4000000000"},
     };
     for (const auto& [name, before, add, after] : cases) {
-        Store s;
-        s.Set(before);
+        FakeSettings s;
+        SetMru(s, before);
         CRecipientMru::Add(s, add);
-        EXPECT_EQ(s.State(), after) << name;
+        EXPECT_EQ(MruState(s), after) << name;
     }
-    Store s;
-    s.Set("MRU000=A;MRU001=;MRU002=C;MRUCount=3");
+    FakeSettings s;
+    SetMru(s, "MRU000=A;MRU001=;MRU002=C;MRUCount=3");
     EXPECT_EQ(CRecipientMru::Read(s), std::vector<std::string>{"A"});
 }
 
 TEST(ComposeTell, ChecksTheRecipientSendsTheCutTextAndRemembersTheName) {
     Rig r;
-    r.store.Set("MRU000=Zed;MRU001=Yan;MRUCount=2");
+    SetMru(r.settings, "MRU000=Zed;MRU001=Yan;MRUCount=2");
     CComposeTellDlg dlg(r.context, r.dialogs);
     dlg.Open();
     ASSERT_EQ(dlg.Recipient()->count(), 2);
@@ -327,7 +316,7 @@ TEST(ComposeTell, ChecksTheRecipientSendsTheCutTextAndRemembersTheName) {
     dlg.Message()->setText(QString(300, QLatin1Char('m')));
     dlg.accept();
     EXPECT_EQ(r.TakeWire(), "tell Bob+Ray " + std::string(251, 'm') + "\r\n");
-    EXPECT_EQ(r.store.State(), "MRU000=Bob Ray;MRU001=Zed;MRU002=Yan;MRUCount=3");
+    EXPECT_EQ(MruState(r.settings), "MRU000=Bob Ray;MRU001=Zed;MRU002=Yan;MRUCount=3");
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_TRUE(dlg.Message()->text().isEmpty());
 
@@ -336,7 +325,7 @@ TEST(ComposeTell, ChecksTheRecipientSendsTheCutTextAndRemembersTheName) {
     dlg.Message()->setText(QStringLiteral("bye"));
     dlg.accept();
     EXPECT_EQ(r.TakeWire(), "tell Yan bye\r\n");
-    EXPECT_EQ(r.store.State(), "MRU000=Yan;MRU001=Bob Ray;MRU002=Zed;MRUCount=3");
+    EXPECT_EQ(MruState(r.settings), "MRU000=Yan;MRU001=Bob Ray;MRU002=Zed;MRUCount=3");
     EXPECT_FALSE(dlg.isVisible());
 }
 
