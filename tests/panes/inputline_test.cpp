@@ -56,9 +56,7 @@ TEST(InputLine, EnterAndButtonsSendWithTheirPrefixes) {
         for (QPushButton* b : buttons)
             if (b->toolTip() == how)
                 b->click();
-        EXPECT_EQ(r.commands.said,
-                  *said ? std::vector<std::string>{said} : std::vector<std::string>{})
-            << how << " " << typed;
+        EXPECT_EQ(r.commands.said, *said ? Texts{said} : Texts{}) << how << " " << typed;
         EXPECT_EQ(r.line.text().toStdString(), left) << how << " " << typed;
         EXPECT_EQ(r.context.m_nScrollHold, *said ? 0 : 1) << how << " " << typed;
         qDeleteAll(buttons);
@@ -94,15 +92,14 @@ TEST(InputLine, ContextMenuGreysAndPastesPlainText) {
     QApplication::clipboard()->clear();
     r.Type("text");
     r.line.deselect();
-    EXPECT_EQ(
-        MenuLines(r.line.BuildContextMenu(nullptr)),
-        (std::vector<std::string>{"Cut (57635) grey", "Copy (57634) grey", "Paste (57637) grey",
-                                  "---", "Insert URL (32819)", "Insert Sound (126)"}));
+    EXPECT_EQ(MenuLines(r.line.BuildContextMenu(nullptr)),
+              (Texts{"Cut (57635) grey", "Copy (57634) grey", "Paste (57637) grey", "---",
+                     "Insert URL (32819)", "Insert Sound (126)"}));
     QApplication::clipboard()->setText("pasted\r\nlines");
     r.line.selectAll();
     EXPECT_EQ(MenuLines(r.line.BuildContextMenu(nullptr)),
-              (std::vector<std::string>{"Cut (57635)", "Copy (57634)", "Paste (57637)", "---",
-                                        "Insert URL (32819)", "Insert Sound (126)"}));
+              (Texts{"Cut (57635)", "Copy (57634)", "Paste (57637)", "---", "Insert URL (32819)",
+                     "Insert Sound (126)"}));
     r.line.OnCommand(CInputLine::ID_PASTE);
     EXPECT_EQ(r.line.text(), "pasted lines");
 }

@@ -4,6 +4,7 @@
 #include "chatcontext.h"
 #include "chatprotocol.h"
 #include "scripteddialogservice.h"
+#include "useractions.h"
 #include "viewcommands.h"
 
 #include <QDialog>
@@ -13,6 +14,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+using Texts = std::vector<std::string>;
 
 // The scripted dialogs, with a hand on modal dialogs when a test wants one.
 struct FakeDialogs : kivra::platform::ScriptedDialogService {
@@ -24,12 +27,10 @@ struct FakeDialogs : kivra::platform::ScriptedDialogService {
 
 struct FakeCommands : IViewCommands {
     bool connected = true;
-    std::vector<std::string> ignored, watched, followers, exits;
+    std::vector<std::string> ignored, watched, followers, exits, said, calls;
     std::string emotion;
     int transfer = 1;
     bool gotoDialog = false;
-    std::vector<std::string> said;
-    std::vector<std::string> calls;
 
     static bool In(const std::vector<std::string>& v, const std::string& s) {
         return std::find(v.begin(), v.end(), s) != v.end();
@@ -142,10 +143,12 @@ struct PaneRig {
     }
 };
 
-// The shared rig with a protocol object whose bytes go to a recorder.
+// The shared rig with a protocol object whose bytes go to a recorder, and the user actions.
 struct ProtocolRig : PaneRig {
     WireRecorder transport;
     CChatProtocol protocol{&context};
+    CContextCommands real{context};
+    CUserActions actions{context, real};
     ProtocolRig() {
         context.m_pTransport = &transport;
         context.m_pProtocol = &protocol;
@@ -160,10 +163,10 @@ struct ProtocolRig : PaneRig {
 
 // Each menu item as "TEXT (ID)", then " checked" and " grey" as they apply; "---" for a
 // separator; "no menu" for none. The menu is deleted.
-inline std::vector<std::string> MenuLines(QMenu* menu) {
+inline Texts MenuLines(QMenu* menu) {
     if (!menu)
         return {"no menu"};
-    std::vector<std::string> out;
+    Texts out;
     for (QAction* a : menu->actions())
         out.push_back(a->isSeparator()
                           ? std::string("---")

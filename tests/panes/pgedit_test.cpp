@@ -1,7 +1,6 @@
 // The output view through its operations, menus and mouse, offscreen.
 #include "panefakes.h"
 #include "pgedit.h"
-#include "useractions.h"
 
 #include <QPaintEvent>
 #include <QScrollBar>
@@ -198,9 +197,8 @@ TEST(OutputView, LinksShareEntriesAndClicksOpenCheckedUrls) {
     r.view.InsertLink("THE SITE", "WWW.KIVRA.EXAMPLE");
     ASSERT_EQ(r.view.LinkEntries().size(), 2u);
     EXPECT_EQ(r.view.LinkEntries().front().m_nCount, 2);
-    EXPECT_EQ(r.view.DumpLinks(),
-              (std::vector<std::string>{"[link] www.example.com one", "[link] www.example.com two",
-                                        "[link] WWW.KIVRA.EXAMPLE THE SITE"}));
+    EXPECT_EQ(r.view.DumpLinks(), (Texts{"[link] www.example.com one", "[link] www.example.com two",
+                                         "[link] WWW.KIVRA.EXAMPLE THE SITE"}));
     EXPECT_EQ(r.Plain(), "one and twoTHE SITE");
     // The link is teal and underlined; text after it is back to what it was.
     EXPECT_EQ(r.Look(2), "#008080 underline");
@@ -249,7 +247,7 @@ TEST(OutputView, AvatarsAreHotSpotsAndInlinePicturesAreNot) {
               "Send Private Message to Ann Other... (32775)");
 
     QTest::mouseDClick(r.view.viewport(), Qt::LeftButton, {}, onAnn);
-    EXPECT_EQ(r.users.selection, std::vector<std::string>{"Ann Other"});
+    EXPECT_EQ(r.users.selection, Texts{"Ann Other"});
     EXPECT_EQ(r.users.privateMessages, 1);
     QTest::mouseDClick(r.view.viewport(), Qt::LeftButton, {}, r.ItemPoint(2, 15));
     EXPECT_EQ(r.users.privateMessages, 1); // own name: nothing
@@ -305,14 +303,14 @@ TEST(OutputView, DisplayMenuShowsStateAndRunsItsCommands) {
     for (int i = 0; i < 12; ++i)
         r.commands.exits.push_back("Exit" + std::to_string(i));
     r.context.m_bMonitor = true;
-    std::vector<std::string> expected = {"Clear All (32781)",
-                                         "Font... (32806)",
-                                         "---",
-                                         "Sound On Incoming Message (32821) checked",
-                                         "Save To File (127)",
-                                         "Who's Online Now (32804) grey",
-                                         "Goto User... (140) grey", // no goto dialog yet
-                                         "---"};
+    Texts expected = {"Clear All (32781)",
+                      "Font... (32806)",
+                      "---",
+                      "Sound On Incoming Message (32821) checked",
+                      "Save To File (127)",
+                      "Who's Online Now (32804) grey",
+                      "Goto User... (140) grey", // no goto dialog yet
+                      "---"};
     for (int i = 0; i < 10; ++i)
         expected.push_back("Exit" + std::to_string(i) + " (" + std::to_string(32782 + i) +
                            ") grey");
@@ -328,14 +326,13 @@ TEST(OutputView, DisplayMenuShowsStateAndRunsItsCommands) {
     r.view.OnCommand(CPGEdit::ID_WHOS_ONLINE);
     r.view.OnCommand(CPGEdit::ID_GOTO_USER);
     r.view.OnCommand(CPGEdit::ID_EXIT_FIRST + 2);
-    EXPECT_EQ(r.commands.calls, (std::vector<std::string>{"users", "goto", "menu 144 3"}));
+    EXPECT_EQ(r.commands.calls, (Texts{"users", "goto", "menu 144 3"}));
 
     // A private display: its own menu, sound switch and font section.
     ViewRig pm(CPGEdit::KIND_PRIVATE);
-    EXPECT_EQ(
-        MenuLines(pm.view.BuildDisplayMenu(nullptr)),
-        (std::vector<std::string>{"Clear All (32781)", "Font... (32806)", "---",
-                                  "Sound On Incoming Message (32821)", "Save To File (127)"}));
+    EXPECT_EQ(MenuLines(pm.view.BuildDisplayMenu(nullptr)),
+              (Texts{"Clear All (32781)", "Font... (32806)", "---",
+                     "Sound On Incoming Message (32821)", "Save To File (127)"}));
     pm.view.OnCommand(CPGEdit::ID_SOUND_INCOMING);
     EXPECT_EQ(pm.settings.ints["PM/Sound PM"], 1u);
     pm.settings.strings["PM/Font Size"] = "300";
@@ -352,21 +349,20 @@ TEST(OutputView, UserMenuFollowsIgnoreFollowAndTransferState) {
     r.commands.transfer = 2;
     r.context.SetOption(CHATOPT_NOWHOIS, true);
     EXPECT_EQ(MenuLines(r.view.BuildUserMenu("Ann", nullptr)),
-              (std::vector<std::string>{"Send Private Message to Ann... (32775) grey",
-                                        "Add Ann To Buddy List (278)", "Cancel File Transfer (138)",
-                                        "Start Following Ann (32803)", "---",
-                                        "Allow Messages From Ann (32777)"}));
+              (Texts{"Send Private Message to Ann... (32775) grey", "Add Ann To Buddy List (278)",
+                     "Cancel File Transfer (138)", "Start Following Ann (32803)", "---",
+                     "Allow Messages From Ann (32777)"}));
     ViewRig s;
     s.commands.followers = {"Bob"};
     s.commands.watched = {"Bob"};
     s.commands.emotion = "Smile";
     s.commands.transfer = 0;
-    EXPECT_EQ(MenuLines(s.view.BuildUserMenu("Bob", nullptr)),
-              (std::vector<std::string>{
-                  "Send Private Message to Bob... (32775)", "Add Bob To Buddy List (278)",
-                  "Who Is Bob... (134)", "Send File To Bob... (123) grey",
-                  "Kick Bob Off Your Tail! (122)", "Smile at Bob (32814)", "---",
-                  "Ignore Messages From Bob (32776)", "Stop Watching Messages From Bob (32824)"}));
+    EXPECT_EQ(
+        MenuLines(s.view.BuildUserMenu("Bob", nullptr)),
+        (Texts{"Send Private Message to Bob... (32775)", "Add Bob To Buddy List (278)",
+               "Who Is Bob... (134)", "Send File To Bob... (123) grey",
+               "Kick Bob Off Your Tail! (122)", "Smile at Bob (32814)", "---",
+               "Ignore Messages From Bob (32776)", "Stop Watching Messages From Bob (32824)"}));
     s.view.OnCommand(CUserActions::ID_IGNORE);
     EXPECT_EQ(s.commands.calls.back(), "user 32776");
 }

@@ -1,5 +1,4 @@
-// Private-message windows driven by server tells and by their buttons, the recipient memory in
-// the settings store, "Send To:" and the compose dialog, all checked by the wire bytes sent.
+// Private-message windows driven by tells and buttons, the recipient memory and the compose dialog.
 
 #include "composetelldlg.h"
 #include "panefakes.h"
@@ -7,7 +6,6 @@
 #include "privatemsgmanager.h"
 #include "privatemsgwnd.h"
 #include "recipientmru.h"
-#include "useractions.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -44,12 +42,10 @@ std::string MruState(const FakeSettings& s) {
 }
 
 struct Rig : ProtocolRig {
-    CContextCommands contextCommands{context};
-    CUserActions actions{context, contextCommands};
     QWidget owner;
-    CPGEdit main{context, contextCommands, dialogs, CPGEdit::KIND_MAIN};
-    CPrivateMsgManager pm{context, contextCommands, actions, dialogs, &owner};
-    std::vector<std::string> events;
+    CPGEdit main{context, real, dialogs, CPGEdit::KIND_MAIN};
+    CPrivateMsgManager pm{context, real, actions, dialogs, &owner};
+    Texts events;
 
     Rig() {
         context.m_pOutput = &main;
@@ -99,8 +95,7 @@ TEST(PrivateMessages, TellsShareOneWindowPerKeyAndTheCountFollowsClosing) {
     ann->PressButton(CPrivateMsgWnd::IDC_CLOSE);
     EXPECT_EQ(r.pm.OpenCount(), 0);
     EXPECT_EQ(r.pm.Window("Ann Lee"), nullptr);
-    EXPECT_EQ(r.events,
-              (std::vector<std::string>{"open Ann Lee", "open Bob", "close Bob", "close Ann Lee"}));
+    EXPECT_EQ(r.events, (Texts{"open Ann Lee", "open Bob", "close Bob", "close Ann Lee"}));
     r.Tell("Bob", "back");
     EXPECT_EQ(r.pm.OpenCount(), 1);
 }
@@ -186,7 +181,7 @@ TEST(PrivateMessages, StartWithSelectionFollowsTheRules) {
     };
     struct Case {
         const char* name;
-        std::vector<std::string> selection;
+        Texts selection;
         const char* answer; // for "Send To:" when nobody is selected
         int maxPM;
         bool connected;
@@ -290,7 +285,7 @@ TEST(RecipientMru, AddMovesOrPushesExactlyAsStored) {
     }
     FakeSettings s;
     SetMru(s, "MRU000=A;MRU001=;MRU002=C;MRUCount=3");
-    EXPECT_EQ(CRecipientMru::Read(s), std::vector<std::string>{"A"});
+    EXPECT_EQ(CRecipientMru::Read(s), Texts{"A"});
 }
 
 TEST(ComposeTell, ChecksTheRecipientSendsTheCutTextAndRemembersTheName) {

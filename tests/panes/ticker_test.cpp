@@ -1,5 +1,4 @@
-// The ticker on a fake clock: its markup, the five states, the pause, the end of the list with
-// its one request, the click targets, pictures that never come, and the bounds.
+// The ticker on a fake clock: markup, states, pause, the one request, clicks, pictures, bounds.
 
 #include "panefakes.h"
 #include "tickerwnd.h"
@@ -24,7 +23,7 @@ struct Pictures : IPictureSource {
 
 struct TickerRig : ProtocolRig {
     std::int64_t now = 1000;
-    std::vector<std::string> loaded;
+    Texts loaded;
     int focused = 0;
     CTickerWnd ticker{context};
     TickerRig() {
@@ -89,7 +88,7 @@ TEST(Ticker, RunsTheListPausesAtTheCentreAndAsksOnceForMore) {
     EXPECT_EQ(t.State(), CTickerWnd::STATE_LOAD);
     t.Tick();
     EXPECT_EQ(t.State(), CTickerWnd::STATE_SCROLL);
-    EXPECT_EQ(rig.loaded, std::vector<std::string>{"paused"});
+    EXPECT_EQ(rig.loaded, Texts{"paused"});
     const int centre = (400 - t.MessageWidth()) / 2;
     while (t.DrawnX() != centre)
         t.Tick();
@@ -117,7 +116,7 @@ TEST(Ticker, RunsTheListPausesAtTheCentreAndAsksOnceForMore) {
     for (int i = 0; i < 100; ++i)
         t.Tick();
     EXPECT_EQ(rig.transport.wire, CTickerWnd::kRequest);
-    EXPECT_EQ(rig.loaded, (std::vector<std::string>{"paused", "second"}));
+    EXPECT_EQ(rig.loaded, (Texts{"paused", "second"}));
 }
 
 TEST(Ticker, ClickOpensTheLinkInItsFrame) {
@@ -194,7 +193,7 @@ TEST(Ticker, PicturesThatFailAreGivenUp) {
     rig.ticker.AddMessage("<IMG SRC=a.gif>text");
     rig.ticker.Start(5, 1);
     rig.ticker.Tick();
-    EXPECT_EQ(rig.loaded, std::vector<std::string>{"text"});
+    EXPECT_EQ(rig.loaded, Texts{"text"});
 }
 
 TEST(Ticker, BoundsAndRestarts) {

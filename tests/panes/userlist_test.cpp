@@ -1,10 +1,8 @@
-// The user list driven through the protocol object with server bytes, its menu, and every user
-// action's wire bytes, with the buddy and goto dialogs.
+// The user list fed server bytes, its menu, every user action's bytes, the buddy and goto dialogs.
 
 #include "buddydlg.h"
 #include "gotodlg.h"
 #include "panefakes.h"
-#include "useractions.h"
 #include "userlist.h"
 
 #include <QLineEdit>
@@ -15,8 +13,6 @@
 namespace {
 
 struct ListRig : ProtocolRig {
-    CContextCommands real{context};
-    CUserActions actions{context, real};
     CUserList list{context, real, actions};
     std::vector<std::vector<std::string>> privates;
     std::string emotion;
@@ -30,13 +26,11 @@ struct ListRig : ProtocolRig {
         };
         real.m_selectedEmotion = [this] { return emotion; };
         real.m_transferState = [this] { return transfer; };
-        actions.m_startPrivate = [this](const std::vector<std::string>& n) {
-            privates.push_back(n);
-        };
+        actions.m_startPrivate = [this](const Texts& n) { privates.push_back(n); };
         list.resize(200, 300);
     }
     // One block of keyword lines, each "<keyword> value".
-    void Block(const std::vector<std::string>& lines) {
+    void Block(const Texts& lines) {
         std::string b = "\x01<begin>\n";
         for (const std::string& l : lines)
             b += l + "\n";
@@ -68,7 +62,7 @@ TEST(UserList, OrdersOwnFirstThenCaseInsensitiveWithoutDuplicates) {
 TEST(UserList, FlagWordFollowsTheServer) {
     struct Case {
         std::uint32_t bob, carol;
-        std::vector<std::string> lines;
+        Texts lines;
     };
     const std::vector<Case> cases = {
         {0x100, 0, {"<enter role=RoomAdmin> bob"}}, // a role in any case
@@ -115,7 +109,7 @@ TEST(UserList, IconsByFlagWord) {
 
 TEST(UserList, ExtentFollowsTheWidestNameAndBigRoomsStayWhole) {
     ListRig rig;
-    std::vector<std::string> lines = {"<newroom>"};
+    Texts lines = {"<newroom>"};
     // Every name twice: in other letter case, with "+" or a blank.
     for (int i = 0; i < 3000; ++i) {
         const int k = i % 1500;
@@ -138,22 +132,22 @@ TEST(UserList, MenuTextsAndGreyStates) {
     ListRig rig;
     rig.Block({"<newroom>", "<user> Ann+Lee", "<user> bob", "<iamignoring> bob"});
     rig.emotion = "wave";
-    EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
-              (std::vector<std::string>{
-                  "Send Private Message... (32775) grey", "Add Selected To Buddy List (278) grey",
-                  "Who Is This Person... (134) grey", "Send File To ... (123) grey",
-                  "Follow This Person (32803) grey", "wave at Selected Persons (32814) grey", "---",
-                  "Ignore Messages From Selected (32776) grey",
-                  "Allow Messages From Selected (32777) grey",
-                  "Watch Messages From Selected (32823) grey",
-                  "Stop Watching Messages From Selected (32824) grey"}));
+    EXPECT_EQ(
+        MenuLines(rig.list.BuildMenu(nullptr)),
+        (Texts{"Send Private Message... (32775) grey", "Add Selected To Buddy List (278) grey",
+               "Who Is This Person... (134) grey", "Send File To ... (123) grey",
+               "Follow This Person (32803) grey", "wave at Selected Persons (32814) grey", "---",
+               "Ignore Messages From Selected (32776) grey",
+               "Allow Messages From Selected (32777) grey",
+               "Watch Messages From Selected (32823) grey",
+               "Stop Watching Messages From Selected (32824) grey"}));
     rig.list.SelectOnly("ann lee");
-    EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
-              (std::vector<std::string>{
-                  "Send Private Message to Ann Lee... (32775)", "Add Ann Lee To Buddy List (278)",
-                  "Who Is Ann Lee... (134)", "Send File To Ann Lee... (123)",
-                  "Start Following Ann Lee (32803)", "wave at Ann Lee (32814)", "---",
-                  "Ignore Messages From Ann Lee (32776)", "Watch Messages From Ann Lee (32823)"}));
+    EXPECT_EQ(
+        MenuLines(rig.list.BuildMenu(nullptr)),
+        (Texts{"Send Private Message to Ann Lee... (32775)", "Add Ann Lee To Buddy List (278)",
+               "Who Is Ann Lee... (134)", "Send File To Ann Lee... (123)",
+               "Start Following Ann Lee (32803)", "wave at Ann Lee (32814)", "---",
+               "Ignore Messages From Ann Lee (32776)", "Watch Messages From Ann Lee (32823)"}));
     // Ignored, while disconnected, a transfer running, who-is and private messages off.
     rig.list.SelectOnly("bob");
     rig.transport.connected = false;
@@ -161,20 +155,19 @@ TEST(UserList, MenuTextsAndGreyStates) {
     rig.emotion.clear();
     rig.context.m_nOptionFlags = CHATOPT_NOWHOIS;
     EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
-              (std::vector<std::string>{"Send Private Message to bob... (32775) grey",
-                                        "Add bob To Buddy List (278)", "Cancel File Transfer (138)",
-                                        "Start Following bob (32803)", "---",
-                                        "Allow Messages From bob (32777) grey"}));
+              (Texts{"Send Private Message to bob... (32775) grey", "Add bob To Buddy List (278)",
+                     "Cancel File Transfer (138)", "Start Following bob (32803)", "---",
+                     "Allow Messages From bob (32777) grey"}));
     rig.list.SelectNames({"bob", "Ann Lee", "Me Myself"});
     rig.transport.connected = true;
     rig.context.m_nOptionFlags = CHATOPT_NOFILEXFER;
-    EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
-              (std::vector<std::string>{
-                  "Send Private Message to Selected... (32775)", "Add Selected To Buddy List (278)",
-                  "Who Is This Person... (134)", "Follow This Person (32803) grey", "---",
-                  "Ignore Messages From Selected (32776)", "Allow Messages From Selected (32777)",
-                  "Watch Messages From Selected (32823)",
-                  "Stop Watching Messages From Selected (32824)"}));
+    EXPECT_EQ(
+        MenuLines(rig.list.BuildMenu(nullptr)),
+        (Texts{"Send Private Message to Selected... (32775)", "Add Selected To Buddy List (278)",
+               "Who Is This Person... (134)", "Follow This Person (32803) grey", "---",
+               "Ignore Messages From Selected (32776)", "Allow Messages From Selected (32777)",
+               "Watch Messages From Selected (32823)",
+               "Stop Watching Messages From Selected (32824)"}));
 }
 
 TEST(UserList, FollowItemInItsFiveSituations) {
@@ -197,8 +190,7 @@ TEST(UserList, FollowItemInItsFiveSituations) {
         EXPECT_EQ(item.id, id) << text;
         EXPECT_TRUE(item.enabled) << text;
     }
-    ListRig rig;
-    EXPECT_FALSE(rig.actions.FollowItem("").enabled);
+    EXPECT_FALSE(ListRig().actions.FollowItem("").enabled);
 }
 
 TEST(UserList, EveryCommandSendsItsExactBytes) {
@@ -292,7 +284,7 @@ TEST(UserList, MouseRulesForTheOwnEntryAndDoubleClick) {
     const QRect own = rig.list.EntryRect(0);
     const QRect bob = rig.list.EntryRect(1);
     QTest::mouseClick(rig.list.viewport(), Qt::LeftButton, {}, bob.center());
-    EXPECT_EQ(rig.list.Selection(), std::vector<std::string>{"bob"});
+    EXPECT_EQ(rig.list.Selection(), Texts{"bob"});
     QTest::mouseClick(rig.list.viewport(), Qt::LeftButton, {}, own.center());
     EXPECT_TRUE(rig.list.Selection().empty());
     QTest::mouseClick(rig.list.viewport(), Qt::LeftButton, {}, bob.center());
