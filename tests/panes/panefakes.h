@@ -5,6 +5,7 @@
 #include "chatprotocol.h"
 #include "scripteddialogservice.h"
 #include "useractions.h"
+#include "userlist.h"
 #include "viewcommands.h"
 
 #include <QDialog>
@@ -82,27 +83,6 @@ struct FakeSettings : ISettingsStore {
     }
 };
 
-struct FakeUserList : IUserList {
-    std::vector<std::string> users, selection;
-    int privateMessages = 0;
-    void Clear() override {}
-    bool Contains(const std::string& n) const override {
-        return std::find(users.begin(), users.end(), n) != users.end();
-    }
-    void AddUser(const std::string&) override {}
-    void AddOwnEntry(const std::string&) override {}
-    void RemoveUser(const std::string&) override {}
-    void RefreshCount() override {}
-    void SetRole(const std::string&, const std::string&) override {}
-    void MarkFollower(const std::string&, bool) override {}
-    void MarkIgnored(const std::string&, bool) override {}
-    void MarkFollowed(const std::string&, bool) override {}
-    void SelectOnly(const std::string& n) override { selection = {n}; }
-    std::vector<std::string> Selection() const override { return selection; }
-    void StartPrivateMessage() override { ++privateMessages; }
-    const ChatPicture* WatchMarker() const override { return nullptr; }
-};
-
 struct FakePanel : IChatPanel {
     std::vector<std::pair<std::string, std::string>> navigated;
     int beeps = 0;
@@ -133,30 +113,40 @@ struct PaneRig {
     FakeDialogs dialogs;
     FakeCommands commands;
     FakeSettings settings;
-    FakeUserList users;
     FakePanel panel;
     PaneRig() {
         context.m_pSettings = &settings;
-        context.m_pUserList = &users;
         context.m_pPanel = &panel;
         CopyParam(context.m_params.szUserName, "Me Myself");
     }
 };
 
-// The shared rig with a protocol object whose bytes go to a recorder, and the user actions.
+// The shared rig with a protocol object whose bytes go to a recorder, the user actions and the
+// user list; the private messages started are recorded.
 struct ProtocolRig : PaneRig {
     WireRecorder transport;
     CChatProtocol protocol{&context};
     CContextCommands real{context};
     CUserActions actions{context, real};
+    CUserList list{context, real, actions};
+    std::vector<Texts> privates;
     ProtocolRig() {
         context.m_pTransport = &transport;
         context.m_pProtocol = &protocol;
+        context.m_pUserList = &list;
+        actions.m_startPrivate = [this](const Texts& n) { privates.push_back(n); };
     }
     // Server bytes through the protocol's receive path.
     void Feed(std::string bytes) {
         int incomplete = 0;
         protocol.ProcessReceived(bytes.data(), int(bytes.size()), &incomplete);
+    }
+    // One block of keyword lines, each "<keyword> value".
+    void Block(const Texts& lines) {
+        std::string b = "\x01<begin>\n";
+        for (const std::string& l : lines)
+            b += l + "\n";
+        Feed(b + "<end>\n");
     }
     std::string TakeWire() { return std::exchange(transport.wire, std::string()); }
 };

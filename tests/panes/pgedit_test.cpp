@@ -12,7 +12,7 @@ using namespace std::string_literals;
 
 namespace {
 
-struct ViewRig : PaneRig {
+struct ViewRig : ProtocolRig {
     CPGEdit view;
     explicit ViewRig(int kind = CPGEdit::KIND_MAIN) : view(context, commands, dialogs, kind) {
         view.resize(400, 200);
@@ -226,7 +226,7 @@ TEST(OutputView, LinksShareEntriesAndClicksOpenCheckedUrls) {
 
 TEST(OutputView, AvatarsAreHotSpotsAndInlinePicturesAreNot) {
     ViewRig r;
-    r.users.users = {"Ann Other", "Me Myself"};
+    r.Block({"<newroom>", "<user> Ann+Other"});
     r.view.AppendText("x", 1);
     r.view.InsertPicture(Picture(30, 20), "Ann Other");
     r.view.InsertPicture(Picture(30, 20), "Me Myself");
@@ -247,10 +247,10 @@ TEST(OutputView, AvatarsAreHotSpotsAndInlinePicturesAreNot) {
               "Send Private Message to Ann Other... (32775)");
 
     QTest::mouseDClick(r.view.viewport(), Qt::LeftButton, {}, onAnn);
-    EXPECT_EQ(r.users.selection, Texts{"Ann Other"});
-    EXPECT_EQ(r.users.privateMessages, 1);
+    EXPECT_EQ(r.list.Selection(), Texts{"Ann Other"});
+    EXPECT_EQ(r.privates, std::vector<Texts>{{"Ann Other"}});
     QTest::mouseDClick(r.view.viewport(), Qt::LeftButton, {}, r.ItemPoint(2, 15));
-    EXPECT_EQ(r.users.privateMessages, 1); // own name: nothing
+    EXPECT_EQ(r.privates.size(), 1u); // own name: nothing
     EXPECT_EQ(MenuLines(r.view.MenuAt(r.ItemPoint(2, 15), nullptr)), std::vector{"no menu"s});
 
     // No hand cursor and the display menu over an inline picture.

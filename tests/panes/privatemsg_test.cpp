@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
+using namespace std::string_literals;
+
 namespace {
 
 // The recipient memory's section written "NAME=VALUE;...", the count being an integer.
@@ -179,42 +181,36 @@ TEST(PrivateMessages, StartWithSelectionFollowsTheRules) {
         return "Max Private Messages reached.: There is a maximum limit of " + std::to_string(n) +
                " open private message windows.";
     };
-    struct Case {
-        const char* name;
-        Texts selection;
-        const char* answer; // for "Send To:" when nobody is selected
-        int maxPM;
-        bool connected;
-        int open; // windows open after
-        std::string box;
+    // The selection; the answer to "Send To:" when nobody is selected; "MAX PM"; whether
+    // connected; the windows open after; the box shown.
+    const std::tuple<Texts, const char*, int, bool, int, std::string> cases[] = {
+        {{}, "Bob", 50, true, 2, ""},
+        {{}, "ann+LEE", 50, true, 1, ""}, // the open one comes up
+        {{}, "Bob", 50, false, 1, ""},
+        {{}, "me+myself", 50, true, 1, ""},
+        {{}, "cy", 50, true, 1, "Notice!!: You are currently ignoring cy."},
+        {{}, "Bob", 1, true, 1, limit(1)},
+        {{}, "Bob", 0, true, 0, limit(0)}, // "MAX PM" "NONE"
+        {{"Bob", "Cy", "Dee"}, "", 50, true, 3, ""},
+        {{"Bob", "Dee", "Eve"}, "", 2, true, 2, ""}, // stops at the limit
+        {{"ANN LEE"}, "", 1, true, 1, ""},           // the open one comes up
     };
-    const Case cases[] = {
-        {"new window", {}, "Bob", 50, true, 2, ""},
-        {"open one comes up", {}, "ann+LEE", 50, true, 1, ""},
-        {"not connected", {}, "Bob", 50, false, 1, ""},
-        {"own name", {}, "me+myself", 50, true, 1, ""},
-        {"ignored", {}, "cy", 50, true, 1, "Notice!!: You are currently ignoring cy."},
-        {"limit", {}, "Bob", 1, true, 1, limit(1)},
-        {"\"MAX PM\" \"NONE\"", {}, "Bob", 0, true, 0, limit(0)},
-        {"selection", {"Bob", "Cy", "Dee"}, "", 50, true, 3, ""},
-        {"selection stops at limit", {"Bob", "Dee", "Eve"}, "", 2, true, 2, ""},
-        {"selection with open one", {"ANN LEE"}, "", 1, true, 1, ""},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [selection, answer, maxPM, connected, open, box] : cases) {
+        SCOPED_TRACE(std::string(answer) + ::testing::PrintToString(selection));
         Rig r;
-        r.context.m_nMaxPM = c.maxPM;
+        r.context.m_nMaxPM = maxPM;
         r.Tell("Ann+Lee", "hi");
         r.protocol.OnIgnoring("Cy");
-        r.transport.connected = c.connected;
+        r.transport.connected = connected;
         if (CPrivateMsgWnd* ann = r.pm.Window("Ann Lee"))
             ann->showMinimized();
-        if (*c.answer)
-            r.dialogs.QueueAnswer(QString::fromLatin1(c.answer));
-        r.pm.StartWithSelection(c.selection);
-        EXPECT_EQ(r.pm.OpenCount(), c.open) << c.name;
-        EXPECT_EQ(r.LastBox().toStdString(), c.box) << c.name;
-        if (std::string(c.name).find("open one") != std::string::npos) {
-            EXPECT_FALSE(r.pm.Window("Ann Lee")->isMinimized()) << c.name;
+        if (*answer)
+            r.dialogs.QueueAnswer(QString::fromLatin1(answer));
+        r.pm.StartWithSelection(selection);
+        EXPECT_EQ(r.pm.OpenCount(), open);
+        EXPECT_EQ(r.LastBox().toStdString(), box);
+        if (CPrivateMsgWnd* ann = r.pm.Window("Ann Lee")) {
+            EXPECT_EQ(ann->isMinimized(), answer != "ann+LEE"s && selection != Texts{"ANN LEE"});
         }
     }
 }

@@ -3,7 +3,6 @@
 #include "buddydlg.h"
 #include "gotodlg.h"
 #include "panefakes.h"
-#include "userlist.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,28 +12,17 @@
 namespace {
 
 struct ListRig : ProtocolRig {
-    CUserList list{context, real, actions};
-    std::vector<std::vector<std::string>> privates;
     std::string emotion;
     int transfer = 1;
 
     ListRig() {
-        context.m_pUserList = &list;
         real.m_userCommand = [this](int id) {
             list.OnCommand(id);
             return true;
         };
         real.m_selectedEmotion = [this] { return emotion; };
         real.m_transferState = [this] { return transfer; };
-        actions.m_startPrivate = [this](const Texts& n) { privates.push_back(n); };
         list.resize(200, 300);
-    }
-    // One block of keyword lines, each "<keyword> value".
-    void Block(const Texts& lines) {
-        std::string b = "\x01<begin>\n";
-        for (const std::string& l : lines)
-            b += l + "\n";
-        Feed(b + "<end>\n");
     }
     std::string Dump() const {
         std::string s;
@@ -215,7 +203,7 @@ TEST(UserList, EveryCommandSendsItsExactBytes) {
         rig.list.OnCommand(id);
         EXPECT_EQ(rig.TakeWire(), wire) << id;
         if (id == 32775) {
-            EXPECT_EQ(rig.privates, (std::vector<std::vector<std::string>>{{"Ann Lee", "bob"}}));
+            EXPECT_EQ(rig.privates, (std::vector<Texts>{{"Ann Lee", "bob"}}));
         }
         if (id == 32814) {
             EXPECT_EQ(rig.context.m_nScrollHold, 0);
@@ -289,7 +277,7 @@ TEST(UserList, MouseRulesForTheOwnEntryAndDoubleClick) {
     EXPECT_TRUE(rig.list.Selection().empty());
     QTest::mouseClick(rig.list.viewport(), Qt::LeftButton, {}, bob.center());
     QTest::mouseDClick(rig.list.viewport(), Qt::LeftButton, {}, bob.center());
-    EXPECT_EQ(rig.privates, (std::vector<std::vector<std::string>>{{"bob"}}));
+    EXPECT_EQ(rig.privates, (std::vector<Texts>{{"bob"}}));
     bool focused = false;
     rig.list.m_focusInput = [&] { focused = true; };
     QTest::keyClick(&rig.list, Qt::Key_Tab);
