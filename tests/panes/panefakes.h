@@ -1,16 +1,22 @@
 #pragma once
-// Recorders standing in for the collaborators of the output view and the input line.
+// Recorders standing in for the collaborators of the panes, and the rigs the pane tests share.
 
 #include "chatcontext.h"
+#include "chatprotocol.h"
 #include "scripteddialogservice.h"
+#include "useractions.h"
+#include "userlist.h"
 #include "viewcommands.h"
 
 #include <QDialog>
+#include <QMenu>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
+
+using Texts = std::vector<std::string>;
 
 // The scripted dialogs, with a hand on modal dialogs when a test wants one.
 struct FakeDialogs : kivra::platform::ScriptedDialogService {
@@ -22,12 +28,10 @@ struct FakeDialogs : kivra::platform::ScriptedDialogService {
 
 struct FakeCommands : IViewCommands {
     bool connected = true;
-    std::vector<std::string> ignored, watched, followers, exits;
+    std::vector<std::string> ignored, watched, followers, exits, said, calls;
     std::string emotion;
     int transfer = 1;
     bool gotoDialog = false;
-    std::vector<std::string> said;
-    std::vector<std::string> calls;
 
     static bool In(const std::vector<std::string>& v, const std::string& s) {
         return std::find(v.begin(), v.end(), s) != v.end();
@@ -65,9 +69,12 @@ struct FakeSettings : ISettingsStore {
         const auto it = ints.find(s + "/" + e);
         return it == ints.end() ? def : it->second;
     }
+    // A null text deletes the value, as the registry does.
     bool WriteProfileString(const std::string& s, const char* e, const char* t) override {
         if (e && t)
             strings[s + "/" + e] = t;
+        else if (e)
+            strings.erase(s + "/" + e);
         return true;
     }
     bool WriteProfileInt(const std::string& s, const std::string& e, std::uint32_t v) override {
@@ -76,36 +83,16 @@ struct FakeSettings : ISettingsStore {
     }
 };
 
-struct FakeUserList : IUserList {
-    std::vector<std::string> users, selection;
-    int privateMessages = 0;
-    void Clear() override {}
-    bool Contains(const std::string& n) const override {
-        return std::find(users.begin(), users.end(), n) != users.end();
-    }
-    void AddUser(const std::string&) override {}
-    void AddOwnEntry(const std::string&) override {}
-    void RemoveUser(const std::string&) override {}
-    void RefreshCount() override {}
-    void SetRole(const std::string&, const std::string&) override {}
-    void MarkFollower(const std::string&, bool) override {}
-    void MarkIgnored(const std::string&, bool) override {}
-    void MarkFollowed(const std::string&, bool) override {}
-    void SelectOnly(const std::string& n) override { selection = {n}; }
-    std::vector<std::string> Selection() const override { return selection; }
-    void StartPrivateMessage() override { ++privateMessages; }
-    const ChatPicture* WatchMarker() const override { return nullptr; }
-};
-
 struct FakePanel : IChatPanel {
     std::vector<std::pair<std::string, std::string>> navigated;
+    int beeps = 0;
     long SendPanelMessage(unsigned, unsigned long, long) override { return 0; }
     void ShowAskButton(bool) override {}
     void Navigate(const std::string& url, const std::string& frame) override {
         navigated.emplace_back(url, frame);
     }
     int MessageBox(const std::string&, const std::string&, unsigned) override { return IDOK; }
-    void Beep() override {}
+    void Beep() override { ++beeps; }
     void ShowWhois(const WhoisRecord&) override {}
     IEmotionCollector* EnsureEmotionDialog() override { return nullptr; }
     IBuddyCollector* EnsureBuddyDialog() override { return nullptr; }
@@ -126,12 +113,56 @@ struct PaneRig {
     FakeDialogs dialogs;
     FakeCommands commands;
     FakeSettings settings;
-    FakeUserList users;
     FakePanel panel;
     PaneRig() {
         context.m_pSettings = &settings;
-        context.m_pUserList = &users;
         context.m_pPanel = &panel;
         CopyParam(context.m_params.szUserName, "Me Myself");
     }
 };
+
+// The shared rig with a protocol object whose bytes go to a recorder, the user actions and the
+// user list; the private messages started are recorded.
+struct ProtocolRig : PaneRig {
+    WireRecorder transport;
+    CChatProtocol protocol{&context};
+    CContextCommands real{context};
+    CUserActions actions{context, real};
+    CUserList list{context, real, actions};
+    std::vector<Texts> privates;
+    ProtocolRig() {
+        context.m_pTransport = &transport;
+        context.m_pProtocol = &protocol;
+        context.m_pUserList = &list;
+        actions.m_startPrivate = [this](const Texts& n) { privates.push_back(n); };
+    }
+    // Server bytes through the protocol's receive path.
+    void Feed(std::string bytes) {
+        int incomplete = 0;
+        protocol.ProcessReceived(bytes.data(), int(bytes.size()), &incomplete);
+    }
+    // One block of keyword lines, each "<keyword> value".
+    void Block(const Texts& lines) {
+        std::string b = "\x01<begin>\n";
+        for (const std::string& l : lines)
+            b += l + "\n";
+        Feed(b + "<end>\n");
+    }
+    std::string TakeWire() { return std::exchange(transport.wire, std::string()); }
+};
+
+// Each menu item as "TEXT (ID)", then " checked" and " grey" as they apply; "---" for a
+// separator; "no menu" for none. The menu is deleted.
+inline Texts MenuLines(QMenu* menu) {
+    if (!menu)
+        return {"no menu"};
+    Texts out;
+    for (QAction* a : menu->actions())
+        out.push_back(a->isSeparator()
+                          ? std::string("---")
+                          : a->text().toStdString() + " (" + std::to_string(a->data().toInt()) +
+                                ")" + (a->isChecked() ? " checked" : "") +
+                                (a->isEnabled() ? "" : " grey"));
+    delete menu;
+    return out;
+}

@@ -1,27 +1,31 @@
 // The output view through its operations, menus and mouse, offscreen.
 #include "panefakes.h"
 #include "pgedit.h"
-#include "useractions.h"
 
-#include <QMenu>
 #include <QPaintEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
+using namespace std::string_literals;
+
 namespace {
 
-struct ViewRig : PaneRig {
+struct ViewRig : ProtocolRig {
     CPGEdit view;
     explicit ViewRig(int kind = CPGEdit::KIND_MAIN) : view(context, commands, dialogs, kind) {
         view.resize(400, 200);
         view.show();
     }
-    QTextCharFormat FormatAt(int pos) {
+    // The colour and style of the character before `pos`, as "#rrggbb bold italic underline".
+    std::string Look(int pos) {
         QTextCursor c(view.document());
         c.setPosition(pos);
-        return c.charFormat();
+        const QTextCharFormat f = c.charFormat();
+        return f.foreground().color().name().toStdString() +
+               (f.fontWeight() >= QFont::Bold ? " bold" : "") + (f.fontItalic() ? " italic" : "") +
+               (f.fontUnderline() ? " underline" : "");
     }
     QString Plain() const { return view.document()->toPlainText(); }
     void Lines(const std::string& text, int n) {
@@ -48,47 +52,22 @@ ChatPicture Picture(int w, int h) {
     return p;
 }
 
-using MenuItems = std::vector<std::pair<QString, bool>>;
-MenuItems Items(QMenu* menu) {
-    MenuItems out;
-    for (QAction* a : menu->actions())
-        out.emplace_back(a->isSeparator() ? QStringLiteral("-") : a->text(), a->isEnabled());
-    return out;
-}
-
-QAction* Find(QMenu* menu, int id) {
-    for (QAction* a : menu->actions())
-        if (!a->isSeparator() && a->data().toInt() == id)
-            return a;
-    return nullptr;
-}
-
 } // namespace
 
 TEST(OutputView, StyleCodesAndBaseStyleGiveColourAndStyle) {
-    struct Case {
-        std::uint32_t code;
-        QColor colour;
-        bool bold, italic, underline;
-    };
-    const Case cases[] = {
-        {0x210, QColor(255, 0, 0), true, true, false}, // red bold, plus italic
-        {3, QColor(0, 0, 0), false, false, false},     // not in the table: base
-        {2, QColor(0, 0, 0), true, false, false},
-        {4, QColor(0x80, 0x80, 0), false, false, false}, // olive
-        {8, QColor(0, 0x80, 0x80), false, false, true},  // teal underline
-        {32, QColor(0x80, 0x80, 0x80), false, false, false},
-        {64, QColor(0, 0x80, 0), false, false, false},
-        {0x401, QColor(0, 0, 0), false, false, true},
-    };
-    for (const Case& c : cases) {
+    // 3 is not in the table and takes the base style.
+    const std::pair<std::uint32_t, const char*> cases[] = {{0x210, "#ff0000 bold italic"},
+                                                           {3, "#000000"},
+                                                           {2, "#000000 bold"},
+                                                           {4, "#808000"},
+                                                           {8, "#008080 underline"},
+                                                           {32, "#808080"},
+                                                           {64, "#008000"},
+                                                           {0x401, "#000000 underline"}};
+    for (const auto& [code, look] : cases) {
         ViewRig r;
-        r.view.AppendText("word", c.code);
-        const QTextCharFormat f = r.FormatAt(2);
-        EXPECT_EQ(f.foreground().color(), c.colour) << std::hex << c.code;
-        EXPECT_EQ(f.fontWeight() >= QFont::Bold, c.bold) << std::hex << c.code;
-        EXPECT_EQ(f.fontItalic(), c.italic) << std::hex << c.code;
-        EXPECT_EQ(f.fontUnderline(), c.underline) << std::hex << c.code;
+        r.view.AppendText("word", code);
+        EXPECT_EQ(r.Look(2), look) << std::hex << code;
     }
     ViewRig r;
     r.view.SetBaseColour(0x00FF00);
@@ -97,10 +76,8 @@ TEST(OutputView, StyleCodesAndBaseStyleGiveColourAndStyle) {
     r.view.SetBold(false);
     r.view.SetItalic(true);
     r.view.AppendText("b", 1);
-    EXPECT_GE(r.FormatAt(1).fontWeight(), QFont::Bold);
-    EXPECT_EQ(r.FormatAt(1).foreground().color(), QColor(0, 255, 0));
-    EXPECT_LT(r.FormatAt(2).fontWeight(), QFont::Bold);
-    EXPECT_TRUE(r.FormatAt(2).fontItalic());
+    EXPECT_EQ(r.Look(1), "#00ff00 bold");
+    EXPECT_EQ(r.Look(2), "#00ff00 italic");
     QSignalSpy spy(&r.view, &CPGEdit::textAppended);
     r.view.AppendSeparator();
     ASSERT_EQ(spy.count(), 2);
@@ -220,15 +197,13 @@ TEST(OutputView, LinksShareEntriesAndClicksOpenCheckedUrls) {
     r.view.InsertLink("THE SITE", "WWW.KIVRA.EXAMPLE");
     ASSERT_EQ(r.view.LinkEntries().size(), 2u);
     EXPECT_EQ(r.view.LinkEntries().front().m_nCount, 2);
-    EXPECT_EQ(r.view.DumpLinks(),
-              (std::vector<std::string>{"[link] www.example.com one", "[link] www.example.com two",
-                                        "[link] WWW.KIVRA.EXAMPLE THE SITE"}));
+    EXPECT_EQ(r.view.DumpLinks(), (Texts{"[link] www.example.com one", "[link] www.example.com two",
+                                         "[link] WWW.KIVRA.EXAMPLE THE SITE"}));
     EXPECT_EQ(r.Plain(), "one and twoTHE SITE");
     // The link is teal and underlined; text after it is back to what it was.
-    EXPECT_TRUE(r.FormatAt(2).fontUnderline());
-    EXPECT_EQ(r.FormatAt(2).foreground().color(), QColor(0, 0x80, 0x80));
+    EXPECT_EQ(r.Look(2), "#008080 underline");
     r.view.AppendText("plain", 1);
-    EXPECT_FALSE(r.FormatAt(r.view.Document().TextSize() - 1).fontUnderline());
+    EXPECT_EQ(r.Look(r.view.Document().TextSize() - 1), "#000000");
 
     QTest::mouseClick(r.view.viewport(), Qt::LeftButton, {}, r.ItemPoint(13, 1));
     ASSERT_EQ(r.panel.navigated.size(), 1u);
@@ -236,8 +211,8 @@ TEST(OutputView, LinksShareEntriesAndClicksOpenCheckedUrls) {
     EXPECT_EQ(r.panel.navigated[0].second, "kivranewwindow");
     QTest::mouseClick(r.view.viewport(), Qt::LeftButton, {}, r.ItemPoint(5, 1)); // plain text
     EXPECT_EQ(r.panel.navigated.size(), 1u);
-    std::unique_ptr<QMenu> none(r.view.MenuAt(r.ItemPoint(13, 1), nullptr));
-    EXPECT_EQ(none, nullptr); // a right click on a link does nothing
+    // A right click on a link does nothing.
+    EXPECT_EQ(MenuLines(r.view.MenuAt(r.ItemPoint(13, 1), nullptr)), std::vector{"no menu"s});
 
     // Trimming that drops one link lowers the shared count; Clear All frees the rest.
     r.view.Document().DeleteRange(0, 3, false);
@@ -251,7 +226,7 @@ TEST(OutputView, LinksShareEntriesAndClicksOpenCheckedUrls) {
 
 TEST(OutputView, AvatarsAreHotSpotsAndInlinePicturesAreNot) {
     ViewRig r;
-    r.users.users = {"Ann Other", "Me Myself"};
+    r.Block({"<newroom>", "<user> Ann+Other"});
     r.view.AppendText("x", 1);
     r.view.InsertPicture(Picture(30, 20), "Ann Other");
     r.view.InsertPicture(Picture(30, 20), "Me Myself");
@@ -268,26 +243,22 @@ TEST(OutputView, AvatarsAreHotSpotsAndInlinePicturesAreNot) {
     EXPECT_EQ(item.reference, reinterpret_cast<std::uintptr_t>(&r.view.NameEntries().front()));
     QTest::mouseMove(r.view.viewport(), onAnn);
     EXPECT_EQ(r.view.viewport()->cursor().shape(), Qt::PointingHandCursor);
-    std::unique_ptr<QMenu> user(r.view.MenuAt(onAnn, nullptr));
-    ASSERT_NE(user, nullptr);
-    EXPECT_EQ(user->actions().front()->text(), "Send Private Message to Ann Other...");
+    EXPECT_EQ(MenuLines(r.view.MenuAt(onAnn, nullptr)).at(0),
+              "Send Private Message to Ann Other... (32775)");
 
     QTest::mouseDClick(r.view.viewport(), Qt::LeftButton, {}, onAnn);
-    EXPECT_EQ(r.users.selection, std::vector<std::string>{"Ann Other"});
-    EXPECT_EQ(r.users.privateMessages, 1);
+    EXPECT_EQ(r.list.Selection(), Texts{"Ann Other"});
+    EXPECT_EQ(r.privates, std::vector<Texts>{{"Ann Other"}});
     QTest::mouseDClick(r.view.viewport(), Qt::LeftButton, {}, r.ItemPoint(2, 15));
-    EXPECT_EQ(r.users.privateMessages, 1); // own name: nothing
-    std::unique_ptr<QMenu> own(r.view.MenuAt(r.ItemPoint(2, 15), nullptr));
-    EXPECT_EQ(own, nullptr);
+    EXPECT_EQ(r.privates.size(), 1u); // own name: nothing
+    EXPECT_EQ(MenuLines(r.view.MenuAt(r.ItemPoint(2, 15), nullptr)), std::vector{"no menu"s});
 
     // No hand cursor and the display menu over an inline picture.
     const QPoint onPlain = r.ItemPoint(3, 2, 2);
     EXPECT_FALSE(r.view.HotSpotAt(onPlain, &item));
     QTest::mouseMove(r.view.viewport(), onPlain);
     EXPECT_EQ(r.view.viewport()->cursor().shape(), Qt::IBeamCursor);
-    std::unique_ptr<QMenu> display(r.view.MenuAt(onPlain, nullptr));
-    ASSERT_NE(display, nullptr);
-    EXPECT_EQ(display->actions().front()->text(), "Clear All");
+    EXPECT_EQ(MenuLines(r.view.MenuAt(onPlain, nullptr)).at(0), "Clear All (32781)");
 }
 
 // A picture that arrives late goes where its tag stood, behind the text before it and in front
@@ -332,36 +303,36 @@ TEST(OutputView, DisplayMenuShowsStateAndRunsItsCommands) {
     for (int i = 0; i < 12; ++i)
         r.commands.exits.push_back("Exit" + std::to_string(i));
     r.context.m_bMonitor = true;
-    std::unique_ptr<QMenu> menu(r.view.BuildDisplayMenu(nullptr));
-    MenuItems expected = {{"Clear All", true},
-                          {"Font...", true},
-                          {"-", true},
-                          {"Sound On Incoming Message", true},
-                          {"Save To File", true},
-                          {"Who's Online Now", false},
-                          {"Goto User...", false}, // no goto dialog yet
-                          {"-", true}};
+    Texts expected = {"Clear All (32781)",
+                      "Font... (32806)",
+                      "---",
+                      "Sound On Incoming Message (32821) checked",
+                      "Save To File (127)",
+                      "Who's Online Now (32804) grey",
+                      "Goto User... (140) grey", // no goto dialog yet
+                      "---"};
     for (int i = 0; i < 10; ++i)
-        expected.emplace_back(QString("Exit%1").arg(i), false);
-    EXPECT_EQ(Items(menu.get()), expected);
-    EXPECT_TRUE(Find(menu.get(), CPGEdit::ID_SOUND_INCOMING)->isChecked());
+        expected.push_back("Exit" + std::to_string(i) + " (" + std::to_string(32782 + i) +
+                           ") grey");
+    EXPECT_EQ(MenuLines(r.view.BuildDisplayMenu(nullptr)), expected);
     r.commands.gotoDialog = true;
     r.commands.exits.clear();
-    menu.reset(r.view.BuildDisplayMenu(nullptr));
-    EXPECT_TRUE(Find(menu.get(), CPGEdit::ID_GOTO_USER)->isEnabled());
-    EXPECT_EQ(Items(menu.get()).size(), 7u); // no exits: no separator
+    expected.resize(7); // no exits: no separator
+    expected[6] = "Goto User... (140)";
+    EXPECT_EQ(MenuLines(r.view.BuildDisplayMenu(nullptr)), expected);
 
     r.view.OnCommand(CPGEdit::ID_SOUND_INCOMING);
     EXPECT_EQ(r.settings.strings["Main/Monitor"], "No");
     r.view.OnCommand(CPGEdit::ID_WHOS_ONLINE);
     r.view.OnCommand(CPGEdit::ID_GOTO_USER);
     r.view.OnCommand(CPGEdit::ID_EXIT_FIRST + 2);
-    EXPECT_EQ(r.commands.calls, (std::vector<std::string>{"users", "goto", "menu 144 3"}));
+    EXPECT_EQ(r.commands.calls, (Texts{"users", "goto", "menu 144 3"}));
 
     // A private display: its own menu, sound switch and font section.
     ViewRig pm(CPGEdit::KIND_PRIVATE);
-    std::unique_ptr<QMenu> pmMenu(pm.view.BuildDisplayMenu(nullptr));
-    EXPECT_EQ(Items(pmMenu.get()).size(), 5u);
+    EXPECT_EQ(MenuLines(pm.view.BuildDisplayMenu(nullptr)),
+              (Texts{"Clear All (32781)", "Font... (32806)", "---",
+                     "Sound On Incoming Message (32821)", "Save To File (127)"}));
     pm.view.OnCommand(CPGEdit::ID_SOUND_INCOMING);
     EXPECT_EQ(pm.settings.ints["PM/Sound PM"], 1u);
     pm.settings.strings["PM/Font Size"] = "300";
@@ -377,28 +348,21 @@ TEST(OutputView, UserMenuFollowsIgnoreFollowAndTransferState) {
     r.commands.ignored = {"Ann"};
     r.commands.transfer = 2;
     r.context.SetOption(CHATOPT_NOWHOIS, true);
-    std::unique_ptr<QMenu> m1(r.view.BuildUserMenu("Ann", nullptr));
-    EXPECT_EQ(Items(m1.get()), (MenuItems{{"Send Private Message to Ann...", false},
-                                          {"Add Ann To Buddy List", true},
-                                          {"Cancel File Transfer", true},
-                                          {"Start Following Ann", true},
-                                          {"-", true},
-                                          {"Allow Messages From Ann", true}}));
+    EXPECT_EQ(MenuLines(r.view.BuildUserMenu("Ann", nullptr)),
+              (Texts{"Send Private Message to Ann... (32775) grey", "Add Ann To Buddy List (278)",
+                     "Cancel File Transfer (138)", "Start Following Ann (32803)", "---",
+                     "Allow Messages From Ann (32777)"}));
     ViewRig s;
     s.commands.followers = {"Bob"};
     s.commands.watched = {"Bob"};
     s.commands.emotion = "Smile";
     s.commands.transfer = 0;
-    std::unique_ptr<QMenu> m2(s.view.BuildUserMenu("Bob", nullptr));
-    EXPECT_EQ(Items(m2.get()), (MenuItems{{"Send Private Message to Bob...", true},
-                                          {"Add Bob To Buddy List", true},
-                                          {"Who Is Bob...", true},
-                                          {"Send File To Bob...", false},
-                                          {"Kick Bob Off Your Tail!", true},
-                                          {"Smile at Bob", true},
-                                          {"-", true},
-                                          {"Ignore Messages From Bob", true},
-                                          {"Stop Watching Messages From Bob", true}}));
+    EXPECT_EQ(
+        MenuLines(s.view.BuildUserMenu("Bob", nullptr)),
+        (Texts{"Send Private Message to Bob... (32775)", "Add Bob To Buddy List (278)",
+               "Who Is Bob... (134)", "Send File To Bob... (123) grey",
+               "Kick Bob Off Your Tail! (122)", "Smile at Bob (32814)", "---",
+               "Ignore Messages From Bob (32776)", "Stop Watching Messages From Bob (32824)"}));
     s.view.OnCommand(CUserActions::ID_IGNORE);
     EXPECT_EQ(s.commands.calls.back(), "user 32776");
 }

@@ -1,14 +1,11 @@
-// Private-message windows driven by server tells and by their buttons, the recipient memory in
-// the settings store, "Send To:" and the compose dialog, all checked by the wire bytes sent.
+// Private-message windows driven by tells and buttons, the recipient memory and the compose dialog.
 
-#include "chatprotocol.h"
 #include "composetelldlg.h"
 #include "panefakes.h"
 #include "pgedit.h"
 #include "privatemsgmanager.h"
 #include "privatemsgwnd.h"
 #include "recipientmru.h"
-#include "useractions.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,93 +16,50 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
+using namespace std::string_literals;
+
 namespace {
 
-struct Wire : IChatTransport {
-    std::string sent;
-    bool connected = true;
-    bool IsConnected() const override { return connected; }
-    int SendText(const char* t) override {
-        sent += t;
-        return int(std::strlen(t));
+// The recipient memory's section written "NAME=VALUE;...", the count being an integer.
+void SetMru(FakeSettings& s, const std::string& state) {
+    std::istringstream in(state);
+    for (std::string item; std::getline(in, item, ';');) {
+        const std::string key = "Priv Msg MRU/" + item.substr(0, item.find('='));
+        const std::string value = item.substr(item.find('=') + 1);
+        if (key.ends_with("MRUCount"))
+            s.ints[key] = std::uint32_t(std::stoul(value));
+        else
+            s.strings[key] = value;
     }
-    int SendData(const char* d, int n) override {
-        sent.append(d, std::size_t(n));
-        return n;
-    }
-};
+}
+std::string MruState(const FakeSettings& s) {
+    std::map<std::string, std::string> all(s.strings.begin(), s.strings.end());
+    for (const auto& [k, v] : s.ints)
+        all[k] = std::to_string(v);
+    std::string out;
+    for (const auto& [k, v] : all)
+        if (k.starts_with("Priv Msg MRU/"))
+            out += (out.empty() ? "" : ";") + k.substr(13) + "=" + v;
+    return out;
+}
 
-// A store that deletes values, as the registry does; its state is written "NAME=VALUE;...".
-struct Store : ISettingsStore {
-    std::map<std::string, std::string> values;
-    std::string GetProfileString(const std::string&, const std::string& e,
-                                 const std::string& def) override {
-        return values.contains(e) ? values.at(e) : def;
-    }
-    std::uint32_t GetProfileInt(const std::string& s, const std::string& e,
-                                std::uint32_t def) override {
-        return std::uint32_t(std::stoul(GetProfileString(s, e, std::to_string(def))));
-    }
-    bool WriteProfileString(const std::string&, const char* e, const char* t) override {
-        t ? void(values[e] = t) : void(values.erase(e));
-        return true;
-    }
-    bool WriteProfileInt(const std::string& s, const std::string& e, std::uint32_t v) override {
-        return WriteProfileString(s, e.c_str(), std::to_string(v).c_str());
-    }
-    void Set(const std::string& state) {
-        values.clear();
-        std::istringstream in(state);
-        for (std::string item; std::getline(in, item, ';');)
-            values[item.substr(0, item.find('='))] = item.substr(item.find('=') + 1);
-    }
-    std::string State() const {
-        std::string s;
-        for (const auto& [k, v] : values)
-            s += (s.empty() ? "" : ";") + k + "=" + v;
-        return s;
-    }
-};
-
-struct BeepPanel : FakePanel {
-    int beeps = 0;
-    void Beep() override { ++beeps; }
-};
-
-struct Rig : PaneRig {
-    Wire wire;
-    Store store;
-    BeepPanel beeper;
-    CChatProtocol protocol{&context};
-    CContextCommands contextCommands{context};
-    CUserActions actions{context, contextCommands};
+struct Rig : ProtocolRig {
     QWidget owner;
-    CPGEdit main{context, contextCommands, dialogs, CPGEdit::KIND_MAIN};
-    CPrivateMsgManager pm{context, contextCommands, actions, dialogs, &owner};
-    std::vector<std::string> events;
+    CPGEdit main{context, real, dialogs, CPGEdit::KIND_MAIN};
+    CPrivateMsgManager pm{context, real, actions, dialogs, &owner};
+    Texts events;
 
     Rig() {
-        context.m_pTransport = &wire;
-        context.m_pProtocol = &protocol;
         context.m_pOutput = &main;
-        context.m_pSettings = &store;
-        context.m_pPanel = &beeper;
         context.m_pPrivateWindows = &pm;
         pm.m_onOpened = [this](CPrivateMsgWnd* w) { events.push_back("open " + w->DisplayName()); };
         pm.m_onClosed = [this](const std::string& n) { events.push_back("close " + n); };
-    }
-    void Feed(const std::string& bytes) {
-        std::vector<char> b(bytes.begin(), bytes.end());
-        b.push_back('\0');
-        int incomplete = 0;
-        protocol.ProcessReceived(b.data(), int(bytes.size()), &incomplete);
     }
     void Tell(const std::string& from, const std::string& text) {
         Feed("<tell to=\"Me+Myself\" from=\"" + from + "\">\x1b[1;35m" + from + " tells you, \"" +
              text + "\x1b[0;m\"\r\n");
     }
     std::string Text(CPrivateMsgWnd* w) { return w->OutputView()->toPlainText().toStdString(); }
-    std::string Take() { return std::exchange(wire.sent, {}); }
     QString LastBox() const {
         for (auto it = dialogs.Requests().rbegin(); it != dialogs.Requests().rend(); ++it)
             if (it->kind == kivra::platform::DialogRequest::Kind::MessageBox)
@@ -115,13 +69,16 @@ struct Rig : PaneRig {
 };
 
 // One window per peer whatever the letter case or "+" versus blank, and the count stays right
-// when windows close in any order.
+// when windows close in any order; with the sound on an incoming tell beeps, the own echo not.
 TEST(PrivateMessages, TellsShareOneWindowPerKeyAndTheCountFollowsClosing) {
     Rig r;
     r.Tell("Ann+Lee", "hello");
+    EXPECT_EQ(r.panel.beeps, 0);
+    r.context.m_bSoundPM = true;
     r.Tell("ANN+lee", "again");
     r.Feed(
         "<tell to=\"ann lee\" from=\"Me+Myself\">\x1b[0;35mYou tell Ann Lee, \"hi\x1b[0;m\"\r\n");
+    EXPECT_EQ(r.panel.beeps, 1);
     r.Tell("Bob", "yo");
     ASSERT_EQ(r.pm.OpenCount(), 2);
     CPrivateMsgWnd* ann = r.pm.Window("ann+LEE");
@@ -140,8 +97,7 @@ TEST(PrivateMessages, TellsShareOneWindowPerKeyAndTheCountFollowsClosing) {
     ann->PressButton(CPrivateMsgWnd::IDC_CLOSE);
     EXPECT_EQ(r.pm.OpenCount(), 0);
     EXPECT_EQ(r.pm.Window("Ann Lee"), nullptr);
-    EXPECT_EQ(r.events,
-              (std::vector<std::string>{"open Ann Lee", "open Bob", "close Bob", "close Ann Lee"}));
+    EXPECT_EQ(r.events, (Texts{"open Ann Lee", "open Bob", "close Bob", "close Ann Lee"}));
     r.Tell("Bob", "back");
     EXPECT_EQ(r.pm.OpenCount(), 1);
 }
@@ -171,40 +127,25 @@ TEST(PrivateMessages, FloodStopsAtTheMaximumAndTheRestGoesToTheMainView) {
     EXPECT_TRUE(big.main.toPlainText().isEmpty());
 }
 
-TEST(PrivateMessages, IncomingTellBeepsOnceWhenSoundIsOnAndNeverForTheOwnEcho) {
-    Rig r;
-    r.Tell("Ann", "quiet");
-    EXPECT_EQ(r.beeper.beeps, 0);
-    r.context.m_bSoundPM = true;
-    r.Tell("Ann", "loud");
-    r.Feed("<tell to=\"Ann\" from=\"Me+Myself\">\x1b[0;35mYou tell Ann, \"x\x1b[0;m\"\r\n");
-    EXPECT_EQ(r.beeper.beeps, 1);
-}
-
 // Each button's bytes on the wire and whether the window is still open after it.
 TEST(PrivateMessages, ButtonsSendTheirExactBytes) {
-    struct Case {
-        int id;
-        const char* wire;
-        bool open;
-    };
-    const Case cases[] = {
+    const std::tuple<int, std::string, bool> cases[] = {
         {CPrivateMsgWnd::IDC_GOTO, "goto Ann+Lee\n", true},
         {CPrivateMsgWnd::IDC_GREET, "tell Ann+Lee Hey there, what's going on?\r\n", true},
         {CPrivateMsgWnd::IDC_IGNORE, "ignore add Ann+Lee\n", false},
         {CPrivateMsgWnd::IDC_CLOSE, "", false},
         {CPrivateMsgWnd::IDC_SEND, "tell Ann+Lee typed\r\n", true},
     };
-    for (const Case& c : cases) {
+    for (const auto& [id, wire, open] : cases) {
         Rig r;
         r.Tell("Ann+Lee", "hi");
         CPrivateMsgWnd* w = r.pm.Window("Ann Lee");
         w->InputField()->setText(QStringLiteral("typed"));
-        r.Take();
-        EXPECT_TRUE(w->PressButton(c.id));
-        EXPECT_EQ(r.Take(), c.wire) << c.id;
-        EXPECT_EQ(r.pm.Window("Ann Lee") != nullptr, c.open) << c.id;
-        if (c.id == CPrivateMsgWnd::IDC_GREET) {
+        r.TakeWire();
+        EXPECT_TRUE(w->PressButton(id));
+        EXPECT_EQ(r.TakeWire(), wire) << id;
+        EXPECT_EQ(r.pm.Window("Ann Lee") != nullptr, open) << id;
+        if (id == CPrivateMsgWnd::IDC_GREET) {
             EXPECT_TRUE(w->isMinimized());
         }
     }
@@ -214,22 +155,22 @@ TEST(PrivateMessages, SendCutsAndCleansTheTextAndClosesForAnIgnoredPeer) {
     Rig r;
     r.Tell("Ann", "hi");
     CPrivateMsgWnd* w = r.pm.Window("Ann");
-    r.Take();
+    r.TakeWire();
     w->InputField()->setText(QString(600, QLatin1Char('a')));
     EXPECT_EQ(w->InputField()->text().size(), CPrivateMsgWnd::kMaxInput);
     r.context.m_nScrollHold = 1;
     w->SendText(QString(1200, QLatin1Char('b')));
-    EXPECT_EQ(r.Take(), "tell Ann " + std::string(1000, 'b') + "\r\n");
+    EXPECT_EQ(r.TakeWire(), "tell Ann " + std::string(1000, 'b') + "\r\n");
     EXPECT_EQ(r.context.m_nScrollHold, 0);
     EXPECT_TRUE(w->InputField()->text().isEmpty());
     w->SendText(QString());
-    EXPECT_EQ(r.Take(), "");
+    EXPECT_EQ(r.TakeWire(), "");
     w->SendText(QStringLiteral("one\r\nquit\ntwo"));
-    EXPECT_EQ(r.Take(), "tell Ann onequittwo\r\n");
+    EXPECT_EQ(r.TakeWire(), "tell Ann onequittwo\r\n");
 
     r.protocol.OnIgnoring("ANN");
     w->SendText(QStringLiteral("not sent"));
-    EXPECT_EQ(r.Take(), "");
+    EXPECT_EQ(r.TakeWire(), "");
     EXPECT_EQ(r.pm.OpenCount(), 0);
 }
 
@@ -240,42 +181,36 @@ TEST(PrivateMessages, StartWithSelectionFollowsTheRules) {
         return "Max Private Messages reached.: There is a maximum limit of " + std::to_string(n) +
                " open private message windows.";
     };
-    struct Case {
-        const char* name;
-        std::vector<std::string> selection;
-        const char* answer; // for "Send To:" when nobody is selected
-        int maxPM;
-        bool connected;
-        int open; // windows open after
-        std::string box;
+    // The selection; the answer to "Send To:" when nobody is selected; "MAX PM"; whether
+    // connected; the windows open after; the box shown.
+    const std::tuple<Texts, const char*, int, bool, int, std::string> cases[] = {
+        {{}, "Bob", 50, true, 2, ""},
+        {{}, "ann+LEE", 50, true, 1, ""}, // the open one comes up
+        {{}, "Bob", 50, false, 1, ""},
+        {{}, "me+myself", 50, true, 1, ""},
+        {{}, "cy", 50, true, 1, "Notice!!: You are currently ignoring cy."},
+        {{}, "Bob", 1, true, 1, limit(1)},
+        {{}, "Bob", 0, true, 0, limit(0)}, // "MAX PM" "NONE"
+        {{"Bob", "Cy", "Dee"}, "", 50, true, 3, ""},
+        {{"Bob", "Dee", "Eve"}, "", 2, true, 2, ""}, // stops at the limit
+        {{"ANN LEE"}, "", 1, true, 1, ""},           // the open one comes up
     };
-    const Case cases[] = {
-        {"new window", {}, "Bob", 50, true, 2, ""},
-        {"open one comes up", {}, "ann+LEE", 50, true, 1, ""},
-        {"not connected", {}, "Bob", 50, false, 1, ""},
-        {"own name", {}, "me+myself", 50, true, 1, ""},
-        {"ignored", {}, "cy", 50, true, 1, "Notice!!: You are currently ignoring cy."},
-        {"limit", {}, "Bob", 1, true, 1, limit(1)},
-        {"\"MAX PM\" \"NONE\"", {}, "Bob", 0, true, 0, limit(0)},
-        {"selection", {"Bob", "Cy", "Dee"}, "", 50, true, 3, ""},
-        {"selection stops at limit", {"Bob", "Dee", "Eve"}, "", 2, true, 2, ""},
-        {"selection with open one", {"ANN LEE"}, "", 1, true, 1, ""},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [selection, answer, maxPM, connected, open, box] : cases) {
+        SCOPED_TRACE(std::string(answer) + ::testing::PrintToString(selection));
         Rig r;
-        r.context.m_nMaxPM = c.maxPM;
+        r.context.m_nMaxPM = maxPM;
         r.Tell("Ann+Lee", "hi");
         r.protocol.OnIgnoring("Cy");
-        r.wire.connected = c.connected;
+        r.transport.connected = connected;
         if (CPrivateMsgWnd* ann = r.pm.Window("Ann Lee"))
             ann->showMinimized();
-        if (*c.answer)
-            r.dialogs.QueueAnswer(QString::fromLatin1(c.answer));
-        r.pm.StartWithSelection(c.selection);
-        EXPECT_EQ(r.pm.OpenCount(), c.open) << c.name;
-        EXPECT_EQ(r.LastBox().toStdString(), c.box) << c.name;
-        if (std::string(c.name).find("open one") != std::string::npos) {
-            EXPECT_FALSE(r.pm.Window("Ann Lee")->isMinimized()) << c.name;
+        if (*answer)
+            r.dialogs.QueueAnswer(QString::fromLatin1(answer));
+        r.pm.StartWithSelection(selection);
+        EXPECT_EQ(r.pm.OpenCount(), open);
+        EXPECT_EQ(r.LastBox().toStdString(), box);
+        if (CPrivateMsgWnd* ann = r.pm.Window("Ann Lee")) {
+            EXPECT_EQ(ann->isMinimized(), answer != "ann+LEE"s && selection != Texts{"ANN LEE"});
         }
     }
 }
@@ -324,13 +259,8 @@ TEST(RecipientMru, AddMovesOrPushesExactlyAsStored) {
     }
     sixteenth += ";MRUCount=15";
     fifthUp += ";MRUCount=15";
-    struct Case {
-        const char* name;
-        std::string before;
-        std::string add;
-        std::string after;
-    };
-    const Case cases[] = {
+    // What the case shows, the state before, the name added, the state after.
+    const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
         {"first", "", "Ann", "MRU000=Ann;MRUCount=1"},
         {"empty name", "", "", ""},
         {"16th pushes the oldest out", full, "New", sixteenth},
@@ -343,47 +273,41 @@ TEST(RecipientMru, AddMovesOrPushesExactlyAsStored) {
         {"huge count is the limit", "MRU000=A;MRU001=B;MRUCount=4000000000", "Dee",
          "MRU000=Dee;MRU001=A;MRU002=B;MRUCount=4000000000"},
     };
-    for (const Case& c : cases) {
-        Store s;
-        s.Set(c.before);
-        CRecipientMru::Add(s, c.add);
-        EXPECT_EQ(s.State(), c.after) << c.name;
+    for (const auto& [name, before, add, after] : cases) {
+        FakeSettings s;
+        SetMru(s, before);
+        CRecipientMru::Add(s, add);
+        EXPECT_EQ(MruState(s), after) << name;
     }
-    Store s;
-    s.Set("MRU000=A;MRU001=;MRU002=C;MRUCount=3");
-    EXPECT_EQ(CRecipientMru::Read(s), std::vector<std::string>{"A"});
+    FakeSettings s;
+    SetMru(s, "MRU000=A;MRU001=;MRU002=C;MRUCount=3");
+    EXPECT_EQ(CRecipientMru::Read(s), Texts{"A"});
 }
 
 TEST(ComposeTell, ChecksTheRecipientSendsTheCutTextAndRemembersTheName) {
     Rig r;
-    r.store.Set("MRU000=Zed;MRU001=Yan;MRUCount=2");
+    SetMru(r.settings, "MRU000=Zed;MRU001=Yan;MRUCount=2");
     CComposeTellDlg dlg(r.context, r.dialogs);
     dlg.Open();
     ASSERT_EQ(dlg.Recipient()->count(), 2);
     EXPECT_EQ(dlg.Recipient()->itemText(0), QStringLiteral("Zed"));
     EXPECT_TRUE(dlg.AlwaysVisible()->isChecked());
 
-    struct Case {
-        const char* recipient;
-        const char* box;
-    };
-    const Case refused[] = {
-        {"  ", "No Recipient: You must specify a recipient before sending the message"},
-        {"ME+myself", "No Recipient: You can't send a private message to yourself"},
-    };
-    for (const Case& c : refused) {
-        dlg.Recipient()->setEditText(QString::fromLatin1(c.recipient));
+    for (const auto& [to, box] :
+         {std::pair{"  ", "No Recipient: You must specify a recipient before sending the message"},
+          std::pair{"ME+myself", "No Recipient: You can't send a private message to yourself"}}) {
+        dlg.Recipient()->setEditText(QString::fromLatin1(to));
         dlg.Message()->setText(QStringLiteral("x"));
         dlg.accept();
-        EXPECT_EQ(r.LastBox().toStdString(), c.box);
-        EXPECT_EQ(r.Take(), "");
+        EXPECT_EQ(r.LastBox().toStdString(), box);
+        EXPECT_EQ(r.TakeWire(), "");
     }
     dlg.show();
     dlg.Recipient()->setEditText(QStringLiteral("Bob Ray"));
     dlg.Message()->setText(QString(300, QLatin1Char('m')));
     dlg.accept();
-    EXPECT_EQ(r.Take(), "tell Bob+Ray " + std::string(251, 'm') + "\r\n");
-    EXPECT_EQ(r.store.State(), "MRU000=Bob Ray;MRU001=Zed;MRU002=Yan;MRUCount=3");
+    EXPECT_EQ(r.TakeWire(), "tell Bob+Ray " + std::string(251, 'm') + "\r\n");
+    EXPECT_EQ(MruState(r.settings), "MRU000=Bob Ray;MRU001=Zed;MRU002=Yan;MRUCount=3");
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_TRUE(dlg.Message()->text().isEmpty());
 
@@ -391,8 +315,8 @@ TEST(ComposeTell, ChecksTheRecipientSendsTheCutTextAndRemembersTheName) {
     dlg.Recipient()->setEditText(QStringLiteral("Yan"));
     dlg.Message()->setText(QStringLiteral("bye"));
     dlg.accept();
-    EXPECT_EQ(r.Take(), "tell Yan bye\r\n");
-    EXPECT_EQ(r.store.State(), "MRU000=Yan;MRU001=Bob Ray;MRU002=Zed;MRUCount=3");
+    EXPECT_EQ(r.TakeWire(), "tell Yan bye\r\n");
+    EXPECT_EQ(MruState(r.settings), "MRU000=Yan;MRU001=Bob Ray;MRU002=Zed;MRUCount=3");
     EXPECT_FALSE(dlg.isVisible());
 }
 

@@ -1,24 +1,11 @@
-// The ticker on a fake clock: its markup, the five states, the pause, the end of the list with
-// its one request, the click targets, pictures that never come, and the bounds.
+// The ticker on a fake clock: markup, states, pause, the one request, clicks, pictures, bounds.
 
-#include "chatprotocol.h"
 #include "panefakes.h"
 #include "tickerwnd.h"
 
-#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
-
-struct Wire : IChatTransport {
-    std::vector<std::string> sent;
-    bool IsConnected() const override { return true; }
-    int SendText(const char* text) override {
-        sent.emplace_back(text);
-        return int(std::strlen(text));
-    }
-    int SendData(const char*, int length) override { return length; }
-};
 
 struct Pictures : IPictureSource {
     State answer = State::Failed;
@@ -34,30 +21,22 @@ struct Pictures : IPictureSource {
     }
 };
 
-struct TickerRig : PaneRig {
-    Wire wire;
-    CChatProtocol protocol{&context};
+struct TickerRig : ProtocolRig {
     std::int64_t now = 1000;
-    std::vector<std::string> loaded;
+    Texts loaded;
     int focused = 0;
     CTickerWnd ticker{context};
     TickerRig() {
-        context.m_pTransport = &wire;
-        context.m_pProtocol = &protocol;
         context.m_pTicker = &ticker;
         ticker.resize(400, 20);
         ticker.m_clock = [this] { return now; };
         ticker.m_onLoaded = [this](const std::string& t) { loaded.push_back(t); };
         ticker.m_focusInput = [this] { ++focused; };
     }
-    // Ticks until the state is `state` (at most `limit` ticks); the ticks taken.
-    int TickUntil(int state, int limit = 5000) {
-        int n = 0;
-        while (ticker.State() != state && n < limit) {
+    // Ticks until the state is `state`, at most 5000 ticks.
+    void TickUntil(int state) {
+        for (int n = 0; ticker.State() != state && n < 5000; ++n)
             ticker.Tick();
-            ++n;
-        }
-        return n;
     }
 };
 
@@ -70,31 +49,28 @@ TEST(TickerMessage, ReadsTheThreeTagsAndDropsTheRest) {
             t += "X" + std::to_string(i) + "=1 ";
         return t + "HREF=late>many";
     }();
-    struct Case {
-        std::string in, text, href, target, src;
-        bool pause;
-        int seconds;
-    } cases[] = {
-        {"<A HREF=\"http://k.org/h\" TARGET=\"news\">Help</A> now", "Help now", "http://k.org/h",
-         "news", "", false, 0},
-        {"<a href=k.org>x</a>", "x", "k.org", "", "", false, 0},
-        {"<EFFECT PAUSE=3>3 online", "3 online", "", "", "", true, 3},
-        {"<EFFECT PAUSE=abc>a", "a", "", "", "", true, 0},
-        {"<EFFECT PAUSE=-5>a", "a", "", "", "", true, 0},
-        {"<EFFECT PAUSE=99999999999999>a", "a", "", "", "", true, TickerMessage::kMaxPauseSeconds},
-        {"<IMG SRC=\"http://k.org/n.gif\">", "", "", "", "http://k.org/n.gif", false, 0},
-        {"<B>bold</B> <FONT COLOR=red>red", "bold red", "", "", "", false, 0},
-        {"before <A HREF=x never closed", "before ", "", "", "", false, 0},
-        {sixty, "many", "", "", "", false, 0}, // the 51st attribute and later are not read
+    // What is read, as "TEXT|HREF|TARGET|SRC" and " pause SECONDS" when there is one.
+    const std::pair<std::string, std::string> cases[] = {
+        {"<A HREF=\"http://k.org/h\" TARGET=\"news\">Help</A> now",
+         "Help now|http://k.org/h|news|"},
+        {"<a href=k.org>x</a>", "x|k.org||"},
+        {"<EFFECT PAUSE=3>3 online", "3 online||| pause 3"},
+        {"<EFFECT PAUSE=abc>a", "a||| pause 0"},
+        {"<EFFECT PAUSE=-5>a", "a||| pause 0"},
+        {"<EFFECT PAUSE=99999999999999>a",
+         "a||| pause " + std::to_string(TickerMessage::kMaxPauseSeconds)},
+        {"<IMG SRC=\"http://k.org/n.gif\">", "|||http://k.org/n.gif"},
+        {"<B>bold</B> <FONT COLOR=red>red", "bold red|||"},
+        {"before <A HREF=x never closed", "before |||"},
+        {sixty, "many|||"}, // the 51st attribute and later are not read
     };
-    for (const Case& c : cases) {
-        const TickerMessage m = TickerMessage::Parse(c.in);
-        EXPECT_EQ(m.text, c.text) << c.in;
-        EXPECT_EQ(m.href, c.href) << c.in;
-        EXPECT_EQ(m.target, c.target) << c.in;
-        EXPECT_EQ(m.src, c.src) << c.in;
-        EXPECT_EQ(m.pause, c.pause) << c.in;
-        EXPECT_EQ(m.pauseSeconds, c.seconds) << c.in;
+    for (const auto& [in, read] : cases) {
+        const TickerMessage m = TickerMessage::Parse(in);
+        EXPECT_EQ(m.text + "|" + m.href + "|" + m.target + "|" + m.src +
+                      (m.pause ? " pause " + std::to_string(m.pauseSeconds) : ""),
+                  read)
+            << in;
+        EXPECT_TRUE(m.pause || m.pauseSeconds == 0) << in;
     }
     EXPECT_EQ(TickerMessage::Parse(std::string(5000, 'a')).text.size(), TickerMessage::kMaxChars);
 }
@@ -112,7 +88,7 @@ TEST(Ticker, RunsTheListPausesAtTheCentreAndAsksOnceForMore) {
     EXPECT_EQ(t.State(), CTickerWnd::STATE_LOAD);
     t.Tick();
     EXPECT_EQ(t.State(), CTickerWnd::STATE_SCROLL);
-    EXPECT_EQ(rig.loaded, std::vector<std::string>{"paused"});
+    EXPECT_EQ(rig.loaded, Texts{"paused"});
     const int centre = (400 - t.MessageWidth()) / 2;
     while (t.DrawnX() != centre)
         t.Tick();
@@ -132,23 +108,20 @@ TEST(Ticker, RunsTheListPausesAtTheCentreAndAsksOnceForMore) {
     EXPECT_EQ(t.State(), CTickerWnd::STATE_LOAD);
     EXPECT_EQ(t.Position(), 1u);
     rig.TickUntil(CTickerWnd::STATE_END);
-    EXPECT_TRUE(rig.wire.sent.empty());
+    EXPECT_EQ(rig.transport.wire, "");
     t.Tick();
     EXPECT_EQ(t.State(), CTickerWnd::STATE_IDLE);
     EXPECT_EQ(t.MessageCount(), 0u);
-    EXPECT_EQ(rig.wire.sent, std::vector<std::string>{CTickerWnd::kRequest});
+    EXPECT_EQ(rig.transport.wire, CTickerWnd::kRequest);
     for (int i = 0; i < 100; ++i)
         t.Tick();
-    EXPECT_EQ(rig.wire.sent.size(), 1u);
-    EXPECT_EQ(rig.loaded, (std::vector<std::string>{"paused", "second"}));
+    EXPECT_EQ(rig.transport.wire, CTickerWnd::kRequest);
+    EXPECT_EQ(rig.loaded, (Texts{"paused", "second"}));
 }
 
 TEST(Ticker, ClickOpensTheLinkInItsFrame) {
-    struct Case {
-        const char* message;
-        const char* url;
-        const char* frame;
-    } cases[] = {
+    // The message, then the address and frame a click opens (none when null).
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"<A HREF=\"WWW.Kivra.org/News\">n</A>", "http://www.kivra.org/News", "kivranewframe"},
         {"<A HREF=http://k.org TARGET=kivrahelpdisplay>h</A>", "http://k.org", "kivrahelpdisplay"},
         {"<A HREF=http://k.org TARGET=_marqeedisp>h</A>", "http://k.org", "kivranewframe"},
@@ -156,20 +129,15 @@ TEST(Ticker, ClickOpensTheLinkInItsFrame) {
         {"<A HREF=\" JavaScript:x\">j</A>", nullptr, nullptr},
         {"no link", nullptr, nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& [message, url, frame] : cases) {
         TickerRig rig;
-        rig.ticker.AddMessage(c.message);
+        rig.ticker.AddMessage(message);
         rig.ticker.Start(5, 1);
         rig.ticker.Tick();
         rig.ticker.Click();
         EXPECT_EQ(rig.focused, 1);
-        if (c.url == nullptr) {
-            EXPECT_TRUE(rig.panel.navigated.empty()) << c.message;
-        } else {
-            ASSERT_EQ(rig.panel.navigated.size(), 1u) << c.message;
-            EXPECT_EQ(rig.panel.navigated[0].first, c.url);
-            EXPECT_EQ(rig.panel.navigated[0].second, c.frame);
-        }
+        using Opened = std::vector<std::pair<std::string, std::string>>;
+        EXPECT_EQ(rig.panel.navigated, (url ? Opened{{url, frame}} : Opened{})) << message;
     }
 }
 
@@ -196,40 +164,36 @@ TEST(Ticker, TimerRunsOnlyWhileShownAndStarted) {
 // A picture that never comes is asked for a bounded number of times; then the text shows, or
 // the message is skipped.
 TEST(Ticker, PicturesThatFailAreGivenUp) {
-    struct Case {
-        IPictureSource::State answer;
-        const char* message;
-        const char* shown; // null: skipped
-        int maxAsked;
-    } cases[] = {
+    // The cache's answer, the message, what shows (null: skipped), the most asks.
+    const std::tuple<IPictureSource::State, const char*, const char*, int> cases[] = {
         {IPictureSource::State::Failed, "<IMG SRC=a.gif>caption", "caption",
          CTickerWnd::kMaxPictureTries},
         {IPictureSource::State::Failed, "<IMG SRC=a.gif>", nullptr, CTickerWnd::kMaxPictureTries},
         {IPictureSource::State::Pending, "<IMG SRC=a.gif>", nullptr, 100000},
         {IPictureSource::State::Ready, "<IMG SRC=a.gif>", "<img a.gif>", 1},
     };
-    for (const Case& c : cases) {
+    for (const auto& [answer, message, shown, maxAsked] : cases) {
         TickerRig rig;
         Pictures pictures;
-        pictures.answer = c.answer;
+        pictures.answer = answer;
         rig.context.m_pPictures = &pictures;
-        rig.ticker.AddMessage(c.message);
+        rig.ticker.AddMessage(message);
         rig.ticker.AddMessage("after");
         rig.ticker.Start(5, 1);
         for (int i = 0; i < 4000 && rig.loaded.empty(); ++i) {
             rig.now += 5;
             rig.ticker.Tick();
         }
-        ASSERT_FALSE(rig.loaded.empty()) << c.message;
-        EXPECT_EQ(rig.loaded[0], c.shown ? c.shown : "after") << c.message;
-        EXPECT_LE(pictures.asked, c.maxAsked) << c.message;
-        EXPECT_GE(pictures.asked, 1) << c.message;
+        ASSERT_FALSE(rig.loaded.empty()) << message;
+        EXPECT_EQ(rig.loaded[0], shown ? shown : "after") << message;
+        EXPECT_LE(pictures.asked, maxAsked) << message;
+        EXPECT_GE(pictures.asked, 1) << message;
     }
     TickerRig rig; // no image cache at all: the text at once
     rig.ticker.AddMessage("<IMG SRC=a.gif>text");
     rig.ticker.Start(5, 1);
     rig.ticker.Tick();
-    EXPECT_EQ(rig.loaded, std::vector<std::string>{"text"});
+    EXPECT_EQ(rig.loaded, Texts{"text"});
 }
 
 TEST(Ticker, BoundsAndRestarts) {
@@ -255,8 +219,8 @@ TEST(Ticker, BoundsAndRestarts) {
         for (int i = 0; i < 10; ++i)
             quick.ticker.Tick();
     }
-    EXPECT_EQ(quick.wire.sent.size(), 1u);
+    EXPECT_EQ(quick.transport.wire, CTickerWnd::kRequest);
     quick.now += CTickerWnd::kMinRequestGapMs;
     quick.ticker.Tick();
-    EXPECT_EQ(quick.wire.sent.size(), 2u);
+    EXPECT_EQ(quick.transport.wire, std::string(CTickerWnd::kRequest) + CTickerWnd::kRequest);
 }

@@ -1,61 +1,28 @@
-// The user list driven through the protocol object with server bytes, its menu, and every user
-// action's wire bytes, with the buddy and goto dialogs.
+// The user list fed server bytes, its menu, every user action's bytes, the buddy and goto dialogs.
 
 #include "buddydlg.h"
-#include "chatprotocol.h"
 #include "gotodlg.h"
 #include "panefakes.h"
-#include "useractions.h"
-#include "userlist.h"
 
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
 
-struct ListRig {
-    CChatContext context;
-    WireRecorder transport;
-    CChatProtocol protocol{&context};
-    CContextCommands commands{context};
-    CUserActions actions{context, commands};
-    CUserList list{context, commands, actions};
-    FakeDialogs dialogs;
-    std::vector<std::vector<std::string>> privates;
+struct ListRig : ProtocolRig {
     std::string emotion;
     int transfer = 1;
 
     ListRig() {
-        CopyParam(context.m_params.szUserName, "Me Myself");
-        context.m_pTransport = &transport;
-        context.m_pProtocol = &protocol;
-        context.m_pUserList = &list;
-        commands.m_userCommand = [this](int id) {
+        real.m_userCommand = [this](int id) {
             list.OnCommand(id);
             return true;
         };
-        commands.m_selectedEmotion = [this] { return emotion; };
-        commands.m_transferState = [this] { return transfer; };
-        actions.m_startPrivate = [this](const std::vector<std::string>& n) {
-            privates.push_back(n);
-        };
+        real.m_selectedEmotion = [this] { return emotion; };
+        real.m_transferState = [this] { return transfer; };
         list.resize(200, 300);
-    }
-    void Feed(std::string bytes) {
-        std::vector<char> buffer(bytes.begin(), bytes.end());
-        buffer.push_back('\0');
-        int incomplete = 0;
-        protocol.ProcessReceived(buffer.data(), int(bytes.size()), &incomplete);
-    }
-    // One block of keyword lines, each "<keyword> value".
-    void Block(const std::vector<std::string>& lines) {
-        std::string b = "\x01<begin>\n";
-        for (const std::string& l : lines)
-            b += l + "\n";
-        Feed(b + "<end>\n");
     }
     std::string Dump() const {
         std::string s;
@@ -64,20 +31,7 @@ struct ListRig {
         return s;
     }
     std::uint32_t Flags(const std::string& name) const { return list.FlagsAt(list.Find(name)); }
-    std::string TakeWire() { return std::exchange(transport.wire, std::string()); }
 };
-
-// Each menu item as "TEXT (ID)" with " grey" when disabled; "---" for a separator.
-std::vector<std::string> MenuLines(QMenu* menu) {
-    std::vector<std::string> out;
-    for (QAction* a : menu->actions())
-        out.push_back(a->isSeparator()
-                          ? std::string("---")
-                          : a->text().toStdString() + " (" + std::to_string(a->data().toInt()) +
-                                ")" + (a->isEnabled() ? "" : " grey"));
-    delete menu;
-    return out;
-}
 
 TEST(UserList, OrdersOwnFirstThenCaseInsensitiveWithoutDuplicates) {
     ListRig rig;
@@ -95,71 +49,55 @@ TEST(UserList, OrdersOwnFirstThenCaseInsensitiveWithoutDuplicates) {
 
 TEST(UserList, FlagWordFollowsTheServer) {
     struct Case {
-        const char* what;
-        std::vector<std::string> lines;
         std::uint32_t bob, carol;
+        Texts lines;
     };
     const std::vector<Case> cases = {
-        {"role in any case", {"<enter role=RoomAdmin> bob"}, 0x100, 0},
-        {"roles are exclusive",
-         {"<enter role=worldadmin> bob", "<enter role=realmadmin> bob"},
-         0x080,
-         0},
-        {"unknown role clears", {"<enter role=roomop> bob", "<enter role=janitor> bob"}, 0, 0},
-        {"no role keeps it", {"<enter role=roomop> bob", "<enter> bob", "<user> bob"}, 0x200, 0},
-        {"follower", {"<followingme> bob"}, 0x001, 0},
-        {"followed clears follower", {"<followingme> bob", "<iamfollowing> bob"}, 0x002, 0},
-        {"one followed user", {"<iamfollowing> bob", "<iamfollowing> carol"}, 0, 0x002},
-        {"no longer following", {"<iamfollowing> bob", "<nolongerfollowing>"}, 0, 0},
-        {"ignored and allowed",
-         {"<iamignoring> bob", "<iamignoring> carol", "<stoppedignoring> bob"},
-         0,
-         0x008},
-        {"stopped following me", {"<followingme> bob", "<stoppedfollowingme> bob"}, 0, 0},
-        {"sets kept for who comes back",
+        {0x100, 0, {"<enter role=RoomAdmin> bob"}}, // a role in any case
+        {0x080, 0, {"<enter role=worldadmin> bob", "<enter role=realmadmin> bob"}},
+        {0, 0, {"<enter role=roomop> bob", "<enter role=janitor> bob"}},      // unknown role clears
+        {0x200, 0, {"<enter role=roomop> bob", "<enter> bob", "<user> bob"}}, // none keeps it
+        {0x001, 0, {"<followingme> bob"}},
+        {0x002, 0, {"<followingme> bob", "<iamfollowing> bob"}},    // followed clears follower
+        {0, 0x002, {"<iamfollowing> bob", "<iamfollowing> carol"}}, // one followed user
+        {0, 0, {"<iamfollowing> bob", "<nolongerfollowing>"}},
+        {0, 0x008, {"<iamignoring> bob", "<iamignoring> carol", "<stoppedignoring> bob"}},
+        {0, 0, {"<followingme> bob", "<stoppedfollowingme> bob"}},
+        // The sets are kept for who comes back.
+        {0x009,
+         0x202,
          {"<followingme> bob", "<iamignoring> Bob", "<iamfollowing> carol", "<leave> bob",
-          "<leave> carol", "<enter> bob", "<enter role=roomop> carol"},
-         0x009,
-         0x202},
-        {"confirmations for absent users",
-         {"<iamignoring> zed", "<followingme> zed", "<stoppedignoring> ghost"},
-         0,
-         0},
+          "<leave> carol", "<enter> bob", "<enter role=roomop> carol"}},
+        {0, 0, {"<iamignoring> zed", "<followingme> zed", "<stoppedignoring> ghost"}}, // absent
     };
     for (const Case& c : cases) {
         ListRig rig;
         rig.Block({"<newroom>", "<user> bob", "<user> carol"});
         rig.Block(c.lines);
-        EXPECT_EQ(rig.Flags("bob"), c.bob) << c.what;
-        EXPECT_EQ(rig.Flags("carol"), c.carol) << c.what;
-        EXPECT_EQ(rig.list.Count(), 3) << c.what;
+        const std::string what = ::testing::PrintToString(c.lines);
+        EXPECT_EQ(rig.Flags("bob"), c.bob) << what;
+        EXPECT_EQ(rig.Flags("carol"), c.carol) << what;
+        EXPECT_EQ(rig.list.Count(), 3) << what;
     }
 }
 
 TEST(UserList, IconsByFlagWord) {
-    struct Case {
-        std::uint32_t flags;
-        int first, second;
-    };
-    for (const Case& c : std::vector<Case>{{0x010 | 0x002, 158, 0},
-                                           {0x040 | 0x020 | 0x008, 284, 0},
-                                           {0x080, 285, 0},
-                                           {0x100 | 0x001, 286, 216},
-                                           {0x200 | 0x002 | 0x001, 287, 217},
-                                           {0x020 | 0x008, 282, 0},
-                                           {0x008, 218, 0},
-                                           {0, 0, 0}}) {
-        EXPECT_EQ(CUserList::IconFor(c.flags, 0), c.first) << c.flags;
-        EXPECT_EQ(CUserList::IconFor(c.flags, 1), c.second) << c.flags;
-        if (c.first) {
-            EXPECT_FALSE(CUserList::Bitmap(c.first).isNull()) << c.first;
+    // The flag word, its first and its second icon.
+    const std::tuple<std::uint32_t, int, int> cases[] = {
+        {0x012, 158, 0},   {0x068, 284, 0}, {0x080, 285, 0}, {0x101, 286, 216},
+        {0x203, 287, 217}, {0x028, 282, 0}, {0x008, 218, 0}, {0, 0, 0}};
+    for (const auto& [flags, first, second] : cases) {
+        EXPECT_EQ(CUserList::IconFor(flags, 0), first) << flags;
+        EXPECT_EQ(CUserList::IconFor(flags, 1), second) << flags;
+        if (first) {
+            EXPECT_FALSE(CUserList::Bitmap(first).isNull()) << first;
         }
     }
 }
 
 TEST(UserList, ExtentFollowsTheWidestNameAndBigRoomsStayWhole) {
     ListRig rig;
-    std::vector<std::string> lines = {"<newroom>"};
+    Texts lines = {"<newroom>"};
     // Every name twice: in other letter case, with "+" or a blank.
     for (int i = 0; i < 3000; ++i) {
         const int k = i % 1500;
@@ -182,22 +120,22 @@ TEST(UserList, MenuTextsAndGreyStates) {
     ListRig rig;
     rig.Block({"<newroom>", "<user> Ann+Lee", "<user> bob", "<iamignoring> bob"});
     rig.emotion = "wave";
-    EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
-              (std::vector<std::string>{
-                  "Send Private Message... (32775) grey", "Add Selected To Buddy List (278) grey",
-                  "Who Is This Person... (134) grey", "Send File To ... (123) grey",
-                  "Follow This Person (32803) grey", "wave at Selected Persons (32814) grey", "---",
-                  "Ignore Messages From Selected (32776) grey",
-                  "Allow Messages From Selected (32777) grey",
-                  "Watch Messages From Selected (32823) grey",
-                  "Stop Watching Messages From Selected (32824) grey"}));
+    EXPECT_EQ(
+        MenuLines(rig.list.BuildMenu(nullptr)),
+        (Texts{"Send Private Message... (32775) grey", "Add Selected To Buddy List (278) grey",
+               "Who Is This Person... (134) grey", "Send File To ... (123) grey",
+               "Follow This Person (32803) grey", "wave at Selected Persons (32814) grey", "---",
+               "Ignore Messages From Selected (32776) grey",
+               "Allow Messages From Selected (32777) grey",
+               "Watch Messages From Selected (32823) grey",
+               "Stop Watching Messages From Selected (32824) grey"}));
     rig.list.SelectOnly("ann lee");
-    EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
-              (std::vector<std::string>{
-                  "Send Private Message to Ann Lee... (32775)", "Add Ann Lee To Buddy List (278)",
-                  "Who Is Ann Lee... (134)", "Send File To Ann Lee... (123)",
-                  "Start Following Ann Lee (32803)", "wave at Ann Lee (32814)", "---",
-                  "Ignore Messages From Ann Lee (32776)", "Watch Messages From Ann Lee (32823)"}));
+    EXPECT_EQ(
+        MenuLines(rig.list.BuildMenu(nullptr)),
+        (Texts{"Send Private Message to Ann Lee... (32775)", "Add Ann Lee To Buddy List (278)",
+               "Who Is Ann Lee... (134)", "Send File To Ann Lee... (123)",
+               "Start Following Ann Lee (32803)", "wave at Ann Lee (32814)", "---",
+               "Ignore Messages From Ann Lee (32776)", "Watch Messages From Ann Lee (32823)"}));
     // Ignored, while disconnected, a transfer running, who-is and private messages off.
     rig.list.SelectOnly("bob");
     rig.transport.connected = false;
@@ -205,81 +143,69 @@ TEST(UserList, MenuTextsAndGreyStates) {
     rig.emotion.clear();
     rig.context.m_nOptionFlags = CHATOPT_NOWHOIS;
     EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
-              (std::vector<std::string>{"Send Private Message to bob... (32775) grey",
-                                        "Add bob To Buddy List (278)", "Cancel File Transfer (138)",
-                                        "Start Following bob (32803)", "---",
-                                        "Allow Messages From bob (32777) grey"}));
+              (Texts{"Send Private Message to bob... (32775) grey", "Add bob To Buddy List (278)",
+                     "Cancel File Transfer (138)", "Start Following bob (32803)", "---",
+                     "Allow Messages From bob (32777) grey"}));
     rig.list.SelectNames({"bob", "Ann Lee", "Me Myself"});
     rig.transport.connected = true;
     rig.context.m_nOptionFlags = CHATOPT_NOFILEXFER;
-    EXPECT_EQ(MenuLines(rig.list.BuildMenu(nullptr)),
-              (std::vector<std::string>{
-                  "Send Private Message to Selected... (32775)", "Add Selected To Buddy List (278)",
-                  "Who Is This Person... (134)", "Follow This Person (32803) grey", "---",
-                  "Ignore Messages From Selected (32776)", "Allow Messages From Selected (32777)",
-                  "Watch Messages From Selected (32823)",
-                  "Stop Watching Messages From Selected (32824)"}));
+    EXPECT_EQ(
+        MenuLines(rig.list.BuildMenu(nullptr)),
+        (Texts{"Send Private Message to Selected... (32775)", "Add Selected To Buddy List (278)",
+               "Who Is This Person... (134)", "Follow This Person (32803) grey", "---",
+               "Ignore Messages From Selected (32776)", "Allow Messages From Selected (32777)",
+               "Watch Messages From Selected (32823)",
+               "Stop Watching Messages From Selected (32824)"}));
 }
 
 TEST(UserList, FollowItemInItsFiveSituations) {
-    struct Case {
-        const char* followed;
-        bool followsMe;
-        const char* text;
-        int id;
-        bool enabled;
-    };
-    for (const Case& c : std::vector<Case>{
-             {"", false, "Start Following Ann Lee", 32803, true},
-             {"", true, "Kick Ann Lee Off Your Tail!", 122, true},
-             {"ANN+LEE", false, "Stop Following Ann Lee", 122, true},
-             {"Zed", false, "Stop Following Zed, Start Following Ann Lee", 32803, true},
-             {"Zed", true, "Kick Ann Lee Off Your Tail!", 122, true}}) {
+    // Whom I follow, whether Ann Lee follows me, then the item's text and id.
+    const std::tuple<const char*, bool, const char*, int> cases[] = {
+        {"", false, "Start Following Ann Lee", 32803},
+        {"", true, "Kick Ann Lee Off Your Tail!", 122},
+        {"ANN+LEE", false, "Stop Following Ann Lee", 122},
+        {"Zed", false, "Stop Following Zed, Start Following Ann Lee", 32803},
+        {"Zed", true, "Kick Ann Lee Off Your Tail!", 122}};
+    for (const auto& [followed, followsMe, text, id] : cases) {
         ListRig rig;
         rig.Block({"<newroom>", "<user> Ann+Lee", "<user> Zed"});
-        if (*c.followed)
-            rig.Block({std::string("<iamfollowing> ") + c.followed});
-        if (c.followsMe)
+        if (*followed)
+            rig.Block({std::string("<iamfollowing> ") + followed});
+        if (followsMe)
             rig.Block({"<followingme> ann+lee"});
         const CUserActions::MenuItem item = rig.actions.FollowItem("Ann Lee");
-        EXPECT_EQ(item.text.toStdString(), c.text);
-        EXPECT_EQ(item.id, c.id) << c.text;
-        EXPECT_EQ(item.enabled, c.enabled) << c.text;
+        EXPECT_EQ(item.text.toStdString(), text);
+        EXPECT_EQ(item.id, id) << text;
+        EXPECT_TRUE(item.enabled) << text;
     }
-    ListRig rig;
-    EXPECT_FALSE(rig.actions.FollowItem("").enabled);
+    EXPECT_FALSE(ListRig().actions.FollowItem("").enabled);
 }
 
 TEST(UserList, EveryCommandSendsItsExactBytes) {
-    struct Case {
-        int id;
-        std::string wire;
-    };
-    const std::vector<Case> cases = {
-        {32775, ""},
-        {278, "buddy add Ann+Lee\nbuddy add bob\n"},
-        {134, "\x01<begin>\n<whois> Ann+Lee\n<end>\n"}, // the current entry, selected last
-        {32803, "follow Ann+Lee\n"},
-        {122, "stopfollow Ann+Lee\n"},
-        {32814, "wave Ann+Lee\nwave bob\n"},
-        {32776, "ignore add Ann+Lee\nignore add bob\n"},
-        {32777, ""},
-        {32823, ""},
-        {123, ""},
-    };
-    for (const Case& c : cases) {
+    // Who-is asks about the current entry, the one selected last.
+    const std::pair<int, std::string> cases[] = {{32775, ""},
+                                                 {278, "buddy add Ann+Lee\nbuddy add bob\n"},
+                                                 {134, "\x01<begin>\n<whois> Ann+Lee\n<end>\n"},
+                                                 {32803, "follow Ann+Lee\n"},
+                                                 {122, "stopfollow Ann+Lee\n"},
+                                                 {32814, "wave Ann+Lee\nwave bob\n"},
+                                                 {32776, "ignore add Ann+Lee\nignore add bob\n"},
+                                                 {32777, ""},
+                                                 {32823, ""},
+                                                 {123, ""}};
+    for (const auto& [id, wire] : cases) {
         ListRig rig;
         rig.Block({"<newroom>", "<user> Ann+Lee", "<user> bob"});
         rig.emotion = "wave";
         rig.list.SelectNames({"bob", "Ann Lee"});
         rig.TakeWire();
         rig.context.m_nScrollHold = 1;
-        rig.list.OnCommand(c.id);
-        EXPECT_EQ(rig.TakeWire(), c.wire) << c.id;
-        if (c.id == 32775) {
-            EXPECT_EQ(rig.privates, (std::vector<std::vector<std::string>>{{"Ann Lee", "bob"}}));
+        rig.list.OnCommand(id);
+        EXPECT_EQ(rig.TakeWire(), wire) << id;
+        if (id == 32775) {
+            EXPECT_EQ(rig.privates, (std::vector<Texts>{{"Ann Lee", "bob"}}));
         }
-        if (c.id == 32814) {
+        if (id == 32814) {
             EXPECT_EQ(rig.context.m_nScrollHold, 0);
         }
     }
@@ -287,8 +213,8 @@ TEST(UserList, EveryCommandSendsItsExactBytes) {
     ListRig rig;
     rig.Block({"<newroom>", "<user> bob"});
     rig.TakeWire();
-    for (const Case& c : cases)
-        rig.list.OnCommand(c.id);
+    for (const auto& c : cases)
+        rig.list.OnCommand(c.first);
     EXPECT_EQ(rig.TakeWire(), "");
 }
 
@@ -346,12 +272,12 @@ TEST(UserList, MouseRulesForTheOwnEntryAndDoubleClick) {
     const QRect own = rig.list.EntryRect(0);
     const QRect bob = rig.list.EntryRect(1);
     QTest::mouseClick(rig.list.viewport(), Qt::LeftButton, {}, bob.center());
-    EXPECT_EQ(rig.list.Selection(), std::vector<std::string>{"bob"});
+    EXPECT_EQ(rig.list.Selection(), Texts{"bob"});
     QTest::mouseClick(rig.list.viewport(), Qt::LeftButton, {}, own.center());
     EXPECT_TRUE(rig.list.Selection().empty());
     QTest::mouseClick(rig.list.viewport(), Qt::LeftButton, {}, bob.center());
     QTest::mouseDClick(rig.list.viewport(), Qt::LeftButton, {}, bob.center());
-    EXPECT_EQ(rig.privates, (std::vector<std::vector<std::string>>{{"bob"}}));
+    EXPECT_EQ(rig.privates, (std::vector<Texts>{{"bob"}}));
     bool focused = false;
     rig.list.m_focusInput = [&] { focused = true; };
     QTest::keyClick(&rig.list, Qt::Key_Tab);
@@ -359,82 +285,57 @@ TEST(UserList, MouseRulesForTheOwnEntryAndDoubleClick) {
 }
 
 TEST(BuddyDlg, SendsWhatChangedInItsOrder) {
-    struct Case {
-        const char* what;
-        std::function<void(CBuddyDlg&)> steps;
-        std::string wire;
-    };
-    auto add = [](CBuddyDlg& d, const char* name) {
-        d.NameField()->setText(QString::fromLatin1(name));
-        d.OnAdd();
-    };
-    auto removeRow = [](CBuddyDlg& d, int row) {
-        d.List()->setCurrentRow(row);
-        d.OnRemove();
-    };
-    const std::vector<Case> cases = {
-        {"nothing changed", [](CBuddyDlg&) {}, ""},
-        {"added then removed",
-         [&](CBuddyDlg& d) {
-             add(d, "  Zed Zee  ");
-             removeRow(d, 0);
-         },
-         ""},
-        {"server buddy removed and added again",
-         [&](CBuddyDlg& d) {
-             removeRow(d, 0);
-             add(d, "ann lee");
-         },
-         "buddy add ann+lee\n"},
-        {"adds top first, then removals in order",
-         [&](CBuddyDlg& d) {
-             add(d, "Xa");
-             add(d, "Yb");
-             add(d, "bob"); // already there
-             add(d, "   ");
-             removeRow(d, 3);
-             removeRow(d, 2);
-         },
+    // The steps: "+NAME" adds, "=NAME" only types it, "-ROW" removes a row, "*" removes all.
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, ""},
+        {{"+  Zed Zee  ", "-0"}, ""},
+        {{"-0", "+ann lee"}, "buddy add ann+lee\n"}, // a server buddy removed and added again
+        {{"+Xa", "+Yb", "+bob", "+   ", "-3", "-2"}, // adds top first, then removals in order
          "buddy add Yb\nbuddy add Xa\nbuddy remove bob\nbuddy remove Ann+Lee\n"},
-        {"remove all", [](CBuddyDlg& d) { d.OnRemoveAll(); },
-         "buddy remove Ann+Lee\nbuddy remove bob\n"},
-        {"a typed name counts at Ok", [](CBuddyDlg& d) { d.NameField()->setText("Quinn"); },
-         "buddy add Quinn\n"},
+        {{"*"}, "buddy remove Ann+Lee\nbuddy remove bob\n"},
+        {{"=Quinn"}, "buddy add Quinn\n"}, // a typed name counts at Ok
     };
-    for (const Case& c : cases) {
+    for (const auto& [steps, wire] : cases) {
         ListRig rig;
-        rig.TakeWire();
         rig.Block({"<buddy> Ann+Lee", "<buddy> bob", "<buddy> BOB"});
         CBuddyDlg dialog(rig.actions);
         for (const char* b : {"Ann+Lee", "bob", "BOB"})
             dialog.AddServerBuddy(b);
-        c.steps(dialog);
+        for (const std::string& step : steps) {
+            if (step[0] == '*') {
+                dialog.OnRemoveAll();
+            } else if (step[0] == '-') {
+                dialog.List()->setCurrentRow(std::stoi(step.substr(1)));
+                dialog.OnRemove();
+            } else {
+                dialog.NameField()->setText(QString::fromStdString(step.substr(1)));
+                if (step[0] == '+')
+                    dialog.OnAdd();
+            }
+        }
         dialog.accept();
-        EXPECT_EQ(rig.TakeWire(), c.wire) << c.what;
-        EXPECT_TRUE(dialog.Removed().empty()) << c.what;
+        EXPECT_EQ(rig.TakeWire(), wire) << ::testing::PrintToString(steps);
+        EXPECT_TRUE(dialog.Removed().empty());
     }
 }
 
 TEST(GotoDlg, ChecksTheNameBeforeSending) {
-    struct Case {
-        const char* typed;
-        std::string wire;
-        int boxes;
-        bool closed;
-    };
-    for (const Case& c : std::vector<Case>{{"  Ann Lee \t", "goto Ann+Lee\n", 0, true},
-                                           {"   ", "", 0, false},
-                                           {"ME+myself", "", 1, false},
-                                           {"me myself", "", 1, false}}) {
+    // What is typed, what is sent (the dialog closes only then), whether a box refuses it.
+    const std::tuple<const char*, std::string, bool> cases[] = {
+        {"  Ann Lee \t", "goto Ann+Lee\n", false},
+        {"   ", "", false},
+        {"ME+myself", "", true},
+        {"me myself", "", true}};
+    for (const auto& [typed, wire, box] : cases) {
         ListRig rig;
         CGotoDlg dialog(rig.context, rig.actions, rig.dialogs);
         dialog.setResult(QDialog::Rejected);
-        dialog.NameField()->setText(QString::fromLatin1(c.typed));
+        dialog.NameField()->setText(QString::fromLatin1(typed));
         dialog.accept();
-        EXPECT_EQ(rig.TakeWire(), c.wire) << c.typed;
-        ASSERT_EQ(int(rig.dialogs.Requests().size()), c.boxes) << c.typed;
-        EXPECT_EQ(dialog.NameField()->hasSelectedText(), c.boxes == 1) << c.typed;
-        EXPECT_EQ(dialog.result() == QDialog::Accepted, c.closed) << c.typed;
+        EXPECT_EQ(rig.TakeWire(), wire) << typed;
+        ASSERT_EQ(rig.dialogs.Requests().size(), box ? 1u : 0u) << typed;
+        EXPECT_EQ(dialog.NameField()->hasSelectedText(), box) << typed;
+        EXPECT_EQ(dialog.result() == QDialog::Accepted, !wire.empty()) << typed;
     }
 }
 

@@ -17,7 +17,6 @@ TEST(WhoisDialog, ShowsTheRecordAndOpensTheCheckedPage) {
     FakePanel panel;
     const WhoisRecord record{"Ann+Lee", "WWW.Ann.org/Me", "ann@x.org", {"one", "two"}, {"hat"}};
     CWhoisDialog dialog(record, &panel);
-    EXPECT_EQ(dialog.windowTitle(), "Who is...");
     EXPECT_EQ(Control<QLabel>(dialog, CWhoisDialog::IDC_NAME)->text(), "Ann Lee");
     EXPECT_EQ(Control<QPlainTextEdit>(dialog, CWhoisDialog::IDC_DESCRIPTION)->toPlainText(),
               "one\ntwo\n");
