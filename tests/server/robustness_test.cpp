@@ -1,4 +1,4 @@
-#include "serverprocess.h"
+#include "chatserver.h"
 
 #include <QThread>
 

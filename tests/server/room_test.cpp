@@ -1,4 +1,4 @@
-#include "serverprocess.h"
+#include "chatserver.h"
 
 #include <gtest/gtest.h>
 
@@ -71,35 +71,22 @@ TEST_F(Rooms, AuditoriumPrivateRoomsAndUsers) {
 TEST_F(Rooms, FollowersMoveWithTheLeaderAndConfirmationsGoBothWays) {
     auto ann = LoggedIn(server, "Ann");
     auto bob = LoggedIn(server, "Bob");
-    bob->Send("follow Ann\n");
-    ASSERT_TRUE(bob->WaitFor("<iamfollowing> Ann\r\n"));
-    ASSERT_TRUE(ann->WaitFor("<followingme> Bob\r\n"));
-    bob->Take();
-    ann->Send("east\n");
-    ASSERT_TRUE(bob->WaitFor("You follow Ann."));
-    ASSERT_TRUE(bob->WaitFor("Exits: west"));
-
-    // Ann kicks Bob off her tail.
-    ann->Take();
-    ann->Send("stopfollow Bob\n");
-    ASSERT_TRUE(ann->WaitFor("<stoppedfollowingme> Bob\r\n"));
-    ASSERT_TRUE(bob->WaitFor("<nolongerfollowing>\r\n"));
-
-    // Bob follows again and stops himself.
-    bob->Take();
-    bob->Send("follow Ann\n");
-    ASSERT_TRUE(bob->WaitFor("<iamfollowing> Ann\r\n"));
-    ASSERT_TRUE(ann->WaitFor("<followingme> Bob\r\n"));
-    ann->Take();
-    bob->Take();
-    bob->Send("stopfollow Ann\n");
-    ASSERT_TRUE(bob->WaitFor("<nolongerfollowing>\r\n"));
-    ASSERT_TRUE(ann->WaitFor("<stoppedfollowingme> Bob\r\n"));
-
-    // A follower who disconnects releases the leader.
-    bob->Send("follow Ann\n");
-    ASSERT_TRUE(ann->WaitFor("<followingme> Bob\r\n"));
-    ann->Take();
-    bob->Send("quit\r\n");
-    ASSERT_TRUE(ann->WaitFor("<stoppedfollowingme> Bob\r\n"));
+    // The leader kicks the follower off, the follower stops himself, the follower disconnects.
+    const std::pair<RawClient*, std::string> ends[] = {
+        {ann.get(), "stopfollow Bob\n"}, {bob.get(), "stopfollow Ann\n"}, {bob.get(), "quit\r\n"}};
+    for (const auto& [who, command] : ends) {
+        SCOPED_TRACE(command);
+        bob->Send("follow Ann\n");
+        ASSERT_TRUE(bob->WaitFor("<iamfollowing> Ann\r\n"));
+        ASSERT_TRUE(ann->WaitFor("<followingme> Bob\r\n"));
+        if (who == ann.get()) {
+            ann->Send("east\n");
+            ASSERT_TRUE(bob->WaitFor("You follow Ann.") && bob->WaitFor("Exits: west"));
+        }
+        ann->Take();
+        bob->Take();
+        who->Send(command);
+        ASSERT_TRUE(ann->WaitFor("<stoppedfollowingme> Bob\r\n"));
+        EXPECT_TRUE(command == "quit\r\n" || bob->WaitFor("<nolongerfollowing>\r\n"));
+    }
 }

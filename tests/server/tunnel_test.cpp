@@ -1,4 +1,4 @@
-#include "serverprocess.h"
+#include "chatserver.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -107,7 +107,7 @@ TEST_F(Tunnel, BadRequestsGetAStatusTheClientCanParse) {
 }
 
 TEST(TunnelIdle, IdleTunnelsAreClosed) {
-    ServerProcess server({"--open", "--tunnel-idle", "1"});
+    ServerProcess server({"--tunnel-idle", "1"});
     ASSERT_TRUE(server.Ok());
     const QByteArray open = server.Post("/tunnel", "Command=Open&Server=127.0.0.1&Port=" +
                                                        QByteArray::number(server.ChatPort()));
