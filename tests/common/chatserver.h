@@ -32,7 +32,6 @@ public:
     // Waits until the server has printed `text` `times` times (its --log-* options).
     ::testing::AssertionResult Printed(const QByteArray& text, int times = 1,
                                        int timeoutMs = 10000);
-    const QByteArray& Output() const { return m_output; }
 
 private:
     QProcess m_process;
