@@ -61,8 +61,7 @@ TEST_F(AccountsServer, RefusedLoginsGetAnErrorBlockAndAreClosed) {
     RawClient client(m_server->ChatPort());
     client.Login("", "", "", "unknown-cookie");
     EXPECT_TRUE(client.WaitClosed());
-    EXPECT_NE(client.Received().find("<error> Login failed: unknown login cookie."),
-              std::string::npos);
+    EXPECT_TRUE(client.WaitFor("<error> Login failed: unknown login cookie."));
 }
 
 TEST_F(AccountsServer, SecondLoginReplacesTheFirst) {
@@ -79,11 +78,10 @@ TEST_F(AccountsServer, SecondLoginReplacesTheFirst) {
     second.Login("ANN", "secret");
     ASSERT_TRUE(second.WaitFor("Exits: "));
     EXPECT_TRUE(first.WaitClosed());
-    EXPECT_NE(first.Received().find("<error> You have logged in from another place."),
-              std::string::npos);
+    EXPECT_TRUE(first.WaitFor("<error> You have logged in from another place."));
     // Others see the old session leave and the new one enter, under the account's spelling.
     ASSERT_TRUE(watcher.WaitFor("<enter> ann\r\n"));
-    EXPECT_NE(watcher.Received().find("<leave> ann\r\n"), std::string::npos);
+    EXPECT_TRUE(watcher.WaitFor("<leave> ann\r\n"));
     second.Send("say still here\r\n");
     EXPECT_TRUE(watcher.WaitFor("still here"));
 }
@@ -92,10 +90,10 @@ TEST_F(OpenServer, AnyNameIsAcceptedButBadNamesAreNot) {
     RawClient good(server.ChatPort());
     good.Login("Zed+Q", "anything");
     ASSERT_TRUE(good.WaitFor("Exits: "));
-    EXPECT_NE(good.Received().find("<user> Zed+Q\r\n"), std::string::npos);
+    EXPECT_TRUE(good.WaitFor("<user> Zed+Q\r\n"));
 
     RawClient bad(server.ChatPort());
     bad.Login("<b>evil</b>", "x");
     EXPECT_TRUE(bad.WaitClosed());
-    EXPECT_NE(bad.Received().find("<error> Login failed"), std::string::npos);
+    EXPECT_TRUE(bad.WaitFor("<error> Login failed"));
 }

@@ -1,5 +1,5 @@
-#include "clientunits.h"
 #include "chatserver.h"
+#include "clientunits.h"
 
 #include <gtest/gtest.h>
 
@@ -61,7 +61,7 @@ TEST_F(Speech, TellsEchoesAndSeveralRecipients) {
     // Two recipients, one in another room.
     ann->Send("tell Bob,cy both of you\r\n");
     ASSERT_TRUE(cy->WaitFor("both of you\x1b[0;m\"\r\n"));
-    EXPECT_NE(cy->Received().find("<tell to=\"Bob,Cy\" from=\"Ann\">"), std::string::npos);
+    EXPECT_TRUE(cy->WaitFor("<tell to=\"Bob,Cy\" from=\"Ann\">"));
     ASSERT_TRUE(bob->WaitFor("both of you"));
     ASSERT_TRUE(ann->WaitFor("both of you\x1b[0;m\"\r\n"));
     EXPECT_EQ(ClientUnits(ann->Take(), "Ann"),
