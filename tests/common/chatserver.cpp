@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 
+#include <regex>
+
 ServerProcess::ServerProcess(const QStringList& extra, bool open) {
     const QString bin = qEnvironmentVariable("KIVRA_BIN_DIR") + "/kivra-server";
     QStringList args{"--port", "0", "--http-port", "0", "--ticker-seconds", "0"};
@@ -97,16 +99,11 @@ void RawClient::Send(const std::string& bytes) {
 
 void RawClient::Login(const std::string& name, const std::string& password, const std::string& room,
                       const std::string& cookie) {
-    std::string block = std::string("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) + "\x01<begin>\n";
-    if (!cookie.empty()) {
-        block += "<cookie> " + cookie + "\n<clientversion> 5.0.0.203\n";
-    } else {
-        block +=
-            "<username> " + name + "\n<password> " + password + "\n<clientversion> 5.0.0.203\n";
-    }
-    if (!room.empty())
-        block += "<room> " + room + "\n";
-    Send(block + "<end>\n");
+    const std::string who =
+        cookie.empty() ? "<username> " + name + "\n<password> " + password : "<cookie> " + cookie;
+    Send(std::string("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) + "\x01<begin>\n" + who +
+         "\n<clientversion> 5.0.0.203\n" + (room.empty() ? "" : "<room> " + room + "\n") +
+         "<end>\n");
 }
 
 // Reads until `done` or the time is up; returns `done()`.
@@ -165,23 +162,13 @@ std::unique_ptr<RawClient> LoggedIn(const ServerProcess& server, const std::stri
 }
 
 std::vector<std::string> BlockLines(const std::string& stream) {
+    static const std::regex block("\x01<begin>\r?\n([\\s\\S]*?)<end>"),
+        line("(?:^|\n)<([^>]*)> *([^\r\n]*)");
     std::vector<std::string> out;
-    std::size_t pos = 0;
-    while ((pos = stream.find("\x01<begin>", pos)) != std::string::npos) {
-        const std::size_t end = stream.find("<end>", pos);
-        if (end == std::string::npos)
-            break;
-        std::size_t line = stream.find('<', pos + 8);
-        while (line != std::string::npos && line < end) {
-            const std::size_t gt = stream.find('>', line);
-            std::size_t v = gt + 1;
-            while (v < stream.size() && stream[v] == ' ')
-                ++v;
-            const std::size_t eol = stream.find_first_of("\r\n", v);
-            out.push_back(stream.substr(line + 1, gt - line - 1) + "|" + stream.substr(v, eol - v));
-            line = stream.find('<', eol);
-        }
-        pos = end;
+    for (std::sregex_iterator b(stream.begin(), stream.end(), block), end; b != end; ++b) {
+        const std::string body = (*b)[1];
+        for (std::sregex_iterator l(body.begin(), body.end(), line); l != end; ++l)
+            out.push_back((*l)[1].str() + "|" + (*l)[2].str());
     }
     return out;
 }
