@@ -372,16 +372,13 @@ TEST_F(HostProcess, MarkupLinksSoundsNavigationAndWhois) {
 // However kivra ends, the demo server it started ends too and frees its ports; a signal that
 // asks it to end ends it in order, with status 0.
 TEST_F(HostProcess, DemoServerNeverOutlivesKivra) {
-    struct Case {
-        bool headless;
-        int signal;
-    };
-    for (const Case c : {Case{false, SIGTERM}, Case{true, SIGTERM}, Case{false, SIGHUP},
-                         Case{true, SIGINT}, Case{false, SIGKILL}, Case{true, SIGKILL}}) {
-        SCOPED_TRACE(std::string(c.headless ? "headless " : "window ") + strsignal(c.signal));
+    const std::pair<bool, int> cases[] = {{false, SIGTERM}, {true, SIGTERM},  {false, SIGHUP},
+                                          {true, SIGINT},   {false, SIGKILL}, {true, SIGKILL}};
+    for (const auto& [headless, sig] : cases) {
+        SCOPED_TRACE(std::string(headless ? "headless " : "window ") + strsignal(sig));
         Client kivra;
         QProcess& p = kivra.process;
-        Run(kivra, c.headless ? QStringList{"--demo", "--headless"} : QStringList{"--demo"});
+        Run(kivra, headless ? QStringList{"--demo", "--headless"} : QStringList{"--demo"});
         ASSERT_TRUE(p.waitForStarted());
         // Without --quit-on-eof the end of input does not end it.
         p.closeWriteChannel();
@@ -393,11 +390,11 @@ TEST_F(HostProcess, DemoServerNeverOutlivesKivra) {
             return ports.size() >= 2; // chat and HTTP
         })) << "no demo server";
         // Logged in: the session is up before the signal comes.
-        ASSERT_TRUE(!c.headless || kivra.Shows(kivra.out, "Connected")) << kivra.Log();
+        ASSERT_TRUE(!headless || kivra.Shows(kivra.out, "Connected")) << kivra.Log();
         ASSERT_EQ(p.state(), QProcess::Running);
-        ::kill(static_cast<pid_t>(p.processId()), c.signal);
+        ::kill(static_cast<pid_t>(p.processId()), sig);
         ASSERT_TRUE(p.waitForFinished(10000));
-        if (c.signal != SIGKILL) {
+        if (sig != SIGKILL) {
             EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
             EXPECT_EQ(p.exitCode(), 0);
         }
