@@ -52,11 +52,10 @@ TEST(CommandReader, LinesBlocksAndTelnetWholeAndSplit) {
 }
 
 TEST(CommandReader, LimitsAndJunkFailTheConnection) {
-    struct Case {
-        const char* what;
-        std::string bytes;
-    };
-    const Case cases[] = {
+    std::string endless = "\x01<begin>\n";
+    for (int i = 0; i < 100; ++i)
+        endless += "<x> y\n";
+    const std::pair<const char*, std::string> cases[] = {
         {"overlong line", std::string(CCommandReader::kMaxLine + 1, 'a')},
         {"line that never ends", std::string(100000, 'x')},
         {"NUL byte", std::string("say \0x\n", 7)},
@@ -64,27 +63,21 @@ TEST(CommandReader, LimitsAndJunkFailTheConnection) {
         {"block without begin", "\x01<whois> Ann\n<end>\n"},
         {"block line without keyword", "\x01<begin>\nhello\n<end>\n"},
         {"unclosed keyword", "\x01<begin>\n<whois Ann\n<end>\n"},
-        {"endless block", "\x01<begin>\n" +
-                              [] {
-                                  std::string s;
-                                  for (int i = 0; i < 100; ++i)
-                                      s += "<x> y\n";
-                                  return s;
-                              }()},
+        {"endless block", endless},
         {"CR inside a line", "say a\rb\n"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, bytes] : cases) {
         // Fed in pieces: what the reader holds back stays bounded on the way to the failure.
         CCommandReader r;
         std::vector<ReaderEvent> ev;
-        for (std::size_t at = 0; at < c.bytes.size() && !r.Failed(); at += 1000) {
-            r.Feed(c.bytes.data() + at, std::min<std::size_t>(1000, c.bytes.size() - at), ev);
-            EXPECT_LE(r.Pending(), CCommandReader::kMaxLine) << c.what;
+        for (std::size_t at = 0; at < bytes.size() && !r.Failed(); at += 1000) {
+            r.Feed(bytes.data() + at, std::min<std::size_t>(1000, bytes.size() - at), ev);
+            EXPECT_LE(r.Pending(), CCommandReader::kMaxLine) << what;
         }
-        ASSERT_FALSE(ev.empty()) << c.what;
-        EXPECT_EQ(ev.back().kind, ReaderEvent::Kind::Error) << c.what;
-        EXPECT_TRUE(r.Failed()) << c.what;
+        ASSERT_FALSE(ev.empty()) << what;
+        EXPECT_EQ(ev.back().kind, ReaderEvent::Kind::Error) << what;
+        EXPECT_TRUE(r.Failed()) << what;
         // Nothing more is accepted after a failure.
-        EXPECT_TRUE(FeedAll(r, "say ok\n").empty()) << c.what;
+        EXPECT_TRUE(FeedAll(r, "say ok\n").empty()) << what;
     }
 }

@@ -1,6 +1,7 @@
 #include "chatserver.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -18,11 +19,8 @@ QByteArray Escaped(const QByteArray& bytes) {
 }
 
 QByteArray Field(const QByteArray& answer, const QByteArray& key) {
-    for (const QByteArray& line : answer.split('\n')) {
-        if (line.startsWith(key + "="))
-            return line.mid(key.size() + 1);
-    }
-    return {};
+    const auto m = QRegularExpression("(?m)^" + key + "=(.*)$").match(QString::fromLatin1(answer));
+    return m.captured(1).toLatin1();
 }
 
 class Tunnel : public ServerTest {
