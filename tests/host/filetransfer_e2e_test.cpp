@@ -41,7 +41,7 @@ TEST_F(FileTransferHost, FileSentFromTheUserMenuArrivesWhole) {
         GTEST_SKIP() << "cannot make a network namespace and a veth pair here (needs root and "
                         "the ip tool); the two clients' listeners would collide on one stack";
     const QString host = QString::fromStdString(net + "1");
-    Server server(program, {"--http-port", "-1", "--bind", host});
+    ServerProcess server({"--http-port", "-1", "--bind", host});
 
     QByteArray data(100000, '\0'); // 50 blocks, the last one short
     for (int i = 0; i < data.size(); ++i)
@@ -50,22 +50,19 @@ TEST_F(FileTransferHost, FileSentFromTheUserMenuArrivesWhole) {
     std::ofstream(source.toStdString(), std::ios::binary).write(data.constData(), data.size());
 
     Client ann, bob;
-    Login(ann, server.chat, "Ann", {"SERVER=" + host});
-    Login(bob, server.chat, "Bob", {"SERVER=" + host},
+    Login(ann, server.ChatPort(), "Ann", {"SERVER=" + host});
+    Login(bob, server.ChatPort(), "Bob", {"SERVER=" + host},
           {"ip", "netns", "exec", QString::fromStdString(ns)});
-    ASSERT_TRUE(ann.Lists("[user] 0x000 Bob")) << ann.err.toStdString();
+    ASSERT_TRUE(ann.Lists("[user] 0x000 Bob"));
 
     bob.Send("!answer yes\n!answer " + target.toLocal8Bit() + "\n");
     ann.Send("!answer " + source.toLocal8Bit() + "\n!select Bob\n!command 123\n");
     EXPECT_TRUE(bob.Shows(bob.err, "[box] Transfer Request: User Ann wants to send file "
-                                   "'photo.bin' (100000 bytes).\\nDo you want to receive it?\n"))
-        << bob.err.toStdString();
+                                   "'photo.bin' (100000 bytes).\\nDo you want to receive it?\n"));
     // While the test waits on one client, the other's few lines wait in its pipe.
-    EXPECT_TRUE(bob.Shows(bob.err, "[progress] show 50\n[progress] hide\n"))
-        << bob.err.toStdString();
-    EXPECT_TRUE(ann.Shows(ann.err, "[progress] show 50\n[progress] hide\n"))
-        << ann.err.toStdString();
-    EXPECT_TRUE(Slurp(target.toStdString()) == data.toStdString());
+    EXPECT_TRUE(bob.Shows(bob.err, "[progress] show 50\n[progress] hide\n"));
+    EXPECT_TRUE(ann.Shows(ann.err, "[progress] show 50\n[progress] hide\n"));
+    EXPECT_TRUE(ReadAll(target.toStdString()) == data.toStdString());
     EXPECT_TRUE(ann.Quit());
     EXPECT_TRUE(bob.Quit());
 }

@@ -27,27 +27,12 @@ TEST(HeadlessCommands, FormsAndRefusals) {
               std::make_tuple(K::Pm, std::string("Ann+Lee"), std::string("hello  there")));
     EXPECT_EQ(ParseHeadlessCommand("!pm Ann").text, "");
     EXPECT_EQ(ParseHeadlessCommand("!pmbutton Ann 1049").id, 1049);
-    for (const char* bad : {"!command",
-                            "!command x",
-                            "!command 12x",
-                            "!command -1",
-                            "!command 99999999999",
-                            "!save",
-                            "!answer",
-                            "!frobnicate now",
-                            "!field",
-                            "!field novalue",
-                            "!field =x",
-                            "!dump",
-                            "!dump ",
-                            "!perform",
-                            "!emotions x",
-                            "!pm",
-                            "!pm ",
-                            "!pmbutton",
-                            "!pmbutton Ann",
-                            "!pmbutton Ann x",
-                            "!pmbutton Ann 70000",
-                            "!pmx Ann"})
-        EXPECT_EQ(ParseHeadlessCommand(bad).kind, K::Bad) << bad;
+    const std::vector<std::vector<const char*>> refused = {
+        {"!command", "!command x", "!command 12x", "!command -1", "!command 99999999999"},
+        {"!save", "!answer", "!frobnicate now", "!dump", "!dump ", "!perform", "!emotions x"},
+        {"!field", "!field novalue", "!field =x", "!pm", "!pm ", "!pmx Ann"},
+        {"!pmbutton", "!pmbutton Ann", "!pmbutton Ann x", "!pmbutton Ann 70000"}};
+    for (const auto& group : refused)
+        for (const char* line : group)
+            EXPECT_EQ(ParseHeadlessCommand(line).kind, K::Bad) << line;
 }

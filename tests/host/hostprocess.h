@@ -1,26 +1,22 @@
 #pragma once
 // The kivra program as a process: the fixture that runs it with a private registry and data
-// folder, and the helpers the process tests share.
+// folder, and the helpers the process tests share. Servers and other users are chatserver.h's.
+
+#include "chatserver.h"
+#include "tempdir.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
 
 const char kClsid[] = "EAF7BB83-42E7-4CE7-AF3B-06FEC4E951A4";
-
-inline std::string Slurp(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 template <typename F> bool WaitFor(F done, int ms = 10000) {
     QElapsedTimer t;
@@ -29,27 +25,6 @@ template <typename F> bool WaitFor(F done, int ms = 10000) {
         QThread::msleep(50);
     return done();
 }
-
-// kivra-server on loopback with the given options; killed when the object goes.
-struct Server {
-    QProcess process;
-    QString chat, http; // the ports it reports ("" for a switched-off HTTP port)
-
-    Server(const QString& program, const QStringList& options) {
-        process.start(program + "-server",
-                      QStringList{"--open", "--port", "0", "--ticker-seconds", "0"} + options);
-        if (process.waitForReadyRead(5000)) {
-            const auto m =
-                QRegularExpression("chat=(\\d+)(?: http=(\\d+))?").match(process.readLine());
-            chat = m.captured(1);
-            http = m.captured(2);
-        }
-    }
-    ~Server() {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-};
 
 // A headless kivra whose two streams are collected as they come.
 struct Client {
@@ -61,62 +36,43 @@ struct Client {
         process.waitForBytesWritten(5000);
     }
     // Waits until `stream` (out or err) holds `text` at or after `from`.
-    bool Shows(const QByteArray& stream, const QByteArray& text, int from = 0, int ms = 10000) {
-        return WaitFor(
-            [&] {
-                process.waitForReadyRead(50);
-                out += process.readAllStandardOutput();
-                err += process.readAllStandardError();
-                return stream.indexOf(text, from) >= 0;
-            },
-            ms);
+    testing::AssertionResult Shows(const QByteArray& stream, const QByteArray& text, int from = 0,
+                                   int ms = 10000) {
+        QElapsedTimer t;
+        t.start();
+        while (stream.indexOf(text, from) < 0 && t.elapsed() < ms) {
+            process.waitForReadyRead(50);
+            out += process.readAllStandardOutput();
+            err += process.readAllStandardError();
+        }
+        if (stream.indexOf(text, from) >= 0)
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "no \"" << text.toStdString() << "\" in:\n"
+                                           << stream.toStdString();
     }
     std::string Log() const { return (out + err).toStdString(); }
     // Asks for the user list until a dump holds `line` (with `absent`, until none does).
-    bool Lists(const QByteArray& line, bool absent = false) {
-        return WaitFor([&] {
-            err.clear();
-            Send("!dump users\n");
-            Shows(err, "[end users]");
-            return err.split('\n').contains(line) != absent;
-        });
+    testing::AssertionResult Lists(const QByteArray& line, bool absent = false) {
+        if (WaitFor([&] {
+                err.clear();
+                Send("!dump users\n");
+                Shows(err, "[end users]");
+                return err.split('\n').contains(line) != absent;
+            }))
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "user list:\n" << err.toStdString();
     }
-    bool Quit() {
+    testing::AssertionResult Quit() {
         Send("!quit\n");
-        return process.waitForFinished(10000) && process.exitCode() == 0;
+        if (process.waitForFinished(10000) && process.exitCode() == 0)
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "no clean quit:\n" << Log();
     }
     ~Client() {
         if (process.state() != QProcess::NotRunning) {
             process.kill();
             process.waitForFinished(3000);
         }
-    }
-};
-
-// Another user of the chat server on a plain connection, logged in the way a client does.
-struct Peer {
-    QTcpSocket socket;
-    QByteArray seen;
-
-    bool Login(const QString& host, const QString& port, const QByteArray& name,
-               const QByteArray& then = {}) {
-        socket.connectToHost(host, port.toUShort());
-        if (!socket.waitForConnected(5000))
-            return false;
-        socket.write(QByteArray("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
-                     "\x01<begin>\n<username> " + name +
-                     "\n<password> pw\n<clientversion> 5.0.0.203\n<end>\n" + then);
-        return socket.waitForBytesWritten(5000);
-    }
-    bool Sees(const QByteArray& text) {
-        return WaitFor([&] {
-            socket.waitForReadyRead(50);
-            return (seen += socket.readAll()).contains(text);
-        });
-    }
-    void Say(const QByteArray& line) {
-        socket.write(line);
-        socket.waitForBytesWritten(5000);
     }
 };
 
@@ -139,9 +95,9 @@ protected:
     QString Page(const std::string& params, const std::string& clsid = kClsid,
                  const char* name = "page.html") {
         const QString path = dir.path() + "/" + name;
-        std::ofstream(path.toStdString())
-            << (clsid.empty() ? params
-                              : "<object classid=\"clsid:" + clsid + "\">" + params + "</object>");
+        WriteAll(path.toStdString(),
+                 clsid.empty() ? params
+                               : "<object classid=\"clsid:" + clsid + "\">" + params + "</object>");
         return path;
     }
 
@@ -169,7 +125,7 @@ protected:
     }
 
     std::string Hive(const char* root) const {
-        return Slurp((dir.path() + "/registry/" + root + ".reg").toStdString());
+        return ReadAll((dir.path() + "/registry/" + root + ".reg").toStdString());
     }
     void Run(Client& client, const QStringList& args, const QString& exe = {}) {
         Prepare(client.process);
@@ -178,24 +134,17 @@ protected:
 
     // Starts `client` logged in as `name` on the loopback chat server at `port`; later PARAMs
     // win, and a `runner` (a command and its arguments) runs kivra under it.
-    void Login(Client& client, const QString& port, const QString& name,
-               const QStringList& params = {}, QStringList runner = {}) {
-        QStringList args{"--headless",       "--param",      "SERVER=127.0.0.1",
-                         "--param",          "PORT=" + port, "--param",
-                         "USERNAME=" + name, "--param",      "PASSWORD=pw"};
-        for (const QString& p : params)
+    void Login(Client& client, quint16 port, const QString& name, const QStringList& params = {},
+               QStringList runner = {}) {
+        QStringList args{"--headless"};
+        for (const QString& p : QStringList{"SERVER=127.0.0.1", "PORT=" + QString::number(port),
+                                            "USERNAME=" + name, "PASSWORD=pw"} +
+                                    params)
             args << "--param" << p;
         if (runner.isEmpty())
             return Run(client, args);
         const QString command = runner.takeFirst();
         Run(client, runner + QStringList{program} + args, command);
-    }
-
-    static QString Value(const QString& out, const QString& name) {
-        const auto m =
-            QRegularExpression("^" + name + "=(.*)$", QRegularExpression::MultilineOption)
-                .match(out);
-        return m.hasMatch() ? m.captured(1) : "<missing>";
     }
 
     QTemporaryDir dir;

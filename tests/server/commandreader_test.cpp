@@ -12,61 +12,50 @@ std::vector<ReaderEvent> FeedAll(CCommandReader& r, const std::string& bytes) {
     return out;
 }
 
-// Feeding byte by byte must give the same events as feeding everything at once.
-std::vector<ReaderEvent> FeedBytewise(const std::string& bytes) {
-    CCommandReader r;
-    std::vector<ReaderEvent> out;
-    for (char c : bytes)
-        r.Feed(&c, 1, out);
+// Each event as "line TEXT" or "block <keyword> value...".
+std::vector<std::string> Described(const std::vector<ReaderEvent>& events) {
+    std::vector<std::string> out;
+    for (const ReaderEvent& e : events) {
+        std::string d = e.kind == ReaderEvent::Kind::Line ? "line " + e.text : "block";
+        for (const auto& entry : e.entries)
+            d += " <" + entry.keyword + "> " + entry.value;
+        out.push_back(e.kind == ReaderEvent::Kind::Error ? "error " + e.text : d);
+    }
     return out;
 }
 
-const std::string kLogin = std::string("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
-                           "\x01<begin>\n<username> Ann\n<password> pw\n<clientversion> "
-                           "5.0.0.203\n<room> Garden\n<end>\n";
-
 } // namespace
 
-TEST(CommandReader, LoginAfterTelnetNegotiationWholeAndSplit) {
-    CCommandReader whole;
-    for (const auto& events : {FeedAll(whole, kLogin), FeedBytewise(kLogin)}) {
-        ASSERT_EQ(events.size(), 1u);
-        ASSERT_EQ(events[0].kind, ReaderEvent::Kind::Block);
-        ASSERT_EQ(events[0].entries.size(), 4u);
-        EXPECT_EQ(events[0].entries[0].keyword, "username");
-        EXPECT_EQ(events[0].entries[0].value, "Ann");
-        EXPECT_EQ(events[0].entries[3].keyword, "room");
-        EXPECT_EQ(events[0].entries[3].value, "Garden");
+// Whole or a byte at a time, the same events.
+TEST(CommandReader, LinesBlocksAndTelnetWholeAndSplit) {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {std::string("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) +
+             "\x01<begin>\n<username> Ann\n<password> pw\n<clientversion> 5.0.0.203\n"
+             "<room> Garden\n<end>\n",
+         {"block <username> Ann <password> pw <clientversion> 5.0.0.203 <room> Garden"}},
+        // Mixed line ends, and keywords without a value.
+        {"say hi\r\nusers\n\x01<begin>\n<userprefs>\n<end>\n"
+         "\x01<BEGIN>\r\n<description> a%0db\r\n<END>\r\n",
+         {"line say hi", "line users", "block <userprefs> ", "block <description> a%0db"}},
+        // Telnet inside text and a subnegotiation are consumed.
+        {std::string("sa\xFF\xFB\x01y x\xFF\xFA\x18\x01\xFF\xF0\n", 15), {"line say x"}},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        CCommandReader whole, split;
+        EXPECT_EQ(Described(FeedAll(whole, bytes)), expected);
+        std::vector<ReaderEvent> events;
+        for (char c : bytes)
+            split.Feed(&c, 1, events);
+        EXPECT_EQ(Described(events), expected);
+        EXPECT_FALSE(whole.Failed() || split.Failed()) << expected[0];
     }
 }
 
-TEST(CommandReader, MixedLineEndsAndEmptyKeywordValues) {
-    CCommandReader r;
-    const auto ev = FeedAll(r, "say hi\r\nusers\n\x01<begin>\n<userprefs>\n<end>\n"
-                               "\x01<BEGIN>\r\n<description> a%0db\r\n<END>\r\n");
-    ASSERT_EQ(ev.size(), 4u);
-    EXPECT_EQ(ev[0].text, "say hi");
-    EXPECT_EQ(ev[1].text, "users");
-    ASSERT_EQ(ev[2].entries.size(), 1u);
-    EXPECT_EQ(ev[2].entries[0].keyword, "userprefs");
-    EXPECT_EQ(ev[2].entries[0].value, "");
-    EXPECT_EQ(ev[3].entries[0].value, "a%0db");
-    EXPECT_FALSE(r.Failed());
-}
-
-TEST(CommandReader, TelnetInsideTextAndSubnegotiationAreConsumed) {
-    CCommandReader r;
-    const auto ev = FeedAll(r, std::string("sa\xFF\xFB\x01y x\xFF\xFA\x18\x01\xFF\xF0\n", 15));
-    ASSERT_EQ(ev.size(), 1u);
-    EXPECT_EQ(ev[0].text, "say x");
-}
-
 TEST(CommandReader, LimitsAndJunkFailTheConnection) {
-    struct Case {
-        const char* what;
-        std::string bytes;
-    };
-    const Case cases[] = {
+    std::string endless = "\x01<begin>\n";
+    for (int i = 0; i < 100; ++i)
+        endless += "<x> y\n";
+    const std::pair<const char*, std::string> cases[] = {
         {"overlong line", std::string(CCommandReader::kMaxLine + 1, 'a')},
         {"line that never ends", std::string(100000, 'x')},
         {"NUL byte", std::string("say \0x\n", 7)},
@@ -74,27 +63,21 @@ TEST(CommandReader, LimitsAndJunkFailTheConnection) {
         {"block without begin", "\x01<whois> Ann\n<end>\n"},
         {"block line without keyword", "\x01<begin>\nhello\n<end>\n"},
         {"unclosed keyword", "\x01<begin>\n<whois Ann\n<end>\n"},
-        {"endless block", "\x01<begin>\n" +
-                              [] {
-                                  std::string s;
-                                  for (int i = 0; i < 100; ++i)
-                                      s += "<x> y\n";
-                                  return s;
-                              }()},
+        {"endless block", endless},
         {"CR inside a line", "say a\rb\n"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, bytes] : cases) {
         // Fed in pieces: what the reader holds back stays bounded on the way to the failure.
         CCommandReader r;
         std::vector<ReaderEvent> ev;
-        for (std::size_t at = 0; at < c.bytes.size() && !r.Failed(); at += 1000) {
-            r.Feed(c.bytes.data() + at, std::min<std::size_t>(1000, c.bytes.size() - at), ev);
-            EXPECT_LE(r.Pending(), CCommandReader::kMaxLine) << c.what;
+        for (std::size_t at = 0; at < bytes.size() && !r.Failed(); at += 1000) {
+            r.Feed(bytes.data() + at, std::min<std::size_t>(1000, bytes.size() - at), ev);
+            EXPECT_LE(r.Pending(), CCommandReader::kMaxLine) << what;
         }
-        ASSERT_FALSE(ev.empty()) << c.what;
-        EXPECT_EQ(ev.back().kind, ReaderEvent::Kind::Error) << c.what;
-        EXPECT_TRUE(r.Failed()) << c.what;
+        ASSERT_FALSE(ev.empty()) << what;
+        EXPECT_EQ(ev.back().kind, ReaderEvent::Kind::Error) << what;
+        EXPECT_TRUE(r.Failed()) << what;
         // Nothing more is accepted after a failure.
-        EXPECT_TRUE(FeedAll(r, "say ok\n").empty()) << c.what;
+        EXPECT_TRUE(FeedAll(r, "say ok\n").empty()) << what;
     }
 }

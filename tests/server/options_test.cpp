@@ -1,4 +1,4 @@
-#include "serverprocess.h"
+#include "chatserver.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +42,16 @@ TEST_F(Options, UserPrefsReflectEveryCommandTheOptionsPagesSend) {
     // AUTOFOLLOW no is honoured.
     bob->Send("follow Ann\n");
     ASSERT_TRUE(bob->WaitFor("Ann does not want to be followed."));
+
+    // The preferences outlive the session, under any spelling of the name, and are Ann's only.
+    ann->Send("quit\r\n");
+    ASSERT_TRUE(ann->WaitClosed());
+    lines = LoggedIn(server, "ANN")->Ask("userprefs", "", "<gender>");
+    for (const char* want : {"allowgoto|ask", "email|ann@example.org", "description|second",
+                             "say-message color|green", "say-message effect|underline"})
+        EXPECT_TRUE(Has(lines, want)) << want;
+    lines = bob->Ask("userprefs", "", "<gender>");
+    EXPECT_TRUE(Has(lines, "allowfollow|yes") && !Has(lines, "email|ann@example.org"));
 }
 
 TEST_F(Options, DisplayChangeShowsInTheNextEscape) {
@@ -54,10 +64,7 @@ TEST_F(Options, DisplayChangeShowsInTheNextEscape) {
     ann->Drain(100);
     ann->Take();
     bob->Send("say two\n");
-    ASSERT_TRUE(ann->WaitFor("\"\r\n"));
-    EXPECT_NE(ann->Received().find("\x1b[0;37mBob\x1b[1;33m says, \"two\x1b[0;m\"\r\n"),
-              std::string::npos)
-        << ann->Received();
+    EXPECT_TRUE(ann->WaitFor("\x1b[0;37mBob\x1b[1;33m says, \"two\x1b[0;m\"\r\n"));
     // Bob's own styles did not change.
     ASSERT_TRUE(bob->WaitFor("\x1b[0;34mYou say, \"two"));
     ann->Send("DISPLAY whisper red\n");
@@ -77,20 +84,14 @@ TEST_F(Options, ListsTickerBuddiesAndIpAddress) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].rfind("tickermsg|<A HREF=", 0), 0u);
 
-    ann->Send("buddy add Bob+Lee\nbuddy add Cy\nbuddy remove cy\n");
-    ann->Send(Request("getbuddylist"));
-    ASSERT_TRUE(ann->WaitFor("<buddy>"));
-    ASSERT_TRUE(ann->WaitFor("<end>\r\n"));
-    lines = BlockLines(ann->Take());
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], "buddy|Bob+Lee");
-
+    ann->Send("buddy add Bob+Lee\nbuddy add Cy\nbuddy remove cy\n" + Request("getbuddylist"));
+    ASSERT_TRUE(ann->WaitFor("<buddy>") && ann->WaitFor("<end>\r\n"));
+    EXPECT_EQ(BlockLines(ann->Take()), std::vector<std::string>{"buddy|Bob+Lee"});
     // The client asks with blanks and "+" removed.
-    lines = ann->Ask("ipaddress", "BobLee");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], "ipaddress|Bob+Lee 127.0.0.1");
+    EXPECT_EQ(ann->Ask("ipaddress", "BobLee"),
+              std::vector<std::string>{"ipaddress|Bob+Lee 127.0.0.1"});
 
     ann->Send(Request("frobnicate") + "xyzzy\n");
     ASSERT_TRUE(ann->WaitFor("<error> Unknown command: xyzzy"));
-    EXPECT_NE(ann->Received().find("<error> Unknown request: frobnicate"), std::string::npos);
+    EXPECT_TRUE(ann->WaitFor("<error> Unknown request: frobnicate"));
 }

@@ -1,4 +1,4 @@
-#include "serverprocess.h"
+#include "chatserver.h"
 
 #include <QThread>
 
@@ -11,11 +11,6 @@ TEST_F(Robustness, BadClientsAreDroppedOthersCarryOn) {
     auto ann = LoggedIn(server, "Ann");
     auto bob = LoggedIn(server, "Bob");
 
-    struct Bad {
-        const char* what;
-        std::string bytes;
-        bool login;
-    };
     std::string junk, chatter = std::string(40, 'a') + "\n";
     for (int i = 0; i < 4096; ++i)
         junk.push_back(static_cast<char>((i * 37) & 0xFF));
@@ -23,22 +18,22 @@ TEST_F(Robustness, BadClientsAreDroppedOthersCarryOn) {
         chatter += "hello\n";
     // A block the reader refuses takes the same road as the overlong line (each refusal is the
     // command reader's own test).
-    const Bad cases[] = {
+    const std::tuple<const char*, std::string, bool> cases[] = {
         {"overlong line", std::string(9000, 'x'), true},
         {"binary junk", junk, false},
         {"chatter before login", chatter, false},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, bytes, login] : cases) {
         RawClient bad(server.ChatPort());
-        if (c.login) {
+        if (login) {
             bad.Login("Mallory", "pw");
-            ASSERT_TRUE(bad.WaitFor("Exits: ")) << c.what;
+            ASSERT_TRUE(bad.WaitFor("Exits: ")) << what;
         }
-        bad.Send(c.bytes);
-        EXPECT_TRUE(bad.WaitClosed()) << c.what;
+        bad.Send(bytes);
+        EXPECT_TRUE(bad.WaitClosed()) << what;
         ann->Take();
-        bob->Send(std::string("say still fine after ") + c.what + "\r\n");
-        EXPECT_TRUE(ann->WaitFor(std::string("still fine after ") + c.what)) << c.what;
+        bob->Send(std::string("say still fine after ") + what + "\r\n");
+        EXPECT_TRUE(ann->WaitFor(std::string("still fine after ") + what)) << what;
     }
     EXPECT_TRUE(server.Running());
 }

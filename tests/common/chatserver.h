@@ -1,4 +1,6 @@
 #pragma once
+// kivra-server started for one test on loopback ports it picks itself, and chat users that speak
+// raw bytes to it.
 
 #include <QByteArray>
 #include <QProcess>
@@ -13,43 +15,44 @@
 #include <string>
 #include <vector>
 
-// A kivra-server process started for one test, on loopback ports it picks itself.
 class ServerProcess {
 public:
-    explicit ServerProcess(QStringList extra = {"--open"});
+    // Any login is accepted unless `open` is false; `extra` options come last and win.
+    explicit ServerProcess(const QStringList& extra = {}, bool open = true);
     ~ServerProcess();
     bool Ok() const { return m_chatPort != 0; }
     quint16 ChatPort() const { return m_chatPort; }
     quint16 HttpPort() const { return m_httpPort; }
     bool Running() const { return m_process.state() == QProcess::Running; }
 
-    // One POST to the tunnel page; returns the answer body ("" on failure).
+    // One POST; returns the answer body ("" on failure).
     QByteArray Post(const QByteArray& path, const QByteArray& body);
     // One GET; returns status code and body.
     int Get(const QByteArray& path, QByteArray& body);
+    // Waits until the server has printed `text` `times` times (its --log-* options).
+    ::testing::AssertionResult Printed(const QByteArray& text, int times = 1,
+                                       int timeoutMs = 10000);
 
 private:
     QProcess m_process;
+    QByteArray m_output;
     quint16 m_chatPort = 0;
     quint16 m_httpPort = 0;
 };
 
-// A chat client that speaks raw bytes, as a test needs to see them.
 class RawClient {
 public:
-    explicit RawClient(quint16 port);
-    bool Connected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    explicit RawClient(quint16 port, const QString& host = "127.0.0.1");
     void Send(const std::string& bytes);
     // The telnet bytes and one of the four login block forms.
     void Login(const std::string& name, const std::string& password, const std::string& room = {},
                const std::string& cookie = {});
-    // Reads until `needle` has arrived (true) or the timeout passes (false). Everything read
-    // stays in Received(); Take() returns it and starts afresh.
-    bool WaitFor(const std::string& needle, int timeoutMs = 5000);
+    // Reads until `needle` has arrived. Everything read stays in Received(); Take() returns it
+    // and starts afresh.
+    ::testing::AssertionResult WaitFor(const std::string& needle, int timeoutMs = 10000);
     // Reads whatever arrives within `ms`.
     void Drain(int ms = 200);
-    // True when the server closed the connection within the timeout.
-    bool WaitClosed(int timeoutMs = 5000);
+    ::testing::AssertionResult WaitClosed(int timeoutMs = 5000);
     // Sends a request block with one keyword line; returns the keyword lines of every block
     // that arrived once `until` has.
     std::vector<std::string> Ask(const std::string& keyword, const std::string& value = {},
@@ -75,7 +78,7 @@ inline bool Has(const std::vector<std::string>& lines, const std::string& line) 
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-// Logs in and waits until the room has been entered.
+// Logs in and waits until the room has been entered; what arrived so far is dropped.
 std::unique_ptr<RawClient> LoggedIn(const ServerProcess& server, const std::string& name,
                                     const std::string& room = {});
 

@@ -1,11 +1,15 @@
-#include "serverprocess.h"
+#include "chatserver.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
 
-ServerProcess::ServerProcess(QStringList extra) {
+#include <regex>
+
+ServerProcess::ServerProcess(const QStringList& extra, bool open) {
     const QString bin = qEnvironmentVariable("KIVRA_BIN_DIR") + "/kivra-server";
     QStringList args{"--port", "0", "--http-port", "0", "--ticker-seconds", "0"};
+    if (open)
+        args += "--open";
     args += extra;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(bin, args);
@@ -16,7 +20,7 @@ ServerProcess::ServerProcess(QStringList extra) {
     while (!m_process.canReadLine() && t.elapsed() < 10000)
         m_process.waitForReadyRead(200);
     const QString line = QString::fromUtf8(m_process.readLine());
-    const auto m = QRegularExpression("chat=(\\d+)\\S* http=(\\d+)").match(line);
+    const auto m = QRegularExpression("chat=(\\d+)\\S* http=(-?\\d+)").match(line);
     if (m.hasMatch()) {
         m_chatPort = static_cast<quint16>(m.captured(1).toUInt());
         m_httpPort = static_cast<quint16>(m.captured(2).toUInt());
@@ -68,8 +72,23 @@ int ServerProcess::Get(const QByteArray& path, QByteArray& body) {
     return HttpExchange(m_httpPort, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", body);
 }
 
-RawClient::RawClient(quint16 port) {
-    m_socket.connectToHost("127.0.0.1", port);
+::testing::AssertionResult ServerProcess::Printed(const QByteArray& text, int times,
+                                                  int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (m_output.count(text) < times && t.elapsed() < timeoutMs) {
+        m_process.waitForReadyRead(50);
+        m_output += m_process.readAllStandardOutput();
+    }
+    if (m_output.count(text) >= times)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the server printed \"" << text.toStdString() << "\" "
+                                         << m_output.count(text) << " times:\n"
+                                         << m_output.toStdString();
+}
+
+RawClient::RawClient(quint16 port, const QString& host) {
+    m_socket.connectToHost(host, port);
     m_socket.waitForConnected(3000);
 }
 
@@ -80,16 +99,11 @@ void RawClient::Send(const std::string& bytes) {
 
 void RawClient::Login(const std::string& name, const std::string& password, const std::string& room,
                       const std::string& cookie) {
-    std::string block = std::string("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) + "\x01<begin>\n";
-    if (!cookie.empty()) {
-        block += "<cookie> " + cookie + "\n<clientversion> 5.0.0.203\n";
-    } else {
-        block +=
-            "<username> " + name + "\n<password> " + password + "\n<clientversion> 5.0.0.203\n";
-    }
-    if (!room.empty())
-        block += "<room> " + room + "\n";
-    Send(block + "<end>\n");
+    const std::string who =
+        cookie.empty() ? "<username> " + name + "\n<password> " + password : "<cookie> " + cookie;
+    Send(std::string("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9) + "\x01<begin>\n" + who +
+         "\n<clientversion> 5.0.0.203\n" + (room.empty() ? "" : "<room> " + room + "\n") +
+         "<end>\n");
 }
 
 // Reads until `done` or the time is up; returns `done()`.
@@ -104,24 +118,27 @@ bool RawClient::ReadUntil(const std::function<bool()>& done, int timeoutMs) {
     return done();
 }
 
-bool RawClient::WaitFor(const std::string& needle, int timeoutMs) {
-    return ReadUntil([&] { return m_received.find(needle) != std::string::npos; }, timeoutMs);
+::testing::AssertionResult RawClient::WaitFor(const std::string& needle, int timeoutMs) {
+    if (ReadUntil([&] { return m_received.find(needle) != std::string::npos; }, timeoutMs))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no \"" << needle << "\" in:\n" << m_received;
 }
 
 void RawClient::Drain(int ms) {
     ReadUntil([] { return false; }, ms);
 }
 
-bool RawClient::WaitClosed(int timeoutMs) {
-    return ReadUntil([&] { return m_socket.state() == QAbstractSocket::UnconnectedState; },
-                     timeoutMs);
+::testing::AssertionResult RawClient::WaitClosed(int timeoutMs) {
+    if (ReadUntil([&] { return m_socket.state() == QAbstractSocket::UnconnectedState; }, timeoutMs))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "still connected after:\n" << m_received;
 }
 
 std::vector<std::string> RawClient::Ask(const std::string& keyword, const std::string& value,
                                         const std::string& until) {
     Send(Request(keyword, value));
-    if (!WaitFor(until)) {
-        ADD_FAILURE() << "no " << until << " after " << keyword;
+    if (const auto answered = WaitFor(until); !answered) {
+        ADD_FAILURE() << keyword << ": " << answered.message();
         return {"(no answer)"};
     }
     return BlockLines(Take());
@@ -138,30 +155,20 @@ std::unique_ptr<RawClient> LoggedIn(const ServerProcess& server, const std::stri
     auto c = std::make_unique<RawClient>(server.ChatPort());
     c->Login(name, "pw", room);
     // The room description ends with the exits line.
-    c->WaitFor("Exits: ");
+    EXPECT_TRUE(c->WaitFor("Exits: ")) << name;
     c->Drain(100);
     c->Take();
     return c;
 }
 
 std::vector<std::string> BlockLines(const std::string& stream) {
+    static const std::regex block("\x01<begin>\r?\n([\\s\\S]*?)<end>"),
+        line("(?:^|\n)<([^>]*)> *([^\r\n]*)");
     std::vector<std::string> out;
-    std::size_t pos = 0;
-    while ((pos = stream.find("\x01<begin>", pos)) != std::string::npos) {
-        const std::size_t end = stream.find("<end>", pos);
-        if (end == std::string::npos)
-            break;
-        std::size_t line = stream.find('<', pos + 8);
-        while (line != std::string::npos && line < end) {
-            const std::size_t gt = stream.find('>', line);
-            std::size_t v = gt + 1;
-            while (v < stream.size() && stream[v] == ' ')
-                ++v;
-            const std::size_t eol = stream.find_first_of("\r\n", v);
-            out.push_back(stream.substr(line + 1, gt - line - 1) + "|" + stream.substr(v, eol - v));
-            line = stream.find('<', eol);
-        }
-        pos = end;
+    for (std::sregex_iterator b(stream.begin(), stream.end(), block), end; b != end; ++b) {
+        const std::string body = (*b)[1];
+        for (std::sregex_iterator l(body.begin(), body.end(), line); l != end; ++l)
+            out.push_back((*l)[1].str() + "|" + (*l)[2].str());
     }
     return out;
 }
