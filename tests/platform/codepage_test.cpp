@@ -28,7 +28,6 @@ TEST(Codepage, HighRangeRoundTripsEveryByteAndOthersBecomeQuestionMarks) {
     for (int b = 0; b < 256; ++b)
         all.push_back(char(b));
     EXPECT_EQ(ToWireString(FromWire(all)), all);
-    EXPECT_EQ(FromWire(all).size(), 256);
     // Characters outside the code page become one question mark each.
     EXPECT_EQ(ToWire(QString::fromUtf16(u"\u20AC and \u0416 and \U0001F600!")),
               QByteArray("\x80 and ? and ?!"));
