@@ -99,7 +99,19 @@ TEST_F(CacheTest, SameAddressInOtherLetterCaseIsFetchedOnce) {
     EXPECT_EQ(cache->Count(), 1);
 }
 
-TEST_F(CacheTest, MaxCacheOneKeepsTheLatestUntilTheNextArrives) {
+// The least recently used goes, of equal times the earliest added; with room for one, only once
+// the next has arrived.
+TEST_F(CacheTest, EvictionByLastUseThenByAgeAndOnlyOnArrival) {
+    Make(2);
+    Fetch("http://h/a.gif");
+    Fetch("http://h/b.gif");
+    now = 2000;
+    EXPECT_TRUE(Kept("http://h/a.gif")); // A used again: B is now the oldest use
+    Fetch("http://h/c.gif");
+    EXPECT_TRUE(Kept("http://h/a.gif"));
+    EXPECT_FALSE(Kept("http://h/b.gif"));
+    EXPECT_TRUE(Kept("http://h/c.gif"));
+
     Make(1);
     EXPECT_EQ(Fetch("http://h/a.gif"), 3);
     EXPECT_EQ(Fetch("http://h/b.gif"), 5);
@@ -110,19 +122,6 @@ TEST_F(CacheTest, MaxCacheOneKeepsTheLatestUntilTheNextArrives) {
     WaitIdle();
     EXPECT_TRUE(Kept("http://h/a.gif"));
     EXPECT_FALSE(Kept("http://h/b.gif"));
-}
-
-// The least recently used goes; of equal times the earliest added.
-TEST_F(CacheTest, EvictionByLastUseThenByAge) {
-    Make(2);
-    Fetch("http://h/a.gif");
-    Fetch("http://h/b.gif");
-    now = 2000;
-    EXPECT_TRUE(Kept("http://h/a.gif")); // A used again: B is now the oldest use
-    Fetch("http://h/c.gif");
-    EXPECT_TRUE(Kept("http://h/a.gif"));
-    EXPECT_FALSE(Kept("http://h/b.gif"));
-    EXPECT_TRUE(Kept("http://h/c.gif"));
 }
 
 // A failed download, a file that is no GIF and an address that is not http(s) leave no picture

@@ -3,13 +3,9 @@
 #include "qtdialogservice.h"
 #include "scripteddialogservice.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -64,56 +60,33 @@ TEST(ScriptedDialogs, QueuedAnswersAreTakenInOrderAndFitTheButtons) {
     EXPECT_EQ(d.GetOpenFileName(nullptr, ""), QString("/tmp/in.wav"));
 }
 
-// A text answer goes into the first line edit; fields reach controls by id or label first.
-TEST(ScriptedDialogs, ModalDialogGetsFieldsByIdOrLabelThenTheAnswer) {
+// A field reaches its control by id; one that names no control or no item is echoed; fields are
+// for the next dialog only. Labels, the other kinds of control, the typed answer and a refused
+// accept are driven through the preferences sheet, the command dialogs and the host.
+TEST(ScriptedDialogs, ModalDialogFieldsAreForTheNextDialogOnly) {
     QDialog dlg;
-    auto* first = new QLineEdit(&dlg);
     auto* name = new QLineEdit(&dlg);
     name->setProperty("controlId", 1102);
-    auto* notes = new QPlainTextEdit(&dlg);
-    auto* label = new QLabel("&Notes:", &dlg);
-    label->setBuddy(notes);
-    auto* check = new QCheckBox(&dlg);
-    check->setProperty("controlId", 7);
     auto* list = new QListWidget(&dlg);
     list->addItems({"ann", "bob"});
     list->setProperty("controlId", 8);
-    auto* combo = new QComboBox(&dlg);
-    combo->setEditable(true);
-    combo->setProperty("controlId", 9);
     std::ostringstream echo;
     ScriptedDialogService d;
     d.SetEcho(&echo);
     d.QueueField("1102", "Ann Lee");
-    d.QueueField("notes", "one\\ntwo");
-    d.QueueField("7", "1");
     d.QueueField("8", "bob");
-    d.QueueField("9", "free text");
     d.QueueField("8", "nobody");
     d.QueueField("4711", "x");
-    d.QueueAnswer("typed");
+    d.QueueAnswer("ok");
     EXPECT_EQ(d.RunModal(&dlg), QDialog::Accepted);
-    EXPECT_EQ(first->text(), "typed");
     EXPECT_EQ(name->text(), "Ann Lee");
-    EXPECT_EQ(notes->toPlainText(), "one\ntwo");
-    EXPECT_TRUE(check->isChecked());
     EXPECT_EQ(list->currentItem()->text(), "bob");
-    EXPECT_EQ(combo->currentText(), "free text");
     EXPECT_NE(echo.str().find("no control 8"), std::string::npos);
     EXPECT_NE(echo.str().find("no control 4711"), std::string::npos);
-    // Fields are for the next dialog only.
     name->clear();
     d.QueueAnswer("cancel");
     EXPECT_EQ(d.RunModal(&dlg), QDialog::Rejected);
     EXPECT_TRUE(name->text().isEmpty());
-
-    // A dialog whose own checks refuse the accept stays rejected.
-    class Picky : public QDialog {
-    public:
-        void accept() override {}
-    } picky;
-    d.QueueAnswer("ok");
-    EXPECT_EQ(d.RunModal(&picky), QDialog::Rejected);
 }
 
 TEST(FileFilter, ClassicFiltersAndDefaultExtensionsBecomeQtOnes) {

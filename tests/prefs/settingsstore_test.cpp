@@ -76,13 +76,18 @@ std::string Switches(const StartupSettings& s) {
     return out + " maxPM=" + std::to_string(s.maxPM) + " maxCache=" + std::to_string(s.maxCache);
 }
 
-TEST_F(SettingsTest, StartUpDefaultsAndTheCaseSensitiveYes) {
+TEST_F(SettingsTest, StartUpDefaultsFontsAndTheCaseSensitiveYes) {
     SetInstallPath((dir / "install").string());
     EXPECT_EQ(Switches(ReadStartupSettings(settings)), "100000 maxPM=50 maxCache=15");
-    EXPECT_EQ(Font("Main"), "Arial 200");
     EXPECT_EQ(Font("PM"), "Arial 200");
     // Reading writes nothing but the keys.
     EXPECT_TRUE(registry.EnumValues(RegRoot::CurrentUser, Key("PM")).empty());
+    // Each section has its own font; a size that is no number gives the default.
+    settings.WriteProfileString("PM", "Font Size", "300");
+    settings.WriteProfileString("PM", "Font Family", "Courier");
+    settings.WriteProfileString("Main", "Font Size", "junk");
+    EXPECT_EQ(Font("PM"), "Courier 300");
+    EXPECT_EQ(Font("Main"), "Arial 200");
 
     settings.WriteProfileString("Main", "Monitor", "YES");
     settings.WriteProfileString("Main", "Show Avatars", "Yes ");
@@ -94,7 +99,7 @@ TEST_F(SettingsTest, StartUpDefaultsAndTheCaseSensitiveYes) {
     EXPECT_EQ(settings.GetProfileString("Main", "Ignore Movement", ""), "No");
 }
 
-TEST_F(SettingsTest, CacheFolderIsCreatedWithEveryParent) {
+TEST_F(SettingsTest, InstallPathAndTheCacheFolderWithEveryParent) {
     const std::string install = (dir / "a" / "b" / "kivra").string();
     SetInstallPath(install);
     const StartupSettings s = ReadStartupSettings(settings);
@@ -110,9 +115,9 @@ TEST_F(SettingsTest, CacheFolderIsCreatedWithEveryParent) {
     const StartupSettings blocked = ReadStartupSettings(settings);
     EXPECT_EQ(blocked.cacheFolder, (dir / "blocker").string() + "/cache");
     EXPECT_FALSE(blocked.cacheFolderReady);
-}
 
-TEST_F(SettingsTest, DefaultInstallPathUsesTheDataFolder) {
+    // Without a stored path the install folder is in the data folder, when that is absolute.
+    registry.DeleteValue(RegRoot::CurrentUser, Key("Main"), "InstallPath");
     ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
     EXPECT_EQ(DefaultInstallPath(), (dir / "data" / "kivra").string());
     EXPECT_EQ(GetInstallPath(settings), (dir / "data" / "kivra").string());
@@ -135,14 +140,6 @@ TEST_F(SettingsTest, MaxCacheClampingAndMaxPMWords) {
         settings.WriteProfileString("PM", "MAX PM", text);
         EXPECT_EQ(ReadStartupSettings(settings).maxPM, expected) << text;
     }
-}
-
-TEST_F(SettingsTest, FontSettingsPerSection) {
-    settings.WriteProfileString("PM", "Font Size", "300");
-    settings.WriteProfileString("PM", "Font Family", "Courier");
-    settings.WriteProfileString("Main", "Font Size", "junk");
-    EXPECT_EQ(Font("PM"), "Courier 300");
-    EXPECT_EQ(Font("Main"), "Arial 200");
 }
 
 TEST_F(SettingsTest, UnwritableRegistryGivesDefaultsAndFailedWrites) {
