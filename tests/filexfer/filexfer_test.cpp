@@ -36,12 +36,12 @@ std::string OfferPayload(const std::string& name, std::uint32_t size, std::uint3
 
 // The far side: a plain socket read while the event loop runs.
 struct Peer {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int fd;
     std::string rx;
-    explicit Peer(std::uint16_t port = 0) {
+    explicit Peer(int accepted) : fd(accepted) {}
+    explicit Peer(std::uint16_t port) : fd(::socket(AF_INET, SOCK_STREAM, 0)) {
         sockaddr_in a = {AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
-        if (port != 0)
-            ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
     }
     ~Peer() { ::close(fd); }
     void Put(const std::string& bytes) { ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
@@ -209,9 +209,7 @@ TEST_F(FileXferTest, SendsAFileAndAnswersEveryReceiverReply) {
         events.clear();
         ASSERT_TRUE(engine.SendFile("127.0.0.1", port, path, "Ann"));
         EXPECT_TRUE(!engine.SendFile("127.0.0.1", 1, path, "A") && engine.LastError() == 7);
-        Peer peer;
-        ::close(peer.fd);
-        peer.fd = ::accept(lfd, nullptr, nullptr);
+        Peer peer(::accept(lfd, nullptr, nullptr));
         peer.Put(Raw(XFER_READY));
         std::string payload;
         ASSERT_EQ(peer.Next(&payload), XFER_OFFER);
