@@ -184,25 +184,19 @@ TEST(GifDecode, BadInputIsAnErrorNeverACrash) {
         << "the cases above differ from a good file only where named";
 }
 
-TEST_F(GifFiles, ErrorTextsSayWhatWentWrong) {
+// Only a ".gif" name is opened; a file that is missing, not a GIF, or too big to be one (refused
+// by its size unread: a sparse gigabyte costs no disk) gives no bitmap.
+TEST_F(GifFiles, OnlyGifFilesOfASaneSizeOpen) {
     const Bytes gif = GifBuilder(2, 2).Image(2, 2, {1, 2, 3, 4}).Finish();
-    // A GIF under another name is not opened at all.
-    EXPECT_EQ(CGifImage(Write("picture.png", gif)).ErrorText(),
-              "Unknown or unsupported image format.");
-    EXPECT_EQ(CGifImage((dir / "a.gifx").string()).ErrorText(),
-              "Unknown or unsupported image format.");
-    const std::string missing = (dir / "missing.gif").string();
-    EXPECT_EQ(CGifImage(missing).ErrorText(), "Could not locate file '" + missing + "'");
-    const std::string text = Write("page.gif", Bytes{'<', 'h', 't', 'm', 'l', '>'});
-    CGifImage notGif(text);
-    EXPECT_EQ(notGif.ErrorText(), "Error reading image file '" + text + "'");
-    EXPECT_TRUE(!notGif.IsValid() && notGif.Bitmap() == nullptr);
-
-    // A huge file is refused by its size without being read: a sparse gigabyte costs no disk.
-    const std::string name = Write("huge.gif", gif);
-    std::filesystem::resize_file(name, 1ull << 30);
+    const std::string huge = Write("huge.gif", gif);
+    std::filesystem::resize_file(huge, 1ull << 30);
     const auto start = std::chrono::steady_clock::now();
-    CGifImage image(name);
-    EXPECT_EQ(image.ErrorText(), "Error reading image file '" + name + "'");
+    for (const std::string& name :
+         {Write("picture.png", gif), Write("a.gifx", gif), (dir / "missing.gif").string(),
+          Write("page.gif", Bytes{'<', 'h', 't', 'm', 'l', '>'}), huge}) {
+        const CGifImage image(name);
+        EXPECT_TRUE(!image.IsValid() && image.Bitmap() == nullptr) << name;
+    }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(CGifImage(Write("good.gif", gif)).IsValid()) << "the files above differ only so";
 }

@@ -16,9 +16,9 @@ constexpr unsigned kOk = 0x0, kOkCancel = 0x1, kYesNoCancel = 0x3, kYesNo = 0x4,
 constexpr int kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7;
 } // namespace
 
-// Every request gets its safe answer and one transcript line. The streams carry the wire's code
-// page: the euro sign is its byte 0x80.
-TEST(ScriptedDialogs, SafeAnswersAndTranscriptLinesWithoutScript) {
+// Without a script every request gets its safe answer and one transcript line, in the wire's code
+// page (the euro sign is its byte 0x80); queued answers are taken in order and fit the buttons.
+TEST(ScriptedDialogs, SafeAnswersAndTranscriptLinesThenQueuedAnswersInOrder) {
     std::ostringstream out;
     ScriptedDialogService d;
     d.SetEcho(&out);
@@ -38,10 +38,7 @@ TEST(ScriptedDialogs, SafeAnswersAndTranscriptLinesWithoutScript) {
     EXPECT_EQ(out.str(), "[box] Chat Error: Line one\\nLine two\\n\x80 three\n"
                          "[box] Question: Sure?\n[box] Question: Go on?\n[box] Question: Save?\n"
                          "[dialog] Save As\n[dialog] Open\n[dialog] Font\n[dialog] Preferences\n");
-}
 
-TEST(ScriptedDialogs, QueuedAnswersAreTakenInOrderAndFitTheButtons) {
-    ScriptedDialogService d;
     for (const char* a : {"YES", "ok", "no", "cancel", "yes", "/tmp/x.txt", "hello"})
         d.QueueAnswer(a);
     EXPECT_EQ(d.MessageBox(nullptr, "?", "Q", kYesNo), kIdYes);
