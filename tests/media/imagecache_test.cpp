@@ -96,7 +96,6 @@ TEST_F(CacheTest, SameAddressInOtherLetterCaseIsFetchedOnce) {
     // A picture asked for without keeping it is not found next time.
     EXPECT_EQ(Fetch("http://h/b.gif", false), 5);
     EXPECT_FALSE(Kept("http://h/b.gif"));
-    EXPECT_EQ(cache->Count(), 1);
 }
 
 // The least recently used goes, of equal times the earliest added; with room for one, only once

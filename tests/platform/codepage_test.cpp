@@ -1,5 +1,4 @@
-// The wire's Windows-1252 text and Qt strings. The euro sign, quotes and accents both ways are
-// proven where the input line sends and the session reports text.
+// The wire's Windows-1252 text and Qt strings (the euro, quotes and accents: input line, session).
 
 #include "codepage.h"
 

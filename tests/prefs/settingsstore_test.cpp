@@ -76,7 +76,7 @@ std::string Switches(const StartupSettings& s) {
     return out + " maxPM=" + std::to_string(s.maxPM) + " maxCache=" + std::to_string(s.maxCache);
 }
 
-TEST_F(SettingsTest, StartUpDefaultsFontsAndTheCaseSensitiveYes) {
+TEST_F(SettingsTest, StartUpDefaultsFontsTheCaseSensitiveYesAndTheLimits) {
     SetInstallPath((dir / "install").string());
     EXPECT_EQ(Switches(ReadStartupSettings(settings)), "100000 maxPM=50 maxCache=15");
     EXPECT_EQ(Font("PM"), "Arial 200");
@@ -97,6 +97,21 @@ TEST_F(SettingsTest, StartUpDefaultsFontsAndTheCaseSensitiveYes) {
     EXPECT_EQ(settings.GetProfileString("Main", "Ignore Movement", ""), "Yes");
     WriteProfileFlag(settings, "Main", "Ignore Movement", false);
     EXPECT_EQ(settings.GetProfileString("Main", "Ignore Movement", ""), "No");
+
+    // The cache size is clamped to 1..100; the private-window limit reads a number or "none".
+    const std::pair<std::uint32_t, int> caches[] = {{0, 1},     {1, 1},     {100, 100},
+                                                    {101, 100}, {500, 100}, {0xFFFFFFFFu, 100}};
+    for (auto [stored, expected] : caches) {
+        settings.WriteProfileInt("Main", "Max Cache", stored);
+        EXPECT_EQ(ReadStartupSettings(settings).maxCache, expected) << stored;
+    }
+    const std::pair<const char*, int> pms[] = {{"none", 0},       {"12", 12},
+                                               {" 7 windows", 7}, {"", 0},
+                                               {"-3", 0},         {"99999999999", 0x7FFFFFFF}};
+    for (auto [text, expected] : pms) {
+        settings.WriteProfileString("PM", "MAX PM", text);
+        EXPECT_EQ(ReadStartupSettings(settings).maxPM, expected) << text;
+    }
 }
 
 TEST_F(SettingsTest, InstallPathAndTheCacheFolderWithEveryParent) {
@@ -123,23 +138,6 @@ TEST_F(SettingsTest, InstallPathAndTheCacheFolderWithEveryParent) {
     EXPECT_EQ(GetInstallPath(settings), (dir / "data" / "kivra").string());
     data.Set("not/absolute");
     EXPECT_EQ(DefaultInstallPath(), std::string(std::getenv("HOME")) + "/.local/share/kivra");
-}
-
-TEST_F(SettingsTest, MaxCacheClampingAndMaxPMWords) {
-    SetInstallPath((dir / "install").string());
-    const std::pair<std::uint32_t, int> caches[] = {{0, 1},     {1, 1},     {100, 100},
-                                                    {101, 100}, {500, 100}, {0xFFFFFFFFu, 100}};
-    for (auto [stored, expected] : caches) {
-        settings.WriteProfileInt("Main", "Max Cache", stored);
-        EXPECT_EQ(ReadStartupSettings(settings).maxCache, expected) << stored;
-    }
-    const std::pair<const char*, int> pms[] = {{"none", 0},       {"12", 12},
-                                               {" 7 windows", 7}, {"", 0},
-                                               {"-3", 0},         {"99999999999", 0x7FFFFFFF}};
-    for (auto [text, expected] : pms) {
-        settings.WriteProfileString("PM", "MAX PM", text);
-        EXPECT_EQ(ReadStartupSettings(settings).maxPM, expected) << text;
-    }
 }
 
 TEST_F(SettingsTest, UnwritableRegistryGivesDefaultsAndFailedWrites) {
