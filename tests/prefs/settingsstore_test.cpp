@@ -131,12 +131,8 @@ TEST_F(SettingsTest, InstallPathAndTheCacheFolderWithEveryParent) {
     EXPECT_EQ(blocked.cacheFolder, (dir / "blocker").string() + "/cache");
     EXPECT_FALSE(blocked.cacheFolderReady);
 
-    // Without a stored path the install folder is in the data folder, when that is absolute.
-    registry.DeleteValue(RegRoot::CurrentUser, Key("Main"), "InstallPath");
-    ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
-    EXPECT_EQ(DefaultInstallPath(), (dir / "data" / "kivra").string());
-    EXPECT_EQ(GetInstallPath(settings), (dir / "data" / "kivra").string());
-    data.Set("not/absolute");
+    // An absolute data folder holds the host's sounds; one that is not is ignored.
+    ScopedEnv data("XDG_DATA_HOME", "not/absolute");
     EXPECT_EQ(DefaultInstallPath(), std::string(std::getenv("HOME")) + "/.local/share/kivra");
 }
 
