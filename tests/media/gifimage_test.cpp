@@ -133,8 +133,7 @@ TEST(GifDecode, ExtensionsLocalTablesAndFrames) {
                            .Finish();
     DecodedGif g;
     ASSERT_TRUE(DecodeGif(file.data(), file.size(), g));
-    EXPECT_EQ(g.width, 3);
-    EXPECT_EQ(g.height, 2);
+    EXPECT_EQ(std::tie(g.width, g.height), std::make_tuple(3, 2));
     EXPECT_EQ(Rows(g), (Bytes{0, 1, 2, 3, 2, 1}));
     EXPECT_EQ(g.table[9], 10);
     EXPECT_EQ(g.colourBits, 2);

@@ -71,13 +71,11 @@ TEST(ScriptedDialogs, ModalDialogFieldsAreForTheNextDialogOnly) {
     ScriptedDialogService d;
     d.SetEcho(&echo);
     d.QueueField("1102", "Ann Lee");
-    d.QueueField("8", "bob");
     d.QueueField("8", "nobody");
     d.QueueField("4711", "x");
     d.QueueAnswer("ok");
     EXPECT_EQ(d.RunModal(&dlg), QDialog::Accepted);
     EXPECT_EQ(name->text(), "Ann Lee");
-    EXPECT_EQ(list->currentItem()->text(), "bob");
     EXPECT_NE(echo.str().find("no control 8"), std::string::npos);
     EXPECT_NE(echo.str().find("no control 4711"), std::string::npos);
     name->clear();

@@ -38,7 +38,7 @@ protected:
 
 } // namespace
 
-TEST(MessageWindow, SendIsSynchronousPostIsQueuedInOrderAndDiesWithTheWindow) {
+TEST(MessageWindow, SendPostAndTimersAndNothingForAWindowThatWent) {
     Recorder w;
     EXPECT_EQ(w.SendMessage(1128, 7, 3), 1131);
     EXPECT_EQ(w.log, std::vector<std::string>{"1128:7:3"});
@@ -59,10 +59,8 @@ TEST(MessageWindow, SendIsSynchronousPostIsQueuedInOrderAndDiesWithTheWindow) {
     gone->SetTimer(1235, 1);
     delete gone;
     PumpFor(30);
-}
 
-TEST(MessageWindow, TimersRepeatByIdRestartAndStopThemselves) {
-    Recorder w;
+    // Timers repeat by id, stop themselves from their handler, and restart with a new period.
     w.killAfter = 1234;
     EXPECT_TRUE(w.SetTimer(1234, 5));
     EXPECT_TRUE(w.SetTimer(1236, 10));

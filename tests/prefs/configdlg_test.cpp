@@ -14,6 +14,8 @@ using U = CUserOptions;
 
 namespace {
 
+using Fields = std::vector<std::pair<const char*, const char*>>;
+
 struct Rig {
     kivra_test::Harness h;
     FakeSettings settings;
@@ -28,24 +30,22 @@ struct Rig {
         settings.strings["PM/MAX PM"] = "NONE";
         settings.ints["PM/Sound PM"] = 1;
     }
-    // Opens the sheet, queues the fields and the answer, runs it; the sheet's result.
-    // `later` answers a dialog a field opens (the font dialog).
-    int Run(const std::vector<std::pair<const char*, const char*>>& fields, const char* answer,
-            const std::function<void(CConfigDlg&)>& check = {}, const char* later = nullptr) {
+    // Opens the sheet, queues the fields and the answers (the sheet's, then those of dialogs the
+    // fields open), runs it; the sheet's result.
+    int Run(const Fields& fields, std::initializer_list<const char*> answers,
+            const std::function<void(CConfigDlg&)>& check = {}) {
         CConfigDlg sheet(h.ctx, settings, dialogs, CConfigHooks{});
         sheet.Open();
         if (check)
             check(sheet);
         for (const auto& [key, text] : fields)
             dialogs.QueueField(key, text);
-        dialogs.QueueAnswer(answer);
-        if (later)
-            dialogs.QueueAnswer(later);
+        for (const char* answer : answers)
+            dialogs.QueueAnswer(answer);
         return dialogs.RunModal(&sheet);
     }
 };
 
-using Fields = std::vector<std::pair<const char*, const char*>>;
 const Fields kEdits = {{"Allow others to follow me", "Ask Me"},
                        {"Max Private Message Dialogs", "12"},
                        {"e-mail Address", "ann@x\r\nquit"},
@@ -74,7 +74,7 @@ TEST(ConfigDlg, LoadsThenOkApplyAndCancel) {
         const auto before = r.settings.strings;
         const auto beforeInts = r.settings.ints;
         EXPECT_EQ(
-            r.Run(kEdits, c.answer,
+            r.Run(kEdits, {c.answer},
                   [](CConfigDlg& sheet) {
                       EXPECT_EQ(sheet.findChild<QComboBox*>("followCombo")->currentText(), "No");
                       EXPECT_EQ(sheet.findChild<QComboBox*>("gotoCombo")->currentIndex(), -1);
@@ -101,7 +101,7 @@ TEST(ConfigDlg, LoadsThenOkApplyAndCancel) {
 
 TEST(ConfigDlg, RefusesAMaxThatIsNoNumberAndBoldTwiceStillSends) {
     Rig r;
-    EXPECT_EQ(r.Run({{"Max Private Message Dialogs", "lots"}}, "ok"), QDialog::Rejected);
+    EXPECT_EQ(r.Run({{"Max Private Message Dialogs", "lots"}}, {"ok"}), QDialog::Rejected);
     ASSERT_FALSE(r.dialogs.Requests().empty());
     EXPECT_EQ(r.dialogs.Requests()[0].caption, "Warning");
     EXPECT_TRUE(r.h.rec.writes.empty());
@@ -110,8 +110,8 @@ TEST(ConfigDlg, RefusesAMaxThatIsNoNumberAndBoldTwiceStillSends) {
     EXPECT_EQ(CGeneralTab::ParseMaxPMText("none"), -1);
 
     Rig twice;
-    twice.Run({{"1020", "Say Message"}, {"Bold", "1"}, {"Bold", "0"}, {"Set Font", "1"}}, "ok", {},
-              "Liberation Serif,12.5");
+    twice.Run({{"1020", "Say Message"}, {"Bold", "1"}, {"Bold", "0"}, {"Set Font", "1"}},
+              {"ok", "Liberation Serif,12.5"});
     EXPECT_EQ(twice.h.rec.writes, std::vector<std::string>{"DISPLAY say-message blue \n"});
     EXPECT_EQ(twice.settings.strings["Main/Font Size"], "250");
     EXPECT_EQ(twice.settings.strings["Main/Font Family"], "Liberation Serif");
@@ -122,7 +122,7 @@ TEST(ConfigDlg, UserIconFollowsDisableAvatars) {
         SCOPED_TRACE(disabled);
         Rig r;
         r.h.ctx.SetOption(CHATOPT_NOAVATARS, disabled);
-        r.Run({{"Select this box to display user icons", "0"}}, "ok",
+        r.Run({{"Select this box to display user icons", "0"}}, {"ok"},
               [](CConfigDlg& sheet) { sheet.Tabs()->setCurrentIndex(3); });
         EXPECT_EQ(r.settings.strings.count("Main/Show Avatars"), disabled ? 0u : 1u);
         EXPECT_EQ(r.h.ctx.m_bShowAvatars, disabled);
@@ -143,7 +143,7 @@ TEST(ConfigDlg, SelectColorButtonsGiveTheirIndexes) {
                     b->click();
             return d->result();
         };
-        r.Run({}, "cancel", [](CConfigDlg& sheet) {
+        r.Run({}, {"cancel"}, [](CConfigDlg& sheet) {
             sheet.Tabs()->setCurrentIndex(2);
             sheet.findChild<QPushButton*>("colorButton")->click();
         });

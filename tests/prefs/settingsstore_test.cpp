@@ -39,8 +39,6 @@ protected:
 // give the default for what is missing or of the other type; deletions take a value or a section.
 TEST_F(SettingsTest, ValuesTypesDefaultsAndDeletions) {
     EXPECT_TRUE(settings.WriteProfileString("Main", "Font Family", "Times New Roman"));
-    EXPECT_TRUE(settings.WriteProfileInt("PM", "Sound PM", 1));
-    EXPECT_EQ(registry.QueryDword(RegRoot::CurrentUser, Key("PM"), "Sound PM"), 1u);
     // Nothing is cached: a change behind the store's back is seen at once.
     registry.SetString(RegRoot::CurrentUser, Key("Main"), "Font Family", "Arial");
     EXPECT_EQ(settings.GetProfileString("Main", "Font Family", "x"), "Arial");
@@ -58,10 +56,8 @@ TEST_F(SettingsTest, ValuesTypesDefaultsAndDeletions) {
     EXPECT_TRUE(settings.WriteProfileString("Emotions", "Emotion001", nullptr));
     EXPECT_EQ(settings.GetProfileString("Emotions", "Emotion001", "-"), "-");
     EXPECT_EQ(settings.GetProfileString("Emotions", "Emotion002", "-"), "Grin");
-    settings.WriteProfileString("Main", "Monitor", "Yes");
     EXPECT_TRUE(settings.WriteProfileString("Emotions", nullptr, nullptr));
     EXPECT_FALSE(registry.KeyExists(RegRoot::CurrentUser, Key("Emotions")));
-    EXPECT_EQ(settings.GetProfileString("Main", "Monitor", "No"), "Yes");
     // An empty section name would name the application key itself: refused.
     EXPECT_FALSE(settings.WriteProfileString("", nullptr, nullptr));
     EXPECT_TRUE(registry.KeyExists(RegRoot::CurrentUser, Key("Main")));
@@ -93,10 +89,6 @@ TEST_F(SettingsTest, StartUpDefaultsFontsTheCaseSensitiveYesAndTheLimits) {
     settings.WriteProfileString("Main", "Show Avatars", "Yes ");
     settings.WriteProfileInt("PM", "Sound PM", 5);
     EXPECT_EQ(Switches(ReadStartupSettings(settings)), "100001 maxPM=50 maxCache=15");
-    EXPECT_TRUE(WriteProfileFlag(settings, "Main", "Ignore Movement", true));
-    EXPECT_EQ(settings.GetProfileString("Main", "Ignore Movement", ""), "Yes");
-    WriteProfileFlag(settings, "Main", "Ignore Movement", false);
-    EXPECT_EQ(settings.GetProfileString("Main", "Ignore Movement", ""), "No");
 
     // The cache size is clamped to 1..100; the private-window limit reads a number or "none".
     const std::pair<std::uint32_t, int> caches[] = {{0, 1},     {1, 1},     {100, 100},
