@@ -41,18 +41,6 @@ TEST(MarkupTag, TypesAndAttributes) {
         tag.Parse(text.c_str());
         EXPECT_EQ(Summary(tag), expected) << text;
     }
-    // Tags without attributes in any case; a tag with an unknown name has type 0.
-    const std::pair<const char*, int> plain[] = {
-        {"</a>", 2},  {"<P>", 3},       {"</p>", 4},       {"<i>", 5},      {"</I>", 6},
-        {"<B>", 7},   {"</b>", 8},      {"<u>", 9},        {"</u>", 10},    {"<hr>", 14},
-        {"<BR>", 15}, {"<Center>", 17}, {"</CENTER>", 18}, {"</font>", 20}, {"<BOLD X=1>", 0}};
-    for (const auto& [text, type] : plain) {
-        tag.Parse(text);
-        EXPECT_EQ(Summary(tag), std::to_string(type) + ":") << text;
-    }
-    tag.Parse("<A HREF=\"http://x\" TARGET=top>tail");
-    EXPECT_STREQ(tag.GetValue("href"), "http://x");
-    EXPECT_EQ(tag.GetValue("SRC"), nullptr);
     tag.Parse("<IMG S=1 SRC=2>"); // a name that is a prefix of the one asked for answers
     EXPECT_STREQ(tag.GetValue("SRC"), "1");
 }

@@ -27,7 +27,7 @@ class RecordingProtocol : public CProtocolBase {
 public:
     explicit RecordingProtocol(CChatContext& c) : context(c) {}
     CChatContext& context;
-    int prepareAnswer = 1;
+    int prepareAnswer = 1, loginAnswer = 1, logouts = 0;
     std::string last, consumed; // the last buffer handed in; everything consumed
     int depth = 0, maxDepth = 0;
     std::size_t fresh = 0, left = 0; // bytes new to the parse so far; the tail it left last
@@ -36,9 +36,9 @@ public:
     int Send(const char* text) override { return context.m_pTransport->SendText(text); }
     int Login() override {
         Send("LOGIN\n");
-        return 1;
+        return loginAnswer;
     }
-    int Logout() override { return 1; }
+    int Logout() override { return ++logouts; }
     int Prepare() override { return prepareAnswer; }
     char* ProcessReceived(char* data, int length, int* incomplete) override {
         ++depth;
@@ -111,8 +111,6 @@ struct RealProtocol : CChatProtocol {
     explicit RealProtocol(CChatContext& c) : CChatProtocol(&c) { c.m_pProtocol = this; }
 };
 
-const std::string kTelnet("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9);
-
 using Lines = std::vector<std::string>;
 
 // One "caption|text|flags" line per box shown.
@@ -149,35 +147,31 @@ TEST(ChatSession, PrepareRefusedShowsNothing) {
     EXPECT_LT(rig.listener.Accept(100), 0);
 }
 
-// The protocol's own tests have every form of the block; here the session's part around one: the
-// avatars line (on is the polling test's), the line shown and the emotions reloaded.
-TEST(ChatSession, LoginBlocksGoOutByteForByteAfterTheTelnetReplies) {
-    SessionRig<RealProtocol> rig;
-    CopyParam(rig.context.m_params.szCookie, "c00kie");
-    CopyParam(rig.context.m_params.szRoom, "Lobby");
-    rig.context.m_bShowAvatars = false;
-    ASSERT_TRUE(rig.Start());
-    const std::string want = kTelnet +
-                             "\x01<begin>\n<cookie> c00kie\n<clientversion> 5.0.0.203\n<room> "
-                             "Lobby\n<end>\n\x01<begin>\n<displayavatars> off\n<end>\n";
-    EXPECT_EQ(kt::ReadFrom(rig.peer, want.size()), want);
-    EXPECT_EQ(rig.view.lines.back(), "Connected\r\n\r\n");
-    EXPECT_EQ(rig.emotionReloads, 1);
-}
-
-TEST(ChatSession, MissingPasswordIsARefusedLogin) {
-    SessionRig<RealProtocol> rig;
-    CopyParam(rig.context.m_params.szPassword, "");
-    ASSERT_TRUE(rig.Start());
-    bool closed = false;
-    // The telnet replies went out; the logout's "quit" follows; then the transport closes.
-    EXPECT_EQ(kt::ReadFrom(rig.peer, 100, 2000, &closed), kTelnet + "quit\r\n");
-    EXPECT_TRUE(closed);
-    EXPECT_EQ(rig.view.lines.back(), "\r\nFailed to connect to host 127.0.0.1 ...\r\n");
-    EXPECT_EQ(Boxes(rig.dialogs),
-              Lines{"Error|Login Failed!\n\n Please return to the main login page.|0"});
-    EXPECT_EQ(rig.emotionClears, 1);
-    EXPECT_FALSE(rig.transport.IsConnected());
+// Which login block goes out, and that a refused one logs out, is the protocol's test.
+TEST(ChatSession, LoginOutcomeDecidesTheLineTheBoxAndTheEmotions) {
+    for (const bool accepted : {true, false}) {
+        SCOPED_TRACE(accepted);
+        SessionRig<RecordingProtocol> rig;
+        rig.protocol.loginAnswer = accepted;
+        rig.context.m_bShowAvatars = false;
+        ASSERT_TRUE(rig.Start());
+        const std::string wire =
+            accepted ? "LOGIN\n\x01<begin>\n<displayavatars> off\n<end>\n" : "LOGIN\n";
+        bool closed = false; // a refused login closes the transport: read on until it does
+        EXPECT_EQ(kt::ReadFrom(rig.peer, wire.size() + (accepted ? 0 : 1), 2000, &closed), wire);
+        EXPECT_EQ(closed, !accepted);
+        EXPECT_EQ(rig.transport.IsConnected(), accepted);
+        EXPECT_EQ(rig.protocol.logouts, accepted ? 0 : 1);
+        EXPECT_EQ(rig.view.lines.back(), accepted
+                                             ? "Connected\r\n\r\n"
+                                             : "\r\nFailed to connect to host 127.0.0.1 ...\r\n");
+        EXPECT_EQ(Boxes(rig.dialogs),
+                  accepted
+                      ? Lines{}
+                      : Lines{"Error|Login Failed!\n\n Please return to the main login page.|0"});
+        EXPECT_EQ(rig.emotionReloads, accepted ? 1 : 0);
+        EXPECT_EQ(rig.emotionClears, accepted ? 0 : 1);
+    }
 }
 
 TEST(ChatSession, FileTransferListenerStartsOnThePortPlus30OrSwitchesTransferOff) {

@@ -115,9 +115,17 @@ TEST(ChatSocketConnect, NamesAreResolvedRetriedWhileBusyAndFailuresGive3) {
     EXPECT_EQ(asked.size(), std::size_t(CChatSocket::kMaxLookupTries));
 }
 
-TEST(ChatSocketConnect, UnansweredConnectEndsWith5AndCancelGives12) {
-    kt::Unanswering full;
-    const std::uint16_t port = full.listener.Port();
+TEST(ChatSocketConnect, UnansweredConnectEndsWith5) {
+    // A listener whose accept queue is full drops new handshakes: a connect to it never answers.
+    kt::Listener full(0);
+    const std::uint16_t port = full.Port();
+    std::vector<std::unique_ptr<net::BlockingSocket>> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(std::make_unique<net::BlockingSocket>());
+        fillers.back()->Create();
+        fillers.back()->SetConnectTimeout(200);
+        fillers.back()->Connect(htonl(INADDR_LOOPBACK), port);
+    }
     CChatSocket s;
     s.Socket().SetConnectTimeout(400);
     int ticks = 0;
@@ -133,17 +141,6 @@ TEST(ChatSocketConnect, UnansweredConnectEndsWith5AndCancelGives12) {
     EXPECT_GE(t.elapsed(), 300);
     EXPECT_LT(t.elapsed(), 30000);
     EXPECT_GE(ticks, 5) << "the UI's timers must keep running during a blocking connect";
-
-    s.Socket().SetConnectTimeout(10000);
-    bool sawConnecting = false;
-    QTimer::singleShot(50, [&] {
-        sawConnecting = s.IsConnecting();
-        s.CancelConnect();
-    });
-    EXPECT_EQ(ConnectTo(s, {port, port}), 12);
-    EXPECT_TRUE(sawConnecting);
-    EXPECT_FALSE(s.Socket().IsBlocking());
-    EXPECT_STREQ(s.ErrorText(12), "Operation cancelled by user");
 }
 
 TEST(ChatSocketErrors, TextsCarryTheLastSocketError) {
@@ -366,12 +363,6 @@ TEST_F(TunnelFixture, ModeOneGoesStraightToTheTunnelAndDataComesThroughIt) {
     ASSERT_TRUE(PumpUntil([&] { return s.TunnelReads() >= 3; }, 10000));
     EXPECT_LT(t.elapsed(), 1800);
     EXPECT_EQ(Receive(s), "Welcome\r\nmore");
-    EXPECT_FALSE(s.HasData());
-    log.Pending({"next"});
-    ASSERT_TRUE(PumpUntil([&] { return s.HasData(); }, 10000)) << "the fetch timer runs";
-    char b = 0;
-    ASSERT_EQ(s.ReadByte(b), 0);
-    EXPECT_EQ(b, 'n');
 
     // Writes are the next test's; a tunnel the page no longer connects takes none.
     log.connected = false;

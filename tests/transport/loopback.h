@@ -47,20 +47,6 @@ private:
     int m_fd = -1;
 };
 
-// A listener whose accept queue is full drops new handshakes: a connect to it never answers.
-struct Unanswering {
-    Listener listener{0};
-    std::vector<std::unique_ptr<kivra::platform::net::BlockingSocket>> fillers;
-    Unanswering() {
-        for (int i = 0; i < 3; ++i) {
-            fillers.push_back(std::make_unique<kivra::platform::net::BlockingSocket>());
-            fillers.back()->Create();
-            fillers.back()->SetConnectTimeout(200);
-            fillers.back()->Connect(htonl(INADDR_LOOPBACK), listener.Port());
-        }
-    }
-};
-
 inline void WriteAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
