@@ -1,5 +1,4 @@
-// The server's control blocks: the grammar, the keyword table with its matching rules, and the
-// end-of-block actions, driven through ParseBlock directly.
+// The server's control blocks through ParseBlock: grammar, keywords and end-of-block actions.
 #include "fakes.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// Transcripts of the inbound stream: server bytes in, the calls on the views, windows, lists and
-// panel and the bytes written back out. Every transcript is fed whole, byte by byte and cut in two
-// at every offset, and must render the same: a unit shown in pieces would route (and log) each.
+// Transcripts of the inbound stream: server bytes in, calls on the fakes and bytes out. Each is fed
+// whole, byte by byte and cut in two at every offset, and must render the same.
 #include "fakes.h"
 
 #include <functional>
@@ -29,9 +28,8 @@ template <std::size_t N> std::string Bytes(const char (&s)[N]) {
     return std::string(s, N - 1);
 }
 
-// Scroll requests and beeps follow the cuts of the stream by nature (a partial line is shown and
-// scrolled at once); everything else must not. Adjacent texts of one view in one style merge.
-// The lines are joined by "|".
+// The log without scroll requests and beeps, which follow the stream's cuts by nature, adjacent
+// texts of one view in one style merged, joined by "|".
 std::string Normalised(const std::vector<std::string>& log) {
     std::vector<std::string> out;
     for (const auto& line : log) {

@@ -1,5 +1,4 @@
-// The ticker's tag tokenizer: which texts are tags, their types in test order, and the attribute
-// rules with their bounds.
+// The ticker's tag tokenizer: which texts are tags, and the attribute rules with their bounds.
 #include "markuptag.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// The chat session over a real transport, with scripted peers on loopback. (The session with the
-// real protocol against kivra-server is the host's end-to-end test.)
+// The chat session over a real transport, with scripted peers on loopback.
 #include "loopback.h"
 
 #include "chatcontext.h"
@@ -21,8 +20,7 @@ namespace {
 
 using kivra::platform::DialogRequest;
 
-// A protocol object that records what the session hands it. A buffer is consumed up to its last
-// "\n"; the rest is reported as an unfinished tail.
+// Records what the session hands it; consumes up to the last "\n" and reports the rest unfinished.
 class RecordingProtocol : public CProtocolBase {
 public:
     explicit RecordingProtocol(CChatContext& c) : context(c) {}
@@ -124,30 +122,28 @@ Lines Boxes(const kivra::platform::ScriptedDialogService& dialogs) {
 
 } // namespace
 
-TEST(ChatSession, RefusedPortsShowTheErrorLineAndTheWarning) {
-    SessionRig<RecordingProtocol> rig;
-    kt::Listener refused(-1);
-    CopyParam(rig.context.m_params.szPortList, std::to_string(refused.Port()));
-    rig.session.Start();
+// Refused ports show the error line and the warning, once however often the session is started; a
+// protocol that refuses to prepare stops it before anything is shown.
+TEST(ChatSession, AStartThatCannotConnectShowsWhyOnce) {
     const std::string box = "Failed to connect to server.\nTry using the other available clients "
                             "that are firewall enabled.\r\n";
-    EXPECT_EQ(rig.view.lines, (Lines{"\r\nConnecting to host 127.0.0.1 ...\r\n",
-                                     "Could not connect to remote host\r\n", box}));
-    EXPECT_EQ(Boxes(rig.dialogs), Lines{"Warning|" + box + "|0"});
-    EXPECT_FALSE(rig.window.HasTimer(TIMER_SOCKET_POLL));
-    rig.session.Start();
-    EXPECT_EQ(rig.view.lines.size(), 3u) << "a session starts once";
+    for (const bool prepared : {true, false}) {
+        SCOPED_TRACE(prepared);
+        SessionRig<RecordingProtocol> rig;
+        kt::Listener refused(-1);
+        CopyParam(rig.context.m_params.szPortList, std::to_string(refused.Port()));
+        rig.protocol.prepareAnswer = prepared;
+        rig.session.Start();
+        rig.session.Start();
+        const Lines shown = {"\r\nConnecting to host 127.0.0.1 ...\r\n",
+                             "Could not connect to remote host\r\n", box};
+        EXPECT_EQ(rig.view.lines, prepared ? shown : Lines{});
+        EXPECT_EQ(Boxes(rig.dialogs), prepared ? Lines{"Warning|" + box + "|0"} : Lines{});
+        EXPECT_FALSE(rig.window.HasTimer(TIMER_SOCKET_POLL));
+    }
 }
 
-TEST(ChatSession, PrepareRefusedShowsNothing) {
-    SessionRig<RecordingProtocol> rig;
-    rig.protocol.prepareAnswer = 0;
-    rig.session.Start();
-    EXPECT_TRUE(rig.view.lines.empty());
-    EXPECT_LT(rig.listener.Accept(100), 0);
-}
-
-// Which login block goes out, and that a refused one logs out, is the protocol's test.
+// Which login block goes out is the protocol's test; here what the session makes of the answer.
 TEST(ChatSession, LoginOutcomeDecidesTheLineTheBoxAndTheEmotions) {
     for (const bool accepted : {true, false}) {
         SCOPED_TRACE(accepted);
@@ -345,9 +341,8 @@ TEST(ChatSession, AReadErrorShowsTheNetworkReadErrorBoxInTheWireCodePage) {
     }
 }
 
-// Each pass of the read loop takes a bounded share of a flood and returns to the event loop; the
-// socket's next notification brings the rest, so nothing is lost. (How long the UI waits is
-// measured by bench_transport.)
+// Each read pass takes a bounded share of a flood; the next notification brings the rest, so
+// nothing is lost. (How long the UI waits is measured by bench_transport.)
 TEST(ChatSession, AFloodIsReadInBoundedPassesWithoutLosingBytes) {
     SessionRig<RecordingProtocol> rig;
     ASSERT_TRUE(rig.Start());
@@ -375,8 +370,7 @@ TEST(ChatSession, AFloodIsReadInBoundedPassesWithoutLosingBytes) {
     EXPECT_LE(largestPass, CChatSession::kMaxBytesPerPass + CChatSession::kMaxReadLength);
 }
 
-// Showing text is slow; a pass stops after its time however much is ready, and the next pass
-// comes from the session itself, so the UI's timers run between the two.
+// A pass stops after its time however much is ready; the UI's timers run before the next.
 TEST(ChatSession, ASlowParseEndsThePassAndTimersRunBeforeTheNext) {
     SessionRig<RecordingProtocol> rig;
     ASSERT_TRUE(rig.Start());

@@ -1,5 +1,4 @@
-// CHttpTunnel against a scripted HTTP server: the requests byte for byte, and what each kind of
-// answer (good, odd, broken) makes of the tunnel.
+// CHttpTunnel against a scripted HTTP server: the requests byte for byte, and what answers do.
 
 #include "httptunnel.h"
 #include "scriptedhttp.h"
