@@ -253,10 +253,6 @@ struct FakeTunnel : IChatTunnel {
         std::string openError; // the HTTP layer's text for every Open
         int built = 0;
         ChatTunnelParams params;
-        void Pending(std::vector<std::string> p) {
-            std::lock_guard<std::mutex> lock(mutex);
-            pending = std::move(p);
-        }
     };
     explicit FakeTunnel(Log& log) : log(log) {}
     int openRequest(const std::string& server, int port) override {
@@ -317,7 +313,7 @@ TEST_F(TunnelFixture, ModeOneGoesStraightToTheTunnelAndDataComesThroughIt) {
     kt::RecordingWindow window;
     CChatSocket s(&context);
     s.SetNotifyWindow(&window);
-    log.Pending({"Welcome\r\n", "more"});
+    log.pending = {"Welcome\r\n", "more"}; // no tunnel runs yet
     QElapsedTimer t;
     t.start();
     ASSERT_EQ(Connect(s, {listener.Port(), 7001}), 0);
