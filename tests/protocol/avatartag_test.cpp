@@ -1,5 +1,4 @@
-// The avatar tag: what is asked of the image cache, and where the picture goes when it is kept,
-// when it has to be fetched first, and when the tag or the switches say no.
+// The avatar tag: what the image cache is asked, and where the picture goes.
 #include "fakes.h"
 
 #include <gtest/gtest.h>
@@ -53,8 +52,7 @@ TEST(AvatarTag, WhatTheCacheIsAskedAndWhatTheViewShows) {
     }
 }
 
-// The picture that arrives later goes to its marked place even after more text came; one that
-// never comes gives its place up.
+// A late picture goes to its marked place, past later text; one that never comes gives it up.
 TEST(AvatarTag, LatePictureGoesWhereItsTagStood) {
     Harness h;
     FakeImageCache cache;

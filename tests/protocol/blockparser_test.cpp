@@ -1,5 +1,4 @@
-// The server's control blocks: the grammar, the keyword table with its matching rules, and the
-// end-of-block actions, driven through ParseBlock directly.
+// The server's control blocks through ParseBlock: grammar, keywords and end-of-block actions.
 #include "fakes.h"
 
 #include <gtest/gtest.h>
@@ -153,7 +152,7 @@ TEST(BlockKeywords, EndActionsRunOnceInTheirFixedOrder) {
     EXPECT_TRUE(h.proto.Whois().name.empty() && h.proto.Whois().description.empty());
 }
 
-TEST(BlockKeywords, BrowserFramesPeersErrorsAndVersion) {
+TEST(BlockKeywords, BrowserFramesPeersAndErrors) {
     Harness h;
     std::chrono::steady_clock::time_point now{};
     h.proto.SetClock([&now] { return now += std::chrono::milliseconds(1000); });
@@ -166,7 +165,6 @@ TEST(BlockKeywords, BrowserFramesPeersErrorsAndVersion) {
                       "panel navigate:kivrahelpdisplay http://h/x y\n"
                       "panel navigate:kivradisplay MAILTO:a@b\n"
                       "filexfer peer:Ann+Lee 10.0.0.7\npanel box:Chat Error|Room is full|48\n");
-    EXPECT_EQ(h.ctx.m_strServerVersion, "2.1");
     // Past one navigation a second the rest are dropped.
     Harness fast;
     fast.proto.SetClock([&now] { return now += std::chrono::milliseconds(999); });

@@ -1,7 +1,7 @@
 #pragma once
-// Recording fakes of the interfaces the protocol object drives, and a harness that feeds a server
-// byte stream through ProcessReceived the way the session does. Every call on a fake becomes one
-// line of a shared log; bytes written to the transport are kept apart as the wire and the writes.
+// Recording fakes of what the protocol object drives, each call a line of one shared log (bytes
+// sent kept apart), and a harness feeding a byte stream through ProcessReceived as the session
+// does.
 
 #include "chatpicture.h"
 #include "chatprotocol.h"

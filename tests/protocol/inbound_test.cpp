@@ -1,6 +1,5 @@
-// Transcripts of the inbound stream: server bytes in, the calls on the views, windows, lists and
-// panel and the bytes written back out. Every transcript is fed whole, byte by byte and cut in two
-// at every offset, and must render the same: a unit shown in pieces would route (and log) each.
+// Transcripts of the inbound stream: server bytes in, calls on the fakes and bytes out. Each is fed
+// whole, byte by byte and cut in two at every offset, and must render the same.
 #include "fakes.h"
 
 #include <functional>
@@ -29,9 +28,8 @@ template <std::size_t N> std::string Bytes(const char (&s)[N]) {
     return std::string(s, N - 1);
 }
 
-// Scroll requests and beeps follow the cuts of the stream by nature (a partial line is shown and
-// scrolled at once); everything else must not. Adjacent texts of one view in one style merge.
-// The lines are joined by "|".
+// The log without scroll requests and beeps, which follow the stream's cuts by nature, adjacent
+// texts of one view in one style merged, joined by "|".
 std::string Normalised(const std::vector<std::string>& log) {
     std::vector<std::string> out;
     for (const auto& line : log) {
@@ -120,8 +118,6 @@ TEST(InboundUnits, SaysEmotesAndTheBeep) {
          "<user avatar=x name=Me+Myself><say username=\"Me+Myself\">You say\x1b[0;m\"\r\n"
          "<say username=\"me MYSELF\">yo\x1b[0;m\"\r\n<emote username=\"ME+MYSELF\">waves\r\n",
          "main text(1):You say\"\r\nyo\"\r\nwaves\r\n|"},
-        {"emote of another user", "<emote username=\"Bob\">Bob waves\x1b[0;m\r\n",
-         "main text(1):Bob waves\r\n|", 1},
         {"units ending at an escape or a block", "text\x1b[31mx\x01<begin>\n<isadmin>\n<end>\n",
          "main text(1):text|main colour:C00000|main text(1):x|"},
         {"a say or emote whose line ends without its end marker holds nothing back",
@@ -149,8 +145,6 @@ TEST(InboundRouting, TellsToWindowsOrTheMainView) {
          "<user avatar=x name=Me><tell to=\"Ann+Lee\" from=\"Me\">You tell\x1b[0;m\"\r\n",
          "pm create:Ann+Lee key:ANN+LEE|pm[Ann+Lee] up:own|pm[Ann+Lee] kind:2|"
          "pm[Ann+Lee] text(1):You tell\"\r\n|"},
-        {"several recipients, no user tag: mine", "<tell to=\"Ann,Bob\" from=\"Me\">hi\r\n",
-         "main text(1):hi\r\n|"},
         {"several recipients after a user tag: no single window",
          "<user avatar=x name=Me><tell to=\"Ann,Bob\" from=\"Me\">hi\r\n", "main text(1):hi\r\n|",
          1},

@@ -80,7 +80,6 @@ TEST(CommandLines, EachWithItsOwnLineEnd) {
     EXPECT_EQ(sent([&] { h.proto.RequestUserPrefs(); }), "\x01<begin>\n<userprefs>\n<end>\n");
     EXPECT_EQ(sent([&] { h.proto.SendWhoisRequest("Ann Lee"); }),
               "\x01<begin>\n<whois> Ann Lee\n<end>\n");
-    EXPECT_EQ(h.proto.Whois().name, "Ann Lee");
 }
 
 TEST(MenuCommands, ExitsAndActionsByOneBasedIndex) {

@@ -1,5 +1,4 @@
-// Message kinds, colour and effect names, and the name keys the protocol's lists keep.
-#include "namekeylist.h"
+// Message kinds, colour and effect names.
 #include "useroptions.h"
 
 #include <gtest/gtest.h>
@@ -40,15 +39,4 @@ TEST(UserOptions, ColourReplacesTheWordEffectsAccumulateAsSentBack) {
     U o;
     U::SetColorCode(o.m_dwStyle[U::KIND_SHOUT_MESSAGE], 0);
     EXPECT_EQ(o.DisplayCommand(U::KIND_SHOUT_MESSAGE), "DISPLAY shout-message  \n");
-}
-
-TEST(NameKeys, BlankAndPlusAndCaseAreOneName) {
-    CNameKeyList list;
-    list.Add("ann lee");
-    list.Add("ANN+LEE");
-    EXPECT_EQ(list.Count(), 2u); // adding does not look for duplicates
-    EXPECT_TRUE(list.Remove("Ann Lee"));
-    EXPECT_TRUE(list.Contains("ann+lee")); // only the first went
-    EXPECT_TRUE(list.Remove("ann lee"));
-    EXPECT_FALSE(list.Remove("ann lee"));
 }

@@ -1,5 +1,4 @@
-// The chat session over a real transport, with scripted peers on loopback. (The session with the
-// real protocol against kivra-server is the host's end-to-end test.)
+// The chat session over a real transport, with scripted peers on loopback.
 #include "loopback.h"
 
 #include "chatcontext.h"
@@ -21,13 +20,12 @@ namespace {
 
 using kivra::platform::DialogRequest;
 
-// A protocol object that records what the session hands it. A buffer is consumed up to its last
-// "\n"; the rest is reported as an unfinished tail.
+// Records what the session hands it; consumes up to the last "\n" and reports the rest unfinished.
 class RecordingProtocol : public CProtocolBase {
 public:
     explicit RecordingProtocol(CChatContext& c) : context(c) {}
     CChatContext& context;
-    int prepareAnswer = 1;
+    int prepareAnswer = 1, loginAnswer = 1, logouts = 0;
     std::string last, consumed; // the last buffer handed in; everything consumed
     int depth = 0, maxDepth = 0;
     std::size_t fresh = 0, left = 0; // bytes new to the parse so far; the tail it left last
@@ -36,9 +34,9 @@ public:
     int Send(const char* text) override { return context.m_pTransport->SendText(text); }
     int Login() override {
         Send("LOGIN\n");
-        return 1;
+        return loginAnswer;
     }
-    int Logout() override { return 1; }
+    int Logout() override { return ++logouts; }
     int Prepare() override { return prepareAnswer; }
     char* ProcessReceived(char* data, int length, int* incomplete) override {
         ++depth;
@@ -111,8 +109,6 @@ struct RealProtocol : CChatProtocol {
     explicit RealProtocol(CChatContext& c) : CChatProtocol(&c) { c.m_pProtocol = this; }
 };
 
-const std::string kTelnet("\xFF\xFE\x01\xFF\xFD\x03\xFF\xFC\x18", 9);
-
 using Lines = std::vector<std::string>;
 
 // One "caption|text|flags" line per box shown.
@@ -126,58 +122,52 @@ Lines Boxes(const kivra::platform::ScriptedDialogService& dialogs) {
 
 } // namespace
 
-TEST(ChatSession, RefusedPortsShowTheErrorLineAndTheWarning) {
-    SessionRig<RecordingProtocol> rig;
-    kt::Listener refused(-1);
-    CopyParam(rig.context.m_params.szPortList, std::to_string(refused.Port()));
-    rig.session.Start();
+// Refused ports show the error line and the warning, once however often the session is started; a
+// protocol that refuses to prepare stops it before anything is shown.
+TEST(ChatSession, AStartThatCannotConnectShowsWhyOnce) {
     const std::string box = "Failed to connect to server.\nTry using the other available clients "
                             "that are firewall enabled.\r\n";
-    EXPECT_EQ(rig.view.lines, (Lines{"\r\nConnecting to host 127.0.0.1 ...\r\n",
-                                     "Could not connect to remote host\r\n", box}));
-    EXPECT_EQ(Boxes(rig.dialogs), Lines{"Warning|" + box + "|0"});
-    EXPECT_FALSE(rig.window.HasTimer(TIMER_SOCKET_POLL));
-    rig.session.Start();
-    EXPECT_EQ(rig.view.lines.size(), 3u) << "a session starts once";
+    for (const bool prepared : {true, false}) {
+        SCOPED_TRACE(prepared);
+        SessionRig<RecordingProtocol> rig;
+        kt::Listener refused(-1);
+        CopyParam(rig.context.m_params.szPortList, std::to_string(refused.Port()));
+        rig.protocol.prepareAnswer = prepared;
+        rig.session.Start();
+        rig.session.Start();
+        const Lines shown = {"\r\nConnecting to host 127.0.0.1 ...\r\n",
+                             "Could not connect to remote host\r\n", box};
+        EXPECT_EQ(rig.view.lines, prepared ? shown : Lines{});
+        EXPECT_EQ(Boxes(rig.dialogs), prepared ? Lines{"Warning|" + box + "|0"} : Lines{});
+        EXPECT_FALSE(rig.window.HasTimer(TIMER_SOCKET_POLL));
+    }
 }
 
-TEST(ChatSession, PrepareRefusedShowsNothing) {
-    SessionRig<RecordingProtocol> rig;
-    rig.protocol.prepareAnswer = 0;
-    rig.session.Start();
-    EXPECT_TRUE(rig.view.lines.empty());
-    EXPECT_LT(rig.listener.Accept(100), 0);
-}
-
-// The protocol's own tests have every form of the block; here the session's part around one: the
-// avatars line (on is the polling test's), the line shown and the emotions reloaded.
-TEST(ChatSession, LoginBlocksGoOutByteForByteAfterTheTelnetReplies) {
-    SessionRig<RealProtocol> rig;
-    CopyParam(rig.context.m_params.szCookie, "c00kie");
-    CopyParam(rig.context.m_params.szRoom, "Lobby");
-    rig.context.m_bShowAvatars = false;
-    ASSERT_TRUE(rig.Start());
-    const std::string want = kTelnet +
-                             "\x01<begin>\n<cookie> c00kie\n<clientversion> 5.0.0.203\n<room> "
-                             "Lobby\n<end>\n\x01<begin>\n<displayavatars> off\n<end>\n";
-    EXPECT_EQ(kt::ReadFrom(rig.peer, want.size()), want);
-    EXPECT_EQ(rig.view.lines.back(), "Connected\r\n\r\n");
-    EXPECT_EQ(rig.emotionReloads, 1);
-}
-
-TEST(ChatSession, MissingPasswordIsARefusedLogin) {
-    SessionRig<RealProtocol> rig;
-    CopyParam(rig.context.m_params.szPassword, "");
-    ASSERT_TRUE(rig.Start());
-    bool closed = false;
-    // The telnet replies went out; the logout's "quit" follows; then the transport closes.
-    EXPECT_EQ(kt::ReadFrom(rig.peer, 100, 2000, &closed), kTelnet + "quit\r\n");
-    EXPECT_TRUE(closed);
-    EXPECT_EQ(rig.view.lines.back(), "\r\nFailed to connect to host 127.0.0.1 ...\r\n");
-    EXPECT_EQ(Boxes(rig.dialogs),
-              Lines{"Error|Login Failed!\n\n Please return to the main login page.|0"});
-    EXPECT_EQ(rig.emotionClears, 1);
-    EXPECT_FALSE(rig.transport.IsConnected());
+// Which login block goes out is the protocol's test; here what the session makes of the answer.
+TEST(ChatSession, LoginOutcomeDecidesTheLineTheBoxAndTheEmotions) {
+    for (const bool accepted : {true, false}) {
+        SCOPED_TRACE(accepted);
+        SessionRig<RecordingProtocol> rig;
+        rig.protocol.loginAnswer = accepted;
+        rig.context.m_bShowAvatars = false;
+        ASSERT_TRUE(rig.Start());
+        const std::string wire =
+            accepted ? "LOGIN\n\x01<begin>\n<displayavatars> off\n<end>\n" : "LOGIN\n";
+        bool closed = false; // a refused login closes the transport: read on until it does
+        EXPECT_EQ(kt::ReadFrom(rig.peer, wire.size() + (accepted ? 0 : 1), 2000, &closed), wire);
+        EXPECT_EQ(closed, !accepted);
+        EXPECT_EQ(rig.transport.IsConnected(), accepted);
+        EXPECT_EQ(rig.protocol.logouts, accepted ? 0 : 1);
+        EXPECT_EQ(rig.view.lines.back(), accepted
+                                             ? "Connected\r\n\r\n"
+                                             : "\r\nFailed to connect to host 127.0.0.1 ...\r\n");
+        EXPECT_EQ(Boxes(rig.dialogs),
+                  accepted
+                      ? Lines{}
+                      : Lines{"Error|Login Failed!\n\n Please return to the main login page.|0"});
+        EXPECT_EQ(rig.emotionReloads, accepted ? 1 : 0);
+        EXPECT_EQ(rig.emotionClears, accepted ? 0 : 1);
+    }
 }
 
 TEST(ChatSession, FileTransferListenerStartsOnThePortPlus30OrSwitchesTransferOff) {
@@ -351,9 +341,8 @@ TEST(ChatSession, AReadErrorShowsTheNetworkReadErrorBoxInTheWireCodePage) {
     }
 }
 
-// Each pass of the read loop takes a bounded share of a flood and returns to the event loop; the
-// socket's next notification brings the rest, so nothing is lost. (How long the UI waits is
-// measured by bench_transport.)
+// Each read pass takes a bounded share of a flood; the next notification brings the rest, so
+// nothing is lost. (How long the UI waits is measured by bench_transport.)
 TEST(ChatSession, AFloodIsReadInBoundedPassesWithoutLosingBytes) {
     SessionRig<RecordingProtocol> rig;
     ASSERT_TRUE(rig.Start());
@@ -381,8 +370,7 @@ TEST(ChatSession, AFloodIsReadInBoundedPassesWithoutLosingBytes) {
     EXPECT_LE(largestPass, CChatSession::kMaxBytesPerPass + CChatSession::kMaxReadLength);
 }
 
-// Showing text is slow; a pass stops after its time however much is ready, and the next pass
-// comes from the session itself, so the UI's timers run between the two.
+// A pass stops after its time however much is ready; the UI's timers run before the next.
 TEST(ChatSession, ASlowParseEndsThePassAndTimersRunBeforeTheNext) {
     SessionRig<RecordingProtocol> rig;
     ASSERT_TRUE(rig.Start());

@@ -32,19 +32,12 @@ int ConnectTo(CChatSocket& s, Ports ports, const char* host = "127.0.0.1") {
     return s.Connect(host, PortText(ports).c_str(), "", "", "", "", "");
 }
 
-// What one ReceiveData call hands out, or "!<code>" when it fails; handed-out data must be
-// zero-terminated.
+// What one ReceiveData call hands out, which must be zero-terminated.
 std::string Receive(CChatSocket& s, int maxLength = 0) {
     char* data = nullptr;
-    int length = -1;
-    const int code = s.ReceiveData(data, length, maxLength);
-    if (code != 0)
-        return "!" + std::to_string(code) + (length == 0 ? "" : " with data");
-    if (length < 0)
-        return "!no length";
-    if (length > 0) {
-        EXPECT_EQ(data[length], '\0');
-    }
+    int length = 0;
+    EXPECT_EQ(s.ReceiveData(data, length, maxLength), 0);
+    EXPECT_TRUE(length == 0 || data[length] == '\0');
     return std::string(data, static_cast<std::size_t>(length));
 }
 
@@ -115,9 +108,17 @@ TEST(ChatSocketConnect, NamesAreResolvedRetriedWhileBusyAndFailuresGive3) {
     EXPECT_EQ(asked.size(), std::size_t(CChatSocket::kMaxLookupTries));
 }
 
-TEST(ChatSocketConnect, UnansweredConnectEndsWith5AndCancelGives12) {
-    kt::Unanswering full;
-    const std::uint16_t port = full.listener.Port();
+TEST(ChatSocketConnect, UnansweredConnectEndsWith5) {
+    // A listener whose accept queue is full drops new handshakes: a connect to it never answers.
+    kt::Listener full(0);
+    const std::uint16_t port = full.Port();
+    std::vector<std::unique_ptr<net::BlockingSocket>> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(std::make_unique<net::BlockingSocket>());
+        fillers.back()->Create();
+        fillers.back()->SetConnectTimeout(200);
+        fillers.back()->Connect(htonl(INADDR_LOOPBACK), port);
+    }
     CChatSocket s;
     s.Socket().SetConnectTimeout(400);
     int ticks = 0;
@@ -128,22 +129,10 @@ TEST(ChatSocketConnect, UnansweredConnectEndsWith5AndCancelGives12) {
     t.start();
     EXPECT_EQ(ConnectTo(s, {port}), 5);
     EXPECT_EQ(net::LastError(), net::WSAETIMEDOUT);
-    // The transport's own timeout ended it, not the system's two minutes (a coarse timer may
-    // fire a little early).
+    // The transport's own timeout ended it (a coarse timer may fire a little early).
     EXPECT_GE(t.elapsed(), 300);
     EXPECT_LT(t.elapsed(), 30000);
     EXPECT_GE(ticks, 5) << "the UI's timers must keep running during a blocking connect";
-
-    s.Socket().SetConnectTimeout(10000);
-    bool sawConnecting = false;
-    QTimer::singleShot(50, [&] {
-        sawConnecting = s.IsConnecting();
-        s.CancelConnect();
-    });
-    EXPECT_EQ(ConnectTo(s, {port, port}), 12);
-    EXPECT_TRUE(sawConnecting);
-    EXPECT_FALSE(s.Socket().IsBlocking());
-    EXPECT_STREQ(s.ErrorText(12), "Operation cancelled by user");
 }
 
 TEST(ChatSocketErrors, TextsCarryTheLastSocketError) {
@@ -164,7 +153,7 @@ struct Connected {
     kt::RecordingWindow window;
     CChatSocket s;
     int peer = -1;
-    explicit Connected(bool ownBuffer = true) : s(nullptr, ownBuffer) {
+    Connected() {
         s.SetNotifyWindow(&window);
         if (ConnectTo(s, {listener.Port()}) == 0)
             peer = listener.Accept();
@@ -176,31 +165,14 @@ struct Connected {
 };
 
 // Data notifications and the peer's close are the session's tests.
-TEST(ChatSocketData, ReadByteUsesTheBufferThenReceiveHandsOutTheRest) {
-    Connected c(false);
+TEST(ChatSocketData, ReceiveKeepsToTheLengthWantedAndHandsOutTheRestNext) {
+    Connected c;
     ASSERT_GE(c.peer, 0);
-    int waits = 0;
-    c.s.SetWaiter([&](int ms) {
-        ++waits;
-        PumpFor(ms / 25);
-    });
-    kt::WriteAll(c.peer, "xyz123");
-    PumpUntil([&] { return c.s.HasData(); });
-    char b = 0;
-    ASSERT_EQ(c.s.ReadByte(b), 0);
-    EXPECT_EQ(b, 'x');
-    ASSERT_EQ(c.s.ReadByte(b), 0);
-    EXPECT_EQ(b, 'y');
-    EXPECT_EQ(Receive(c.s), "z123");
-    EXPECT_FALSE(c.s.HasData());
     kt::WriteAll(c.peer, "abcdef");
     ASSERT_TRUE(PumpUntil([&] { return c.s.HasData(); }));
-    EXPECT_EQ(Receive(c.s, 4), "abcd") << "the largest length wanted is kept";
+    EXPECT_EQ(Receive(c.s, 4), "abcd");
     EXPECT_EQ(Receive(c.s), "ef");
-
-    waits = 0;
-    EXPECT_EQ(c.s.ReadByte(b), 11) << "ten empty rounds time out";
-    EXPECT_EQ(waits, CChatSocket::kReadRounds);
+    EXPECT_FALSE(c.s.HasData());
 }
 
 TEST(ChatSocketData, AWriteFromAHandlerDuringAWaitingSendGoesAfterIt) {
@@ -265,8 +237,7 @@ TEST(ChatSocketData, SendThatKeepsFailingGivesUp) {
 
 namespace {
 
-// A tunnel that answers from a script. Its exchanges run on the transport's worker thread, so
-// the script is read under a lock.
+// A tunnel answering from a script, read under a lock: it runs on the transport's worker thread.
 struct FakeTunnel : IChatTunnel {
     struct Log {
         std::mutex mutex;
@@ -282,10 +253,6 @@ struct FakeTunnel : IChatTunnel {
         std::string openError; // the HTTP layer's text for every Open
         int built = 0;
         ChatTunnelParams params;
-        void Pending(std::vector<std::string> p) {
-            std::lock_guard<std::mutex> lock(mutex);
-            pending = std::move(p);
-        }
     };
     explicit FakeTunnel(Log& log) : log(log) {}
     int openRequest(const std::string& server, int port) override {
@@ -346,7 +313,7 @@ TEST_F(TunnelFixture, ModeOneGoesStraightToTheTunnelAndDataComesThroughIt) {
     kt::RecordingWindow window;
     CChatSocket s(&context);
     s.SetNotifyWindow(&window);
-    log.Pending({"Welcome\r\n", "more"});
+    log.pending = {"Welcome\r\n", "more"}; // no tunnel runs yet
     QElapsedTimer t;
     t.start();
     ASSERT_EQ(Connect(s, {listener.Port(), 7001}), 0);
@@ -361,17 +328,10 @@ TEST_F(TunnelFixture, ModeOneGoesStraightToTheTunnelAndDataComesThroughIt) {
     ASSERT_TRUE(PumpUntil([&] { return window.socketEvents.size() >= 2; }));
     EXPECT_EQ(window.socketEvents[1], CHAT_SOCKET_DATA);
     EXPECT_TRUE(s.HasData());
-    // A read that brought data is followed by another at once: the three reads take far less
-    // than the two idle seconds of polling they would take otherwise.
+    // A read that brought data is followed by another at once, not after a second's poll.
     ASSERT_TRUE(PumpUntil([&] { return s.TunnelReads() >= 3; }, 10000));
     EXPECT_LT(t.elapsed(), 1800);
     EXPECT_EQ(Receive(s), "Welcome\r\nmore");
-    EXPECT_FALSE(s.HasData());
-    log.Pending({"next"});
-    ASSERT_TRUE(PumpUntil([&] { return s.HasData(); }, 10000)) << "the fetch timer runs";
-    char b = 0;
-    ASSERT_EQ(s.ReadByte(b), 0);
-    EXPECT_EQ(b, 'n');
 
     // Writes are the next test's; a tunnel the page no longer connects takes none.
     log.connected = false;

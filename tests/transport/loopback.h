@@ -1,6 +1,5 @@
 #pragma once
-// Helpers for the transport tests: scripted peers on 127.0.0.1 made of plain sockets, a message
-// window that records WM_CHAT_SOCKET, and a recording view.
+// Scripted loopback peers of plain sockets, a window recording WM_CHAT_SOCKET, a recording view.
 
 #include "../protocol/fakes.h"
 #include "messagewindow.h"
@@ -19,8 +18,7 @@
 
 namespace kt {
 
-// A socket bound to a free loopback port: listening with the backlog given, or (a negative
-// backlog) never listening, so that connections to it are refused.
+// A socket on a free loopback port, listening with the backlog given; a negative one refuses.
 class Listener {
 public:
     explicit Listener(int backlog = 8) : m_fd(BindLoopback(backlog, m_port)) {}
@@ -47,20 +45,6 @@ private:
     int m_fd = -1;
 };
 
-// A listener whose accept queue is full drops new handshakes: a connect to it never answers.
-struct Unanswering {
-    Listener listener{0};
-    std::vector<std::unique_ptr<kivra::platform::net::BlockingSocket>> fillers;
-    Unanswering() {
-        for (int i = 0; i < 3; ++i) {
-            fillers.push_back(std::make_unique<kivra::platform::net::BlockingSocket>());
-            fillers.back()->Create();
-            fillers.back()->SetConnectTimeout(200);
-            fillers.back()->Connect(htonl(INADDR_LOOPBACK), listener.Port());
-        }
-    }
-};
-
 inline void WriteAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -71,8 +55,7 @@ inline void WriteAll(int fd, const std::string& bytes) {
     }
 }
 
-// Reads what the peer has received until `want` bytes arrived, the peer closed, or the time is
-// up; the event loop runs meanwhile.
+// What the peer got until `want` bytes, its close or the timeout; the event loop runs meanwhile.
 inline std::string ReadFrom(int fd, std::size_t want, int timeoutMs = 5000,
                             bool* closed = nullptr) {
     std::string got;

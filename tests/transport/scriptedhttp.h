@@ -45,14 +45,6 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_requests;
     }
-    // The body of request `i` (what follows the blank line).
-    std::string RequestBody(std::size_t i) {
-        const auto r = Requests();
-        if (i >= r.size())
-            return "<none>";
-        const auto end = r[i].find("\r\n\r\n");
-        return end == std::string::npos ? "<cut>" : r[i].substr(end + 4);
-    }
 
 private:
     static bool Readable(int fd, int ms) {
