@@ -73,12 +73,12 @@ struct Rig : ProtocolRig {
 TEST(PrivateMessages, TellsShareOneWindowPerKeyAndTheCountFollowsClosing) {
     Rig r;
     r.Tell("Ann+Lee", "hello");
-    EXPECT_EQ(r.panel.beeps, 0);
+    EXPECT_TRUE(r.Panel("beep").empty());
     r.context.m_bSoundPM = true;
     r.Tell("ANN+lee", "again");
     r.Feed(
         "<tell to=\"ann lee\" from=\"Me+Myself\">\x1b[0;35mYou tell Ann Lee, \"hi\x1b[0;m\"\r\n");
-    EXPECT_EQ(r.panel.beeps, 1);
+    EXPECT_EQ(r.Panel("beep").size(), 1u);
     r.Tell("Bob", "yo");
     ASSERT_EQ(r.pm.OpenCount(), 2);
     CPrivateMsgWnd* ann = r.pm.Window("ann+LEE");
@@ -201,7 +201,7 @@ TEST(PrivateMessages, StartWithSelectionFollowsTheRules) {
         r.context.m_nMaxPM = maxPM;
         r.Tell("Ann+Lee", "hi");
         r.protocol.OnIgnoring("Cy");
-        r.transport.connected = connected;
+        r.panel.connected = connected;
         if (CPrivateMsgWnd* ann = r.pm.Window("Ann Lee"))
             ann->showMinimized();
         if (*answer)
