@@ -333,9 +333,6 @@ TEST(OutputView, DisplayMenuShowsStateAndRunsItsCommands) {
     pm.settings.strings["PM/Font Size"] = "300";
     pm.view.ApplyFontSettings();
     EXPECT_DOUBLE_EQ(pm.view.CurrentFont().pointSizeF(), 15.0);
-    pm.dialogs.QueueAnswer("Liberation Sans, 12");
-    pm.view.OnCommand(CPGEdit::ID_FONT);
-    EXPECT_EQ(pm.settings.strings["PM/Font Size"], "240");
 }
 
 TEST(OutputView, UserMenuFollowsIgnoreFollowAndTransferState) {
