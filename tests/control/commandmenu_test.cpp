@@ -124,7 +124,6 @@ TEST(CommandMenu, CommandsSendTheirExactBytes) {
         {129, "why\r\nnot? ", "say whynot?\r\n"},
         {129, "cancel", ""},
         {144, "", ""},
-        {32803, "", "follow Bob+Lee\n"},
         {278, "", "buddy add Bob+Lee\n"},
     };
     for (const auto& [id, answer, bytes] : cases) {

@@ -37,9 +37,8 @@ public:
 
 } // namespace
 
-// Tab leaves the output view for the input line and stays put in the input line, where Backspace,
-// cut and paste work; Ctrl is tracked for the panel and copies from the view. Tab goes to a
-// focused private window as its character, and elsewhere along the ordinary focus chain.
+// Tab: from the view to the input line, kept in the input line, typed into a private window.
+// Backspace, cut and paste work in the input line; Ctrl is tracked and copies from the view.
 TEST(KeyboardHook, PanelKeysAndTabIntoPrivateWindows) {
     // Expectations only, so that the hook always comes off at the end.
     HookPanel panel;

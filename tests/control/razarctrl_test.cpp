@@ -169,7 +169,6 @@ TEST(ChatControl, PanelReadsItsSwitchesMakesTheCacheFolderAndHooksTheKeyboard) {
     EXPECT_TRUE(panel->Context().m_bShowEmotionList);
     EXPECT_EQ(panel->Context().m_nMaxPM, 0);
     EXPECT_TRUE(std::filesystem::is_directory(panel->CacheFolder()));
-    EXPECT_EQ(panel->Context().m_pPanel, static_cast<IChatPanel*>(panel));
     // The keyboard hook serves the panel and goes with its window.
     EXPECT_TRUE(CKeyboardHook::IsInstalled());
     EXPECT_EQ(CKeyboardHook::Target(), static_cast<IKeyboardHookTarget*>(panel));

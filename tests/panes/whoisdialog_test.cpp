@@ -1,5 +1,4 @@
-// The who-is dialog: what it shows and which buttons it offers; the host's end-to-end test
-// clicks them.
+// The who-is dialog: what it shows and which buttons it offers (the host test clicks them).
 #include "panefakes.h"
 #include "whoisdialog.h"
 
