@@ -27,36 +27,28 @@ public:
     bool ctrl = false;
 };
 
-class KeyboardHookTest : public testing::Test {
-protected:
-    void SetUp() override {
-        // One hook per process: a second install keeps the first.
-        ASSERT_TRUE(CKeyboardHook::Install());
-        ASSERT_TRUE(CKeyboardHook::Install());
-        CKeyboardHook::SetTarget(&panel);
-        panel.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
-        panel.activateWindow();
-    }
-    void TearDown() override {
-        CKeyboardHook::SetTarget(nullptr);
-        CKeyboardHook::Uninstall();
-        EXPECT_FALSE(CKeyboardHook::IsInstalled());
-    }
-    void Focus(QWidget* w) {
-        w->setFocus();
-        QApplication::processEvents();
-        ASSERT_EQ(QApplication::focusWidget(), w);
-    }
-    HookPanel panel;
-};
+::testing::AssertionResult Focus(QWidget* w) {
+    w->setFocus();
+    QApplication::processEvents();
+    if (QApplication::focusWidget() == w)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "focus is elsewhere";
+}
 
 } // namespace
 
-// Tab leaves the output view for the input line and stays put in the input line, where Backspace,
-// cut and paste work; Ctrl is tracked for the panel and copies from the view.
-TEST_F(KeyboardHookTest, OutputViewAndInputLineKeys) {
-    Focus(panel.output);
+// Tab: from the view to the input line, kept in the input line, typed into a private window.
+// Backspace, cut and paste work in the input line; Ctrl is tracked and copies from the view.
+TEST(KeyboardHook, PanelKeysAndTabIntoPrivateWindows) {
+    // Expectations only, so that the hook always comes off at the end.
+    HookPanel panel;
+    EXPECT_TRUE(CKeyboardHook::Install());
+    CKeyboardHook::SetTarget(&panel);
+    panel.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    panel.activateWindow();
+
+    EXPECT_TRUE(Focus(panel.output));
     QTest::keyClick(panel.output, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), panel.input);
     EXPECT_EQ(panel.output->toPlainText(), "transcript line"); // no tab typed into it
@@ -73,7 +65,7 @@ TEST_F(KeyboardHookTest, OutputViewAndInputLineKeys) {
     QTest::keyClick(panel.input, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(panel.input->text(), "hellhell");
 
-    Focus(panel.output);
+    EXPECT_TRUE(Focus(panel.output));
     panel.output->selectAll();
     QTest::keyPress(panel.output, Qt::Key_Control);
     EXPECT_TRUE(panel.ctrl);
@@ -81,16 +73,15 @@ TEST_F(KeyboardHookTest, OutputViewAndInputLineKeys) {
     EXPECT_EQ(QApplication::clipboard()->text(), "transcript line");
     QTest::keyRelease(panel.output, Qt::Key_Control);
     EXPECT_FALSE(panel.ctrl);
-}
 
-TEST_F(KeyboardHookTest, TabGoesToAFocusedPrivateWindowAndNowhereElse) {
-    Focus(panel.other);
+    EXPECT_TRUE(Focus(panel.other));
     QTest::keyClick(panel.other, Qt::Key_Tab);
-    EXPECT_NE(QApplication::focusWidget(), panel.other); // ordinary focus chain
+    EXPECT_NE(QApplication::focusWidget(), panel.other);
     panel.windows = {panel.pm};
-    Focus(panel.pm);
+    EXPECT_TRUE(Focus(panel.pm));
     QTest::keyClick(panel.pm, Qt::Key_Tab);
-    // Delivered to the window as its character instead of moving the focus away from it.
     EXPECT_EQ(QApplication::focusWidget(), panel.pm);
     EXPECT_EQ(panel.pm->toPlainText(), "\t");
+    CKeyboardHook::SetTarget(nullptr);
+    CKeyboardHook::Uninstall();
 }

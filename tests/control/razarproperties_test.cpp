@@ -10,9 +10,8 @@ const Params kCredentials = {
     {"SERVER", "chat.example"}, {"PORT", "7000-7003"}, {"USERNAME", "Ann"}};
 } // namespace
 
-// What a page without other PARAMs saves back, in order; each boolean spelling and name matching
-// in any case are the property bag's own tests, and the host's PARAM test reads "true" and "-1"
-// through the exchange: here a false and a non-boolean.
+// What a page without other PARAMs saves back, in order; then a false and a non-boolean (the
+// other spellings are the property bag's and the host's tests).
 TEST(PropertyExchange, DefaultsOrderAndBooleansAsPagesWriteThem) {
     ControlFixture f;
     kivra::platform::PropertyBag bag;

@@ -24,7 +24,6 @@ constexpr auto Items = &CEmotionEditDlg::Texts;
 TEST(EmotionList, DefaultsSaveAndLoadAgain) {
     EmotionRig rig;
     rig.list.Load();
-    EXPECT_EQ(rig.list.Words(), (Texts{"Smile", "Grin", "Nod", "Bow", "Shake", "Smirk", "Laugh"}));
     EXPECT_EQ(rig.Stored("Loaded"), "Yes");
     EXPECT_EQ(rig.Stored("Emotion007"), "Laugh");
     ASSERT_TRUE(rig.settings.strings.count("Emotions/Emotion008"));

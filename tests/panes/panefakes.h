@@ -1,6 +1,7 @@
 #pragma once
 // Recorders standing in for the collaborators of the panes, and the rigs the pane tests share.
 
+#include "../protocol/fakes.h"
 #include "chatcontext.h"
 #include "chatprotocol.h"
 #include "scripteddialogservice.h"
@@ -10,7 +11,6 @@
 
 #include <QDialog>
 #include <QMenu>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -83,55 +83,39 @@ struct FakeSettings : ISettingsStore {
     }
 };
 
-struct FakePanel : IChatPanel {
-    std::vector<std::pair<std::string, std::string>> navigated;
-    int beeps = 0;
-    long SendPanelMessage(unsigned, unsigned long, long) override { return 0; }
-    void ShowAskButton(bool) override {}
-    void Navigate(const std::string& url, const std::string& frame) override {
-        navigated.emplace_back(url, frame);
-    }
-    int MessageBox(const std::string&, const std::string&, unsigned) override { return IDOK; }
-    void Beep() override { ++beeps; }
-    void ShowWhois(const WhoisRecord&) override {}
-    IEmotionCollector* EnsureEmotionDialog() override { return nullptr; }
-    IBuddyCollector* EnsureBuddyDialog() override { return nullptr; }
-};
-
-// A transport that keeps what would go on the wire.
-struct WireRecorder : IChatTransport {
-    std::string wire;
-    bool connected = true;
-    bool IsConnected() const override { return connected; }
-    int SendText(const char* t) override { return SendData(t, int(std::strlen(t))); }
-    int SendData(const char* d, int n) override { return int((wire.append(d, std::size_t(n)), n)); }
-};
-
-// A shared context with every fake plugged in.
+// A shared context with every fake plugged in; the panel logs what it is asked into `rec`.
 struct PaneRig {
     CChatContext context;
     FakeDialogs dialogs;
     FakeCommands commands;
     FakeSettings settings;
-    FakePanel panel;
+    kivra_test::Recorder rec;
+    kivra_test::FakePanel panel{rec};
     PaneRig() {
         context.m_pSettings = &settings;
         context.m_pPanel = &panel;
         CopyParam(context.m_params.szUserName, "Me Myself");
     }
+    // The panel's log lines that begin with `what`, without it: Panel("navigate:"), Panel("beep").
+    Texts Panel(const std::string& what) const {
+        Texts out;
+        for (const std::string& line : rec.log)
+            if (line.starts_with("panel " + what))
+                out.push_back(line.substr(6 + what.size()));
+        return out;
+    }
 };
 
-// The shared rig with a protocol object whose bytes go to a recorder, the user actions and the
-// user list; the private messages started are recorded.
+// The shared rig with a protocol object whose bytes go through the panel to `rec.wire`, the user
+// actions and the user list; the private messages started are recorded.
 struct ProtocolRig : PaneRig {
-    WireRecorder transport;
     CChatProtocol protocol{&context};
     CContextCommands real{context};
     CUserActions actions{context, real};
     CUserList list{context, real, actions};
     std::vector<Texts> privates;
     ProtocolRig() {
-        context.m_pTransport = &transport;
+        context.m_pTransport = &panel;
         context.m_pProtocol = &protocol;
         context.m_pUserList = &list;
         actions.m_startPrivate = [this](const Texts& n) { privates.push_back(n); };
@@ -148,7 +132,7 @@ struct ProtocolRig : PaneRig {
             b += l + "\n";
         Feed(b + "<end>\n");
     }
-    std::string TakeWire() { return std::exchange(transport.wire, std::string()); }
+    std::string TakeWire() { return std::exchange(rec.wire, std::string()); }
 };
 
 // Each menu item as "TEXT (ID)", then " checked" and " grey" as they apply; "---" for a

