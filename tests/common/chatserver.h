@@ -25,10 +25,12 @@ public:
     quint16 HttpPort() const { return m_httpPort; }
     bool Running() const { return m_process.state() == QProcess::Running; }
 
-    // One POST; returns the answer body ("" on failure).
-    QByteArray Post(const QByteArray& path, const QByteArray& body);
-    // One GET; returns status code and body.
-    int Get(const QByteArray& path, QByteArray& body);
+    // One request to the HTTP port: `body` goes out and the answer's body comes back in it; the
+    // status code is returned (0 on failure).
+    int Http(const QByteArray& method, const QByteArray& path, QByteArray& body);
+    QByteArray Post(const QByteArray& path, QByteArray body) {
+        return Http("POST", path, body) != 0 ? body : QByteArray();
+    }
     // Waits until the server has printed `text` `times` times (its --log-* options).
     ::testing::AssertionResult Printed(const QByteArray& text, int times = 1,
                                        int timeoutMs = 10000);

@@ -22,6 +22,8 @@ TEST_F(Robustness, BadClientsAreDroppedOthersCarryOn) {
         {"overlong line", std::string(9000, 'x'), true},
         {"binary junk", junk, false},
         {"chatter before login", chatter, false},
+        {"login under a name with markup",
+         "\x01<begin>\n<username> <b>x</b>\n<password> x\n<end>\n", false},
     };
     for (const auto& [what, bytes, login] : cases) {
         RawClient bad(server.ChatPort());
