@@ -144,7 +144,7 @@ std::unique_ptr<RawClient> LoggedIn(const ServerProcess& server, const std::stri
     c->Login(name, "pw", room);
     // The room description ends with the exits line.
     EXPECT_TRUE(c->WaitFor("Exits: ")) << name;
-    c->Drain(100);
+    c->Drain();
     c->Take();
     return c;
 }

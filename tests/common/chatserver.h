@@ -23,7 +23,6 @@ public:
     bool Ok() const { return m_chatPort != 0; }
     quint16 ChatPort() const { return m_chatPort; }
     quint16 HttpPort() const { return m_httpPort; }
-    bool Running() const { return m_process.state() == QProcess::Running; }
 
     // One request to the HTTP port: `body` goes out and the answer's body comes back in it; the
     // status code is returned (0 on failure).
@@ -53,7 +52,7 @@ public:
     // and starts afresh.
     ::testing::AssertionResult WaitFor(const std::string& needle, int timeoutMs = 10000);
     // Reads whatever arrives within `ms`.
-    void Drain(int ms = 200);
+    void Drain(int ms = 100);
     ::testing::AssertionResult WaitClosed(int timeoutMs = 5000);
     // Sends a request block with one keyword line; returns the keyword lines of every block
     // that arrived once `until` has.

@@ -61,16 +61,6 @@ TEST_F(HostProcess, PrintParamsFromAPageAndOverrides) {
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }
 
-TEST_F(HostProcess, HelpExplainsEveryOption) {
-    const RunResult r = Start({"--help"});
-    EXPECT_EQ(r.status, 0);
-    for (const char* option : {"--page FILE", "--param NAME=VALUE", "--print-params", "--headless",
-                               "--quit-on-eof", "--demo", "--grab FILE.png", "--grab-menu SUBMENU"})
-        EXPECT_EQ(r.out.count(QRegularExpression(QString("\\n  [-, a-z]*%1 +\\S").arg(option))), 1)
-            << option << " has no line of its own\n"
-            << r.out.toStdString();
-}
-
 TEST_F(HostProcess, BadInputGivesOneLineAndStatusTwo) {
     const QString noObject = Page("<html><body>nothing</body></html>", "", "none.html");
     const QString unknown = Page("", "01234567-89AB-CDEF-0123-456789ABCDEF", "unknown.html");
@@ -399,10 +389,15 @@ TEST_F(HostProcess, InstalledTreeRuns) {
     EXPECT_NE(hive.find("/kivra/libmskivra50.so"), std::string::npos) << hive;
     EXPECT_NE(hive.find("mskivra50.razar.1"), std::string::npos) << hive;
 
-    // The installed demo: the installed server with its installed page files, logged in to.
+    // The installed demo: the installed server with its installed page files, logged in to; a
+    // resident greets each visitor in private as soon as the visitor is in.
     Client demo;
-    Run(demo, {"--headless", "--demo"}, prefix + "/bin/kivra");
+    Run(demo, {"--headless", "--demo", "--param", "USERNAME=Ann Lee"}, prefix + "/bin/kivra");
     EXPECT_TRUE(demo.Shows(demo.out, "Connected")) << demo.Log();
+    EXPECT_TRUE(demo.Shows(demo.out,
+                           "[Private: Ada] Ada tells you, \"Hello Ann Lee, welcome! Tell me "
+                           "anything.\"\n",
+                           0, 3000));
     EXPECT_TRUE(demo.Quit());
 }
 

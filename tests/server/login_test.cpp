@@ -35,8 +35,6 @@ TEST_F(AccountsServer, EveryLoginFormEntersTheRightRoom) {
         client.Login(c.name, c.password, c.room, c.cookie);
         ASSERT_TRUE(client.WaitFor("Exits: "));
         const std::string got = client.Received();
-        // Telnet first: the server offers to echo so that clients answer it.
-        EXPECT_EQ(got.substr(0, 3), "\xFF\xFB\x01");
         const auto lines = BlockLines(got);
         EXPECT_TRUE(Has(lines, c.admin + "|") && Has(lines, "newroom|"));
         const std::string role = c.admin == "isadmin" ? "user role=worldadmin|" : "user|";
@@ -67,7 +65,7 @@ TEST_F(AccountsServer, SecondLoginReplacesTheFirst) {
     RawClient watcher(m_server->ChatPort());
     watcher.Login("", "", "", "c00kie");
     ASSERT_TRUE(watcher.WaitFor("Exits: "));
-    watcher.Drain(100);
+    watcher.Drain();
     watcher.Take();
 
     RawClient second(m_server->ChatPort());
