@@ -76,20 +76,21 @@ TEST_F(HostProcess, BadInputGivesOneLineAndStatusTwo) {
         {{"--print-params", "--page"}, "needs a file"},
         {{"--frobnicate"}, "unknown option"},
     };
-    for (const auto& [args, why] : cases) {
+    // Status 2, nothing on standard output, one "kivra: " line saying `why`.
+    const auto refused = [&](const QStringList& args, const char* why) {
         const RunResult r = Start(args);
-        EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
-        EXPECT_TRUE(r.out.isEmpty());
-        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
-        EXPECT_TRUE(r.err.startsWith("kivra: ")) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(why)) << why << ": " << r.err.toStdString();
-    }
+        if (r.status == 2 && r.out.isEmpty() && r.err.count('\n') == 1 &&
+            r.err.startsWith("kivra: ") && r.err.contains(why))
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << args.join(' ').toStdString() << ": status "
+                                           << r.status << ", " << r.err.toStdString();
+    };
+    for (const auto& [args, why] : cases)
+        EXPECT_TRUE(refused(args, why)) << why;
 
     // A registry hive that cannot be read, and a registered module that is no module.
     fs::create_directories((dir.path() + "/registry/HKEY_CURRENT_USER.reg").toStdString());
-    const RunResult hive = Start({"--print-params"});
-    EXPECT_EQ(hive.status, 2);
-    EXPECT_TRUE(hive.err.contains("cannot read the registry hive")) << hive.err.toStdString();
+    EXPECT_TRUE(refused({"--print-params"}, "cannot read the registry hive"));
     fs::remove((dir.path() + "/registry/HKEY_CURRENT_USER.reg").toStdString());
     const QString fake = dir.path() + "/libfake.so";
     std::ofstream(fake.toStdString()) << "not an ELF file";
@@ -97,10 +98,7 @@ TEST_F(HostProcess, BadInputGivesOneLineAndStatusTwo) {
         << "\n[HKEY_CLASSES_ROOT\\CLSID\\{01234567-89AB-CDEF-0123-456789ABCDEF}\\InprocServer32]\n"
            "@=\""
         << fake.toStdString() << "\"\n";
-    const RunResult module = Start({"--print-params", "--page", unknown});
-    EXPECT_EQ(module.status, 2);
-    EXPECT_TRUE(module.err.contains("cannot load the module")) << module.err.toStdString();
-    EXPECT_EQ(module.err.count('\n'), 1) << module.err.toStdString();
+    EXPECT_TRUE(refused({"--print-params", "--page", unknown}, "cannot load the module"));
 }
 
 TEST_F(HostProcess, HeadlessRunsCommandsAndAnswersBoxes) {
@@ -222,7 +220,7 @@ TEST_F(HostProcess, TickerRunsServerNewsAndEmotionsPerform) {
 }
 
 // Each client shows the other's tell in its window for the peer, which opens and closes on the
-// event stream; the compose dialog leaves the recipient memory in the registry.
+// event stream; the compose dialog leaves the recipient in the registry.
 TEST_F(HostProcess, PrivateMessagesTravelBetweenTwoClients) {
     ServerProcess server({"--http-port", "-1"});
     Client ann, bob;
@@ -241,25 +239,20 @@ TEST_F(HostProcess, PrivateMessagesTravelBetweenTwoClients) {
     EXPECT_TRUE(ann.Shows(ann.err, "[pm] Bob\n[end pm]\n"));
 
     // With nobody selected the tool button opens the compose dialog.
-    ann.Send("!select\n");
-    for (const char* to : {"Cy", "Dee", "Bob", "cy"})
-        ann.Send(QByteArray("!field 201=") + to + "\n!field 181=note\n!answer ok\n!command 108\n");
+    ann.Send("!select\n!field 201=Bob\n!field 181=note\n!answer ok\n!command 108\n");
     EXPECT_TRUE(bob.Shows(bob.out, "[Private: Ann] Ann tells you, \"note\"\n"));
     ann.Send("!pmbutton Bob 2\n!dump pm\n");
     EXPECT_TRUE(ann.Shows(ann.err, "[pm-close] Bob\n[end pm]\n"));
 
     EXPECT_TRUE(ann.Quit());
     EXPECT_TRUE(bob.Quit());
+    // The recipient is remembered in the user's hive.
     const std::string hive = Hive("HKEY_CURRENT_USER");
-    const std::string head =
-        "[HKEY_CURRENT_USER\\Software\\Kivra\\axkivractrl\\MSKIVRA50\\Priv Msg MRU]\n";
-    const std::size_t at = hive.find(head);
-    ASSERT_NE(at, std::string::npos) << hive;
-    const std::string section = hive.substr(at, hive.find("\n[", at + 1) - at);
-    for (const char* line : {"\"MRU000\"=\"cy\"\n", "\"MRU001\"=\"Bob\"\n", "\"MRU002\"=\"Dee\"\n",
-                             "\"MRUCount\"=dword:00000003"})
-        EXPECT_NE(section.find(line), std::string::npos) << line << " in\n" << section;
-    EXPECT_EQ(section.find("MRU003"), std::string::npos) << section;
+    EXPECT_NE(
+        hive.find("[HKEY_CURRENT_USER\\Software\\Kivra\\axkivractrl\\MSKIVRA50\\Priv Msg MRU]\n"
+                  "\"MRUCount\"=dword:00000001\n\"MRU000\"=\"Bob\"\n"),
+        std::string::npos)
+        << hive;
 }
 
 // Bob's say carries his avatar tag: the client fetches the picture from the server's HTTP port
