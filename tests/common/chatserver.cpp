@@ -132,12 +132,6 @@ std::vector<std::string> RawClient::Ask(const std::string& keyword, const std::s
     return BlockLines(Take());
 }
 
-std::string RawClient::Take() {
-    std::string out;
-    out.swap(m_received);
-    return out;
-}
-
 std::unique_ptr<RawClient> LoggedIn(const ServerProcess& server, const std::string& name,
                                     const std::string& room) {
     auto c = std::make_unique<RawClient>(server.ChatPort());

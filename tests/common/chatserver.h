@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class ServerProcess {
@@ -59,7 +60,7 @@ public:
     std::vector<std::string> Ask(const std::string& keyword, const std::string& value = {},
                                  const std::string& until = "<end>\r\n");
     const std::string& Received() const { return m_received; }
-    std::string Take();
+    std::string Take() { return std::exchange(m_received, {}); }
 
 private:
     bool ReadUntil(const std::function<bool()>& done, int timeoutMs);

@@ -24,10 +24,8 @@ TEST(ChatFormat, EscapesAndDisplayCommandsAsTheClientSendsThem) {
 }
 
 TEST(ChatFormat, BlocksEndLinesWithCrLfAndCleanValues) {
-    CBlockWriter b;
-    b.Add("newroom").Add("user role=roomop", "Ann+Lee").Add("leave", "x\r\ny\x01z");
-    EXPECT_EQ(b.Text(), "\x01<begin>\r\n<newroom>\r\n<user role=roomop> Ann+Lee\r\n"
-                        "<leave> xyz\r\n<end>\r\n");
+    // Line ends and the block's start byte cannot come from a user.
+    EXPECT_EQ(Block("leave", "x\r\ny\x01z"), "\x01<begin>\r\n<leave> xyz\r\n<end>\r\n");
     // A user's text must not end the block early where the client looks for "<end>".
     EXPECT_EQ(Block("whois description", "a<END>b<end"),
               "\x01<begin>\r\n<whois description> a<END >b<end\r\n<end>\r\n");
