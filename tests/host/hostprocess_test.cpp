@@ -215,7 +215,7 @@ TEST_F(HostProcess, TickerRunsServerNewsAndEmotionsPerform) {
                           "[emotion] Smile\n[emotion] Grin\n[emotion] Nod\n[emotion] Bow\n"
                           "[emotion] Shake\n[emotion] Smirk\n[emotion] Laugh\n[end emotions]"));
     // The wire carried "laugh\n": the room hears Ann laugh.
-    EXPECT_TRUE(bob->WaitFor("Ann\x1b[0;35m laughs."));
+    EXPECT_TRUE(bob->WaitFor("\x1b[1;31mAnn\x1b[0;35m laughs.\x1b[0;m\r\n"));
     EXPECT_TRUE(ann.Quit());
 }
 

@@ -76,7 +76,11 @@ TEST_F(Options, ListsTickerBuddiesAndIpAddress) {
     auto bob = LoggedIn(server, "Bob Lee");
     ASSERT_TRUE(ann->WaitFor("has entered the room."));
     ann->Take();
-    const auto lines = ann->Ask("gettickermsgs");
+    auto lines = ann->Ask("emotions");
+    EXPECT_GE(lines.size(), 7u);
+    EXPECT_TRUE(Has(lines, "emotions|smile"));
+
+    lines = ann->Ask("gettickermsgs");
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].rfind("tickermsg|<A HREF=", 0), 0u);
 
