@@ -15,31 +15,29 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The demo server among the children of `parent`'s main thread, which starts it.
-pid_t ServerChild(qint64 parent) {
+// The demo server among the children of `parent`'s main thread, which starts it, once it listens:
+// it then holds two sockets (chat and HTTP). 0 before.
+pid_t ListeningServer(qint64 parent) {
     const std::string task = "/proc/" + std::to_string(parent) + "/task/";
     std::istringstream children(ReadAll(task + std::to_string(parent) + "/children"));
-    for (pid_t pid = 0; children >> pid;)
-        if (ReadAll("/proc/" + std::to_string(pid) + "/comm") == "kivra-server\n")
-            return pid;
+    for (pid_t pid = 0; children >> pid;) {
+        if (ReadAll("/proc/" + std::to_string(pid) + "/comm") != "kivra-server\n")
+            continue;
+        int sockets = 0;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+            sockets += fs::read_symlink(e.path(), ec).string().starts_with("socket:[");
+        return sockets >= 2 ? pid : 0;
+    }
     return 0;
 }
 
-// Its state in /proc/PID/stat, after the command name, is not Z: a zombie holds nothing, not
-// even its ports.
+// A process lives while its state in /proc/PID/stat, after the command name, is not Z: a zombie
+// holds nothing, not even its ports.
 bool Alive(pid_t pid) {
     const std::string stat = ReadAll("/proc/" + std::to_string(pid) + "/stat");
     const auto state = stat.rfind(')') + 2;
     return state < stat.size() && stat[state] != 'Z';
-}
-
-// The sockets `pid` holds: the demo server holds two once it listens (chat and HTTP).
-int Sockets(pid_t pid) {
-    int n = 0;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
-        n += fs::read_symlink(e.path(), ec).string().starts_with("socket:[");
-    return n;
 }
 
 } // namespace
@@ -338,10 +336,8 @@ TEST_F(HostProcess, DemoServerNeverOutlivesKivra) {
         // Without --quit-on-eof the end of input does not end it.
         p.closeWriteChannel();
         pid_t server = 0;
-        ASSERT_TRUE(WaitFor([&] {
-            server = server ? server : ServerChild(p.processId());
-            return server && Sockets(server) >= 2;
-        })) << "no demo server";
+        ASSERT_TRUE(WaitFor([&] { return (server = ListeningServer(p.processId())) != 0; }))
+            << "no demo server";
         // Logged in: the session is up before the signal comes.
         ASSERT_TRUE(!headless || kivra.Shows(kivra.out, "Connected")) << kivra.Log();
         ASSERT_EQ(p.state(), QProcess::Running);
