@@ -8,10 +8,8 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
-#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,7 +1,5 @@
 #include "chatserver.h"
 
-#include <QThread>
-
 #include <gtest/gtest.h>
 
 using Robustness = ServerTest;
