@@ -34,13 +34,13 @@ ServerProcess::~ServerProcess() {
     m_process.waitForFinished(3000);
 }
 
-// One HTTP request; the status code (0 on failure) and the body.
-static int HttpExchange(quint16 port, const QByteArray& head, QByteArray& body) {
+int ServerProcess::Http(const QByteArray& method, const QByteArray& path, QByteArray& body) {
     QTcpSocket s;
-    s.connectToHost("127.0.0.1", port);
+    s.connectToHost("127.0.0.1", m_httpPort);
     if (!s.waitForConnected(3000))
         return 0;
-    s.write(head + body);
+    s.write(method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+            QByteArray::number(body.size()) + "\r\n\r\n" + body);
     QByteArray all;
     QElapsedTimer t;
     t.start();
@@ -58,18 +58,6 @@ static int HttpExchange(quint16 port, const QByteArray& head, QByteArray& body) 
         }
     }
     return 0;
-}
-
-QByteArray ServerProcess::Post(const QByteArray& path, const QByteArray& body) {
-    QByteArray answer = body;
-    const QByteArray head = "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
-                            QByteArray::number(body.size()) + "\r\n\r\n";
-    return HttpExchange(m_httpPort, head, answer) != 0 ? answer : QByteArray();
-}
-
-int ServerProcess::Get(const QByteArray& path, QByteArray& body) {
-    body.clear();
-    return HttpExchange(m_httpPort, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", body);
 }
 
 ::testing::AssertionResult ServerProcess::Printed(const QByteArray& text, int times,
@@ -144,19 +132,13 @@ std::vector<std::string> RawClient::Ask(const std::string& keyword, const std::s
     return BlockLines(Take());
 }
 
-std::string RawClient::Take() {
-    std::string out;
-    out.swap(m_received);
-    return out;
-}
-
 std::unique_ptr<RawClient> LoggedIn(const ServerProcess& server, const std::string& name,
                                     const std::string& room) {
     auto c = std::make_unique<RawClient>(server.ChatPort());
     c->Login(name, "pw", room);
     // The room description ends with the exits line.
     EXPECT_TRUE(c->WaitFor("Exits: ")) << name;
-    c->Drain(100);
+    c->Drain();
     c->Take();
     return c;
 }

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class ServerProcess {
@@ -23,12 +24,13 @@ public:
     bool Ok() const { return m_chatPort != 0; }
     quint16 ChatPort() const { return m_chatPort; }
     quint16 HttpPort() const { return m_httpPort; }
-    bool Running() const { return m_process.state() == QProcess::Running; }
 
-    // One POST; returns the answer body ("" on failure).
-    QByteArray Post(const QByteArray& path, const QByteArray& body);
-    // One GET; returns status code and body.
-    int Get(const QByteArray& path, QByteArray& body);
+    // One request to the HTTP port: `body` goes out and the answer's body comes back in it; the
+    // status code is returned (0 on failure).
+    int Http(const QByteArray& method, const QByteArray& path, QByteArray& body);
+    QByteArray Post(const QByteArray& path, QByteArray body) {
+        return Http("POST", path, body) != 0 ? body : QByteArray();
+    }
     // Waits until the server has printed `text` `times` times (its --log-* options).
     ::testing::AssertionResult Printed(const QByteArray& text, int times = 1,
                                        int timeoutMs = 10000);
@@ -51,14 +53,14 @@ public:
     // and starts afresh.
     ::testing::AssertionResult WaitFor(const std::string& needle, int timeoutMs = 10000);
     // Reads whatever arrives within `ms`.
-    void Drain(int ms = 200);
+    void Drain(int ms = 100);
     ::testing::AssertionResult WaitClosed(int timeoutMs = 5000);
     // Sends a request block with one keyword line; returns the keyword lines of every block
     // that arrived once `until` has.
     std::vector<std::string> Ask(const std::string& keyword, const std::string& value = {},
                                  const std::string& until = "<end>\r\n");
     const std::string& Received() const { return m_received; }
-    std::string Take();
+    std::string Take() { return std::exchange(m_received, {}); }
 
 private:
     bool ReadUntil(const std::function<bool()>& done, int timeoutMs);

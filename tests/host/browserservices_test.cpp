@@ -73,31 +73,24 @@ TEST_F(Browser, DownloadCopiesIntoTheCacheFolder) {
 }
 
 TEST_F(Browser, DownloadFailuresLeaveNothingBehind) {
-    char name[512] = "untouched";
-    EXPECT_EQ(services.DownloadToCache(nullptr, nullptr, 0), -1);
+    char name[512] = "untouched", tiny[8];
     EXPECT_EQ(services.DownloadToCache(nullptr, name, sizeof name), -1);
     EXPECT_EQ(services.DownloadToCache("file:///x", nullptr, 10), -1);
-
-    const std::string big = WriteFile("big.bin", BrowserServices::kMaxDownload + 1);
-    EXPECT_EQ(services.DownloadToCache(("file://" + big).c_str(), name, sizeof name), -2);
+    const std::string big = "file://" + WriteFile("big.bin", BrowserServices::kMaxDownload + 1);
+    const std::string exact = "file://" + WriteFile("exact.bin", BrowserServices::kMaxDownload);
+    const std::tuple<std::string, char*, std::size_t, int> cases[] = {
+        {big, name, sizeof name, -2},
+        {exact, name, sizeof name, 0},
+        {"file://" + dir.path().toStdString() + "/missing.gif", name, sizeof name, -2},
+        {"ftp://127.0.0.1/x.gif", name, sizeof name, -2},
+        {exact, tiny, sizeof tiny, -2}};
+    for (const auto& [url, buffer, size, rc] : cases)
+        EXPECT_EQ(services.DownloadToCache(url.c_str(), buffer, size), rc) << url;
     EXPECT_NE(errors.str().find("larger than 4 MiB"), std::string::npos) << errors.str();
-    const std::string exact = WriteFile("exact.bin", BrowserServices::kMaxDownload);
-    EXPECT_EQ(services.DownloadToCache(("file://" + exact).c_str(), name, sizeof name), 0);
-
-    EXPECT_EQ(
-        services.DownloadToCache(("file://" + dir.path().toStdString() + "/missing.gif").c_str(),
-                                 name, sizeof name),
-        -2);
-    EXPECT_EQ(services.DownloadToCache("ftp://127.0.0.1/x.gif", name, sizeof name), -2);
-    char tiny[8];
-    EXPECT_EQ(services.DownloadToCache(("file://" + exact).c_str(), tiny, sizeof tiny), -2);
-
-    std::size_t files = 0;
-    for (const auto& entry : fs::directory_iterator(cache)) {
-        EXPECT_EQ(entry.path().extension(), ".bin") << entry.path(); // no partial files
-        ++files;
-    }
-    EXPECT_EQ(files, 1u);
+    // The one download that worked, and no partial files.
+    const std::vector<fs::path> files(fs::directory_iterator(cache), {});
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].extension(), ".bin");
 }
 
 // Endless redirects, an endless body and a peer that never answers all end as a failed download,

@@ -8,15 +8,11 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
-#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
-
-const char kClsid[] = "EAF7BB83-42E7-4CE7-AF3B-06FEC4E951A4";
 
 template <typename F> bool WaitFor(F done, int ms = 10000) {
     QElapsedTimer t;
@@ -92,7 +88,8 @@ protected:
     }
 
     // A page file; `params` inside an <object> of `clsid` unless `clsid` is empty.
-    QString Page(const std::string& params, const std::string& clsid = kClsid,
+    QString Page(const std::string& params,
+                 const std::string& clsid = "EAF7BB83-42E7-4CE7-AF3B-06FEC4E951A4",
                  const char* name = "page.html") {
         const QString path = dir.path() + "/" + name;
         WriteAll(path.toStdString(),
@@ -101,34 +98,29 @@ protected:
         return path;
     }
 
-    void Prepare(QProcess& p) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("KIVRA_REGISTRY_DIR", dir.path() + "/registry");
-        env.insert("XDG_DATA_HOME", dir.path() + "/data");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-    }
-
     RunResult Start(const QStringList& args, const QByteArray& input = {},
                     const QString& exe = {}) {
-        QProcess p;
-        Prepare(p);
-        p.start(exe.isEmpty() ? program : exe, args);
-        EXPECT_TRUE(p.waitForStarted());
-        if (!input.isEmpty())
-            p.write(input);
-        p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromLocal8Bit(p.readAllStandardOutput()),
-                QString::fromLocal8Bit(p.readAllStandardError())};
+        Client c;
+        Run(c, args, exe);
+        EXPECT_TRUE(c.process.waitForStarted());
+        c.process.write(input);
+        c.process.closeWriteChannel();
+        EXPECT_TRUE(c.process.waitForFinished(30000));
+        return {c.process.exitStatus() == QProcess::NormalExit ? c.process.exitCode() : -1,
+                QString::fromLocal8Bit(c.process.readAllStandardOutput()),
+                QString::fromLocal8Bit(c.process.readAllStandardError())};
     }
 
     std::string Hive(const char* root) const {
         return ReadAll((dir.path() + "/registry/" + root + ".reg").toStdString());
     }
+    // kivra with a private registry and data folder.
     void Run(Client& client, const QStringList& args, const QString& exe = {}) {
-        Prepare(client.process);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("KIVRA_REGISTRY_DIR", dir.path() + "/registry");
+        env.insert("XDG_DATA_HOME", dir.path() + "/data");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        client.process.setProcessEnvironment(env);
         client.process.start(exe.isEmpty() ? program : exe, args);
     }
 

@@ -8,9 +8,7 @@ using namespace kivra::server;
 // The default styles' escapes show in the server tests' exact bytes; these are the rest.
 TEST(ChatFormat, EscapesAndDisplayCommandsAsTheClientSendsThem) {
     EXPECT_EQ(Escape(1 | kUnderline), "\x1b[0;37;4m");
-    EXPECT_EQ(Escape(0), "\x1b[0;30m");
     CUserStyles s;
-    EXPECT_EQ(Escape(s.style[kEnterMessage]), "\x1b[1;30m"); // notset is black, bold
     EXPECT_TRUE(s.ApplyDisplay("say-message blue bold underline"));
     EXPECT_EQ(s.style[kSayMessage], 6u | kBold | kUnderline);
     EXPECT_TRUE(s.ApplyDisplay("say-message green ")); // effects not named are cleared
@@ -26,10 +24,8 @@ TEST(ChatFormat, EscapesAndDisplayCommandsAsTheClientSendsThem) {
 }
 
 TEST(ChatFormat, BlocksEndLinesWithCrLfAndCleanValues) {
-    CBlockWriter b;
-    b.Add("newroom").Add("user role=roomop", "Ann+Lee").Add("leave", "x\r\ny\x01z");
-    EXPECT_EQ(b.Text(), "\x01<begin>\r\n<newroom>\r\n<user role=roomop> Ann+Lee\r\n"
-                        "<leave> xyz\r\n<end>\r\n");
+    // Line ends and the block's start byte cannot come from a user.
+    EXPECT_EQ(Block("leave", "x\r\ny\x01z"), "\x01<begin>\r\n<leave> xyz\r\n<end>\r\n");
     // A user's text must not end the block early where the client looks for "<end>".
     EXPECT_EQ(Block("whois description", "a<END>b<end"),
               "\x01<begin>\r\n<whois description> a<END >b<end\r\n<end>\r\n");
@@ -64,8 +60,6 @@ TEST(ChatFormat, SpeechUnitsCutAsTheClientCutsThem) {
     EXPECT_EQ(ClientUnits(echo + multi, "Ann+Lee"),
               (std::vector<std::string>{"pm[Bob] kind:2: You tell Bob, \"psst\"",
                                         "main: You tell Bob,Cy, \"all\""}));
-    EXPECT_EQ(say.substr(say.size() - 8), "\x1b[0;m\"\r\n");
-    EXPECT_EQ(emote.substr(emote.size() - 7), "\x1b[0;m\r\n");
 }
 
 TEST(ChatFormat, NamesKeysAndValidity) {

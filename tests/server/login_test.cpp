@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-using OpenServer = ServerTest;
-
 namespace {
 
 class AccountsServer : public ::testing::Test {
@@ -37,8 +35,6 @@ TEST_F(AccountsServer, EveryLoginFormEntersTheRightRoom) {
         client.Login(c.name, c.password, c.room, c.cookie);
         ASSERT_TRUE(client.WaitFor("Exits: "));
         const std::string got = client.Received();
-        // Telnet first: the server offers to echo so that clients answer it.
-        EXPECT_EQ(got.substr(0, 3), "\xFF\xFB\x01");
         const auto lines = BlockLines(got);
         EXPECT_TRUE(Has(lines, c.admin + "|") && Has(lines, "newroom|"));
         const std::string role = c.admin == "isadmin" ? "user role=worldadmin|" : "user|";
@@ -48,20 +44,18 @@ TEST_F(AccountsServer, EveryLoginFormEntersTheRightRoom) {
 }
 
 TEST_F(AccountsServer, RefusedLoginsGetAnErrorBlockAndAreClosed) {
-    const std::pair<std::string, std::string> bad[] = {
-        {"ann", "wrong"}, {"nobody", "x"}, {"ann", ""}};
-    for (const auto& [name, pw] : bad) {
+    const std::tuple<std::string, std::string, std::string, std::string> bad[] = {
+        {"ann", "wrong", "", "wrong user name or password."},
+        {"nobody", "x", "", "wrong user name or password."},
+        {"ann", "", "", "a user name and a password are needed."},
+        {"", "", "unknown-cookie", "unknown login cookie."}};
+    for (const auto& [name, pw, cookie, why] : bad) {
         RawClient client(m_server->ChatPort());
-        client.Login(name, pw);
-        EXPECT_TRUE(client.WaitClosed()) << name;
-        const auto lines = BlockLines(client.Received());
-        ASSERT_EQ(lines.size(), 1u) << client.Received();
-        EXPECT_EQ(lines[0].rfind("error|Login failed", 0), 0u);
+        client.Login(name, pw, "", cookie);
+        EXPECT_TRUE(client.WaitClosed()) << why;
+        EXPECT_EQ(BlockLines(client.Received()),
+                  std::vector<std::string>{"error|Login failed: " + why});
     }
-    RawClient client(m_server->ChatPort());
-    client.Login("", "", "", "unknown-cookie");
-    EXPECT_TRUE(client.WaitClosed());
-    EXPECT_TRUE(client.WaitFor("<error> Login failed: unknown login cookie."));
 }
 
 TEST_F(AccountsServer, SecondLoginReplacesTheFirst) {
@@ -71,7 +65,7 @@ TEST_F(AccountsServer, SecondLoginReplacesTheFirst) {
     RawClient watcher(m_server->ChatPort());
     watcher.Login("", "", "", "c00kie");
     ASSERT_TRUE(watcher.WaitFor("Exits: "));
-    watcher.Drain(100);
+    watcher.Drain();
     watcher.Take();
 
     RawClient second(m_server->ChatPort());
@@ -84,16 +78,4 @@ TEST_F(AccountsServer, SecondLoginReplacesTheFirst) {
     EXPECT_TRUE(watcher.WaitFor("<leave> ann\r\n"));
     second.Send("say still here\r\n");
     EXPECT_TRUE(watcher.WaitFor("still here"));
-}
-
-TEST_F(OpenServer, AnyNameIsAcceptedButBadNamesAreNot) {
-    RawClient good(server.ChatPort());
-    good.Login("Zed+Q", "anything");
-    ASSERT_TRUE(good.WaitFor("Exits: "));
-    EXPECT_TRUE(good.WaitFor("<user> Zed+Q\r\n"));
-
-    RawClient bad(server.ChatPort());
-    bad.Login("<b>evil</b>", "x");
-    EXPECT_TRUE(bad.WaitClosed());
-    EXPECT_TRUE(bad.WaitFor("<error> Login failed"));
 }

@@ -61,7 +61,7 @@ TEST_F(Options, DisplayChangeShowsInTheNextEscape) {
     ASSERT_TRUE(ann->WaitFor("\x1b[0;34m says, \"one"));
     ann->Send("DISPLAY say-message yellow bold \n");
     ann->Send("DISPLAY username white\r\n");
-    ann->Drain(100);
+    ann->Drain();
     ann->Take();
     bob->Send("say two\n");
     EXPECT_TRUE(ann->WaitFor("\x1b[0;37mBob\x1b[1;33m says, \"two\x1b[0;m\"\r\n"));

@@ -1,7 +1,5 @@
 #include "chatserver.h"
 
-#include <QThread>
-
 #include <gtest/gtest.h>
 
 using Robustness = ServerTest;
@@ -22,6 +20,8 @@ TEST_F(Robustness, BadClientsAreDroppedOthersCarryOn) {
         {"overlong line", std::string(9000, 'x'), true},
         {"binary junk", junk, false},
         {"chatter before login", chatter, false},
+        {"login under a name with markup",
+         "\x01<begin>\n<username> <b>x</b>\n<password> x\n<end>\n", false},
     };
     for (const auto& [what, bytes, login] : cases) {
         RawClient bad(server.ChatPort());
@@ -35,7 +35,6 @@ TEST_F(Robustness, BadClientsAreDroppedOthersCarryOn) {
         bob->Send(std::string("say still fine after ") + what + "\r\n");
         EXPECT_TRUE(ann->WaitFor(std::string("still fine after ") + what)) << what;
     }
-    EXPECT_TRUE(server.Running());
 }
 
 TEST_F(Robustness, AClientThatStopsReadingIsDropped) {
@@ -61,5 +60,4 @@ TEST_F(Robustness, AClientThatStopsReadingIsDropped) {
         }
     }
     EXPECT_TRUE(gone);
-    EXPECT_TRUE(server.Running());
 }

@@ -21,7 +21,7 @@ TEST_F(Rooms, EntryBlockListsTypeUsersAndExits) {
 TEST_F(Rooms, MovementByExitAndGotoWithEnterAndLeave) {
     auto ann = LoggedIn(server, "Ann");
     auto bob = LoggedIn(server, "Bob");
-    ann->Drain(100);
+    ann->Drain();
     ann->Take();
 
     bob->Send("north\n");
@@ -42,14 +42,10 @@ TEST_F(Rooms, MovementByExitAndGotoWithEnterAndLeave) {
     bob->Send("goto library\n");
     ASSERT_TRUE(bob->WaitFor("Exits: west"));
     ASSERT_TRUE(ann->WaitFor("<leave> Bob\r\n"));
-    ann->Drain(100);
+    ann->Drain();
     EXPECT_EQ(ann->Received().find("has left"), std::string::npos);
-
-    ann->Send("up\n"); // no room has such an exit
-    ASSERT_TRUE(ann->WaitFor("<error> Unknown command: up"));
 }
 
-// The world map's address is the end-to-end markup test's.
 TEST_F(Rooms, AuditoriumPrivateRoomsAndUsers) {
     auto ann = LoggedIn(server, "Ann", "Auditorium");
     auto bob = LoggedIn(server, "Bob");
