@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <csignal>
 #include <cstring>
 #include <sstream>
@@ -57,6 +58,18 @@ TEST_F(HostProcess, PrintParamsFromAPageAndOverrides) {
                              "DISABLEFILEXFER=TRUE", "DISABLEWHOIS=TRUE", "PWREQUIRED=TRUE"})
         EXPECT_TRUE(lines.contains(line)) << line << " in\n" << r.out.toStdString();
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+}
+
+// --help gives every option a line of its own and says where the headless protocol is described.
+TEST_F(HostProcess, HelpExplainsEveryOption) {
+    const RunResult r = Start({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* option : {"--page FILE", "--param NAME=VALUE", "--print-params", "--headless",
+                               "--quit-on-eof", "--demo", "--grab FILE.png", "--grab-menu SUBMENU"})
+        EXPECT_EQ(r.out.count(QRegularExpression(QString("\\n  [-, a-z]*%1 +\\S").arg(option))), 1)
+            << option << " has no line of its own\n"
+            << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("docs/headless.md"));
 }
 
 TEST_F(HostProcess, BadInputGivesOneLineAndStatusTwo) {
